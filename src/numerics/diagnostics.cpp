@@ -1,0 +1,31 @@
+#include "numerics/diagnostics.hpp"
+
+#include <iostream>
+#include <utility>
+
+namespace tolvane {
+
+namespace {
+
+void defaultSink(const std::string& message) {
+    std::cerr << "Warning: " << message << '\n';
+}
+
+WarningSink& currentSink() {
+    static WarningSink sink = defaultSink;
+    return sink;
+}
+
+}  // namespace
+
+void warn(const std::string& message) {
+    currentSink()(message);
+}
+
+WarningSink setWarningSink(WarningSink sink) {
+    WarningSink previous = std::move(currentSink());
+    currentSink() = sink ? std::move(sink) : WarningSink(defaultSink);
+    return previous;
+}
+
+}  // namespace tolvane

@@ -1,0 +1,42 @@
+// Data bit source: fixed patterns, PN9/PN15 and cyclic user patterns, and
+// the general maximal-length PN generator over a plain LFSR.
+// Bits are doubles 0 or 1.
+#pragma once
+
+#include <optional>
+#include <vector>
+
+namespace tolvane {
+
+using Bits = std::vector<double>;
+
+// Source types 1..8 (1 zeros, 2 ones, 3 0101.., 4 1010.., 5 PN9, 6 PN15,
+// 7 and 8 the user pattern repeated). Any other type: std::nullopt (the
+// caller's result stays unassigned). Type 7/8 with an empty pattern and a
+// positive length throws Error.
+std::optional<Bits> generateBitStream(int type, long long length, const Bits& pattern);
+
+// Optional inputs of the PN generator, absent when not given. A vector with
+// two or more elements for `order` or `length` counts as absent.
+struct PnOptions {
+    std::optional<std::vector<double>> order;
+    std::optional<std::vector<double>> length;
+    std::optional<double> userInvert;
+    std::optional<std::vector<double>> seed;
+    std::optional<double> zeroSuppression;
+};
+Bits pnGenerator(const PnOptions& options);
+// Convenience: order n, `length` bits, default seed (all ones).
+Bits pnGenerator(int order, long long length);
+
+// Linear feedback shift register: a(1..order) = seed; for i > order,
+// a(i) = sum_j taps(j) * a(i - order - 1 + j) mod 2. Returns max(m, order)
+// bits. taps needs at least `order` entries, seed exactly `order`.
+Bits lfsr(int order, const std::vector<double>& taps, long long m, const std::vector<double>& seed);
+
+// Repeats `data` cyclically from its start to exactly `length` entries.
+// Throws Error for empty data and a positive length.
+template <typename T>
+std::vector<T> extendVector(const std::vector<T>& data, long long length);
+
+}  // namespace tolvane

@@ -1,0 +1,27 @@
+// Modulation parameters of the twelve forward data rates (DRC 1..12).
+#pragma once
+
+#include <optional>
+
+namespace tolvane {
+
+struct ModParams {
+    int drcValue = 0;
+    double dataRate = 0;
+    int slots = 0;
+    int bits = 0;
+    double codeRate = 0;  // exactly 0.2 or 1.0/3.0
+    int modulationType = 0;
+    int preambleTDMChips = 0;
+    int pilotTDMChips = 0;
+    int macTDMChips = 0;
+    int dataTDMChips = 0;
+    int modulationSymbolsProvided = 0;
+    int modulationSymbolsRequired = 0;
+};
+
+// The table row of `drcValue`, or std::nullopt outside 1..12 (the record
+// then holds only drcValue).
+std::optional<ModParams> fwdTrfChnModParams(double drcValue);
+
+}  // namespace tolvane

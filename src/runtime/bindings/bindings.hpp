@@ -1,0 +1,27 @@
+// Registration of every library function by name, one function per family.
+// Each family's adapters live in their own file beside this header.
+#pragma once
+
+namespace tolvane {
+
+class Library;
+class Registry;
+
+void registerAllFunctions(Library& lib);
+
+void registerBitSource(Registry& reg);          // GenerateBitStream, PNgenerator, lfsr, extendVector
+void registerPilotIdle(Registry& reg);          // OneX_FwdPilot, OneX_FwdIdleSlot
+void registerModulator(Registry& reg);          // OneX_FwdTrfModulator, OneX_IQmap, OneX_SignalMap
+void registerWalsh(Registry& reg);              // repetition, demux, Walsh cover, gain, summer
+void registerMacChannel(Registry& reg);         // OneX_FwdMACslot
+void registerSpreading(Registry& reg);          // OneX_FwdQuadSpreading, PN sequences, circular shifts
+void registerTrafficChannel(Registry& reg);     // OneX_FwdTrfChn, OneX_FwdTrfChnModParams, OneX_FwdEncoder
+void registerTurbo(Registry& reg);              // OneX_TurboCoder and its parts, reverseBits
+void registerScrambler(Registry& reg);          // OneX_FwdScrambler
+void registerChannelInterleaver(Registry& reg); // OneX_FwdChannelInterleaver, OneX_FwdSymbolPermuter
+void registerBasebandFilter(Registry& reg);     // upsample, filters, OneX_BasebandFilter, circfilt
+void registerPhaseEqualiser(Registry& reg);     // OneX_FwdPhaseEq, eqlrfilt, createRealFIR
+void registerFrameBuilder(Registry& reg);       // OneX_FwdChnFrame, the Calculate step
+void registerNumerics(Registry& reg);           // wgn, interp, remez2, bilinear, ...
+
+}  // namespace tolvane

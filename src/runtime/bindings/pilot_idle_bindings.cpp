@@ -1,0 +1,11 @@
+// Adapters registering this family's functions by name.
+#include "runtime/bindings/bindings.hpp"
+#include "runtime/convert.hpp"
+
+namespace tolvane {
+
+void registerPilotIdle(Registry& reg) {
+    (void)reg;
+}
+
+}  // namespace tolvane

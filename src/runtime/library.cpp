@@ -1,0 +1,75 @@
+#include "runtime/library.hpp"
+
+#include "numerics/diagnostics.hpp"
+#include "runtime/bindings/bindings.hpp"
+
+namespace tolvane {
+
+const std::vector<std::string>& globalNames() {
+    static const std::vector<std::string> names = {
+        "SigGenSettings", "appInfo", "chn", "configuration", "configurationSA", "figureList", "markers",
+        "newSettings", "parameters", "scrollIndex", "slot", "slotStruct", "waveform"};
+    return names;
+}
+
+void Globals::declare() {
+    values_.clear();
+    for (const auto& name : globalNames()) values_.emplace_back(name, Value{});
+}
+
+void Globals::clear() { values_.clear(); }
+
+bool Globals::declared(const std::string& name) const {
+    for (const auto& [n, v] : values_)
+        if (n == name) return true;
+    return false;
+}
+
+Value& Globals::at(const std::string& name) {
+    for (auto& [n, v] : values_)
+        if (n == name) return v;
+    throw Error("\"" + name + "\" is not a declared global.");
+}
+
+const Value& Globals::at(const std::string& name) const {
+    for (const auto& [n, v] : values_)
+        if (n == name) return v;
+    throw Error("\"" + name + "\" is not a declared global.");
+}
+
+void Library::addModuleConstants(ModuleConstants constants) {
+    if (initialised_ && constants.build) constants.build();
+    constants_.push_back(std::move(constants));
+}
+
+void Library::initialize() {
+    if (initialised_) return;
+    registerAllFunctions(*this);
+    globals_.declare();
+    for (auto& c : constants_)
+        if (c.build) c.build();
+    initialised_ = true;
+}
+
+void Library::terminate() {
+    if (!initialised_) return;
+    for (auto it = constants_.rbegin(); it != constants_.rend(); ++it)
+        if (it->release) it->release();
+    constants_.clear();
+    registry_.clear();
+    globals_.clear();
+    initialised_ = false;
+}
+
+Library& library() {
+    static Library instance;
+    return instance;
+}
+
+std::vector<Value> callByName(const std::string& name, int nargout, std::vector<Value> inputs) {
+    Library& lib = library();
+    if (!lib.initialised()) lib.initialize();
+    return lib.registry().call(name, nargout, std::move(inputs));
+}
+
+}  // namespace tolvane

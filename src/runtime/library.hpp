@@ -1,0 +1,65 @@
+// The library as a whole: its function registry, the thirteen globals and
+// the module constants, from initialisation to termination.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "runtime/registry.hpp"
+#include "runtime/value.hpp"
+
+namespace tolvane {
+
+// The thirteen process-wide globals, by name.
+const std::vector<std::string>& globalNames();
+
+class Globals {
+public:
+    void declare();  // every global declared and uninitialised
+    void clear();
+    bool declared(const std::string& name) const;
+    // Throws Error for a name that is not one of the declared globals.
+    Value& at(const std::string& name);
+    const Value& at(const std::string& name) const;
+
+private:
+    std::vector<std::pair<std::string, Value>> values_;
+};
+
+// A module's constant arrays: built once at initialisation, released at
+// termination; bodies only read them.
+struct ModuleConstants {
+    std::string module;
+    std::function<void()> build;
+    std::function<void()> release;
+};
+
+class Library {
+public:
+    Registry& registry() { return registry_; }
+    Globals& globals() { return globals_; }
+    bool initialised() const { return initialised_; }
+
+    // Registers every function, declares the globals, builds the constants.
+    // Calling it again while initialised does nothing.
+    void initialize();
+    // Releases the constants, then the registrations and the globals.
+    void terminate();
+
+    void addModuleConstants(ModuleConstants constants);
+
+private:
+    Registry registry_;
+    Globals globals_;
+    std::vector<ModuleConstants> constants_;
+    bool initialised_ = false;
+};
+
+// The one library instance of the process.
+Library& library();
+
+// Shortcut: calls a registered function by name on the process library.
+std::vector<Value> callByName(const std::string& name, int nargout, std::vector<Value> inputs);
+
+}  // namespace tolvane

@@ -1,0 +1,168 @@
+#include "runtime/registry.hpp"
+
+#include <algorithm>
+#include <utility>
+
+namespace tolvane {
+
+namespace {
+
+std::string countMessage(const std::string& name, int line, const char* what, int declared) {
+    return "Run-time Error: File: " + name + " Line: " + std::to_string(line) +
+           " Column: 1 The function \"" + name + "\" was called with more than the declared number of " +
+           what + " (" + std::to_string(declared) + ").";
+}
+
+std::string placeName(const std::vector<std::string>& names, std::size_t i, const char* fallback) {
+    if (i < names.size()) return names[i];
+    return std::string(fallback) + std::to_string(i + 1);
+}
+
+}  // namespace
+
+std::string tooManyOutputsMessage(const std::string& name, int line, int declared) {
+    return countMessage(name, line, "outputs", declared);
+}
+
+std::string tooManyInputsMessage(const std::string& name, int line, int declared) {
+    return countMessage(name, line, "inputs", declared);
+}
+
+std::string uninitialisedMessage(const std::string& variable, const std::string& function) {
+    return "Run-time Error: File: " + function + " Line: 1 Column: 1 The variable \"" + variable +
+           "\" is used before it is assigned (uninitialised) in \"" + function + "\".";
+}
+
+// ---- Call ------------------------------------------------------------------
+
+Call::Call(const FunctionSpec& spec, std::vector<Value> inputs, int nargin, int nargout)
+    : spec_(spec), in_(std::move(inputs)), nargin_(nargin), nargout_(nargout) {
+    std::size_t places = spec.outputs >= 0 ? static_cast<std::size_t>(spec.outputs)
+                                           : static_cast<std::size_t>(-spec.outputs);
+    out_.resize(std::max<std::size_t>(places, 1));
+}
+
+const std::string& Call::functionName() const { return spec_.name; }
+
+bool Call::has(std::size_t i) const { return i < in_.size() && in_[i].isSet(); }
+
+const Value& Call::in(std::size_t i) const {
+    if (!has(i)) throw RuntimeError(uninitialisedMessage(placeName(spec_.inputNames, i, "input"), spec_.name));
+    return in_[i];
+}
+
+const std::vector<Value>& Call::varargin() const {
+    static const std::vector<Value> none;
+    if (spec_.inputs >= 0) return none;
+    const std::size_t place = static_cast<std::size_t>(-spec_.inputs) - 1;
+    if (place >= in_.size() || !in_[place].isCell()) return none;
+    return in_[place].cells();
+}
+
+void Call::setOut(std::size_t i, Value v) {
+    if (i >= out_.size()) out_.resize(i + 1);
+    out_[i] = std::move(v);
+}
+
+// ---- Registry ----------------------------------------------------------------
+
+void Registry::add(FunctionSpec spec) {
+    auto name = spec.name;
+    functions_[name] = std::make_shared<FunctionSpec>(std::move(spec));
+}
+
+void Registry::addLocal(const std::string& module, FunctionSpec spec) {
+    spec.name = module + "/" + spec.name;
+    auto& list = locals_[module];
+    if (std::find(list.begin(), list.end(), spec.name) == list.end()) list.push_back(spec.name);
+    add(std::move(spec));
+}
+
+bool Registry::contains(const std::string& name) const { return functions_.count(name) != 0; }
+
+const FunctionSpec* Registry::find(const std::string& name) const {
+    auto it = functions_.find(name);
+    return it == functions_.end() ? nullptr : it->second.get();
+}
+
+std::vector<std::string> Registry::names() const {
+    std::vector<std::string> out;
+    for (const auto& [name, spec] : functions_) out.push_back(name);
+    return out;
+}
+
+std::vector<std::string> Registry::locals(const std::string& module) const {
+    auto it = locals_.find(module);
+    return it == locals_.end() ? std::vector<std::string>{} : it->second;
+}
+
+void Registry::clear() {
+    functions_.clear();
+    locals_.clear();
+}
+
+std::vector<Value> Registry::call(const std::string& name, int nargout, std::vector<Value> inputs) const {
+    auto it = functions_.find(name);
+    if (it == functions_.end())
+        throw RuntimeError("Run-time Error: Undefined function \"" + name + "\".");
+    // Keep the spec alive for the whole call even if the body re-registers.
+    std::shared_ptr<FunctionSpec> keep = it->second;
+    const FunctionSpec& spec = *keep;
+    if (nargout < 0) nargout = 0;
+    const int nargin = static_cast<int>(inputs.size());
+
+    // Steps 1 and 2: the count checks, outputs first.
+    if (spec.outputs >= 0 && nargout > spec.outputs)
+        throw RuntimeError(tooManyOutputsMessage(spec.name, spec.line, spec.outputs));
+    if (spec.inputs >= 0 && nargin > spec.inputs)
+        throw RuntimeError(tooManyInputsMessage(spec.name, spec.line, spec.inputs));
+
+    // Step 3: input places; surplus inputs of a variable list become one cell.
+    std::vector<Value> places;
+    if (spec.inputs >= 0) {
+        places = std::move(inputs);
+        places.resize(static_cast<std::size_t>(spec.inputs));
+    } else {
+        const std::size_t fixed = static_cast<std::size_t>(-spec.inputs) - 1;
+        places.resize(fixed + 1);
+        std::vector<Value> rest;
+        for (std::size_t i = 0; i < inputs.size(); ++i) {
+            if (i < fixed) places[i] = std::move(inputs[i]);
+            else rest.push_back(std::move(inputs[i]));
+        }
+        places[fixed] = Value::cell(std::move(rest));
+    }
+
+    // Step 4: the body. Plain errors from the signal core gain the location.
+    Call call(spec, std::move(places), nargin, nargout);
+    try {
+        spec.body(call);
+    } catch (const RuntimeError&) {
+        throw;
+    } catch (const std::exception& e) {
+        throw RuntimeError("Run-time Error: File: " + spec.name + " Line: " + std::to_string(spec.line) +
+                           " Column: 1 " + e.what());
+    }
+
+    // Step 5: hand over outputs; a variable output list expands its cell.
+    std::vector<Value> produced = std::move(call.outputs());
+    if (spec.outputs < 0) {
+        const std::size_t fixed = static_cast<std::size_t>(-spec.outputs) - 1;
+        std::vector<Value> flat(produced.begin(), produced.begin() + std::min(fixed, produced.size()));
+        flat.resize(fixed);
+        if (produced.size() > fixed && produced[fixed].isCell())
+            for (const auto& v : produced[fixed].cells()) flat.push_back(v);
+        produced = std::move(flat);
+    }
+    const std::size_t wanted = static_cast<std::size_t>(std::max(nargout, 1));
+    produced.resize(std::max(produced.size(), wanted));
+    for (std::size_t i = 0; i < static_cast<std::size_t>(nargout); ++i) {
+        if (!produced[i].isSet())
+            warn("Output \"" + placeName(spec.outputNames, i, "output") + "\" of \"" + spec.name +
+                 "\" was not assigned during the call.");
+    }
+    produced.resize(wanted);
+    return produced;
+}
+
+}  // namespace tolvane
