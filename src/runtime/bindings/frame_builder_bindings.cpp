@@ -1,11 +1,119 @@
-// Adapters registering this family's functions by name.
+// Adapters registering the frame builder and the main window's calculate
+// step (with the record defaults it relies on) by name.
+#include "onex/frame_builder.hpp"
+#include "onex/frame_config.hpp"
 #include "runtime/bindings/bindings.hpp"
 #include "runtime/convert.hpp"
+#include "runtime/library.hpp"
+#include "runtime/parameters_value.hpp"
 
 namespace tolvane {
 
+namespace {
+
+const std::vector<std::string> kFrameInputNames = {
+    "Mode",      "PilotOffsetIndex", "DATAactive", "DATAformat",         "DATAbits",     "RAactive",
+    "RAbit",     "RAgain",           "RPCchnActive", "RPCactive",        "RPCbits",      "RPCgains",
+    "IdleSlotGainActive", "IdleSlotGain", "oversamplingRate", "filterType", "phaseEqActive", "mirrorSpectrum"};
+
+SlotColumn slotColumn(const Call& c, std::size_t i) {
+    const std::vector<double> v = argReal(c, i);
+    if (v.size() != kSlots)
+        throw Error("\"" + inputName(c, i) + "\" must hold one value per slot (16), not " +
+                    std::to_string(v.size()) + ".");
+    SlotColumn out{};
+    std::copy(v.begin(), v.end(), out.begin());
+    return out;
+}
+
+RpcMatrix rpcMatrix(const Call& c, std::size_t i) {
+    const Value& v = c.in(i);
+    if (!v.isNumeric() || v.rows() != kSlots || v.cols() != kRpcChannels)
+        throw Error("\"" + inputName(c, i) + "\" must be a 16 x 59 matrix, not " + std::to_string(v.rows()) + " x " +
+                    std::to_string(v.cols()) + ".");
+    RpcMatrix m{};
+    for (int ch = 0; ch < kRpcChannels; ++ch)
+        for (int slot = 0; slot < kSlots; ++slot) m[slot][ch] = v.realAt(ch * kSlots + slot);
+    return m;
+}
+
+Value eventsValue(const FrameResult& r) {
+    const std::size_t n = r.marker1.size();
+    std::vector<double> data(2 * n);
+    for (std::size_t k = 0; k < n; ++k) {
+        data[2 * k] = r.marker1[k];
+        data[2 * k + 1] = r.marker2[k];
+    }
+    return Value::matrix(2, n, std::move(data));
+}
+
+void frameBody(Call& c) {
+    FrameInputs in;
+    in.mode = argScalar(c, 0);
+    in.pilotOffsetIndex = argScalar(c, 1);
+    if (in.mode == 1) {
+        in.dataActive = slotColumn(c, 2);
+        in.dataFormat = slotColumn(c, 3);
+        in.raActive = slotColumn(c, 5);
+        in.raBit = slotColumn(c, 6);
+        in.raGainDb = slotColumn(c, 7);
+        in.rpcChnActive = slotColumn(c, 8);
+        in.rpcActive = rpcMatrix(c, 9);
+        in.rpcBits = rpcMatrix(c, 10);
+        in.rpcGainsDb = rpcMatrix(c, 11);
+        in.idleSlotGainActive = argTruth(c, 12) ? 1 : 0;
+        in.idleSlotGainDb = argScalar(c, 13);
+        // The bits are read only by slots whose data is on.
+        bool anyData = false;
+        for (double a : in.dataActive) anyData = anyData || a == 1;
+        if (anyData) in.dataBits = argReal(c, 4);
+    }
+    const long long os = argInteger(c, 14);
+    if (os < 1) throw Error("\"oversamplingRate\" must be a positive whole number.");
+    in.oversampling = static_cast<int>(os);
+    const Value& type = c.in(15);
+    if (type.isText()) in.filterType = type.str();
+    else in.filterType = argScalar(c, 15);
+    in.phaseEqActive = argScalar(c, 16);
+    in.mirrorSpectrum = argScalar(c, 17);
+
+    FrameResult r = fwdChnFrame(in);
+    c.setOut(1, eventsValue(r));
+    c.setOut(0, Value::complexRow(std::move(r.waveform)));
+}
+
+Value& global(const char* name) { return library().globals().at(name); }
+
+const Value& readGlobal(const char* name, const char* function) {
+    const Value& v = global(name);
+    if (!v.isSet()) throw RuntimeError(uninitialisedMessage(name, function));
+    return v;
+}
+
+}  // namespace
+
 void registerFrameBuilder(Registry& reg) {
-    (void)reg;
+    define(reg, "OneX_FwdChnFrame", 18, 2, kFrameInputNames, {"waveform", "events"}, frameBody);
+
+    // The main window's record defaults and calculate step; they need no
+    // window, so scripted use and the command line reach them by name.
+    const std::string module = "OneX_Fwd_GUI_c";
+    reg.addLocal(module, FunctionSpec{"InitializeParameters", 0, 0, {}, {}, 136, [](Call&) {
+                                          global("parameters") = parametersToValue(defaultFrameConfig());
+                                      }});
+    reg.addLocal(module, FunctionSpec{"InitializeSigGenSettings", 0, 0, {}, {}, 160, [](Call&) {
+                                          const Value& p = global("parameters");
+                                          FrameConfig config =
+                                              p.isSet() ? parametersFromValue(p) : defaultFrameConfig();
+                                          global("SigGenSettings") = defaultSigGenSettings(config);
+                                      }});
+    reg.addLocal(module, FunctionSpec{"Calculate", 0, 0, {}, {}, 467, [](Call&) {
+                                          const FrameConfig config = parametersFromValue(
+                                              readGlobal("parameters", "OneX_Fwd_GUI_c/Calculate"));
+                                          FrameResult r = calculateFrame(config);
+                                          global("markers") = eventsValue(r);
+                                          global("waveform") = Value::complexRow(std::move(r.waveform));
+                                      }});
 }
 
 }  // namespace tolvane

@@ -1,0 +1,188 @@
+#include "onex/frame_builder.hpp"
+
+#include <cmath>
+#include <optional>
+#include <string>
+
+#include "numerics/diagnostics.hpp"
+#include "onex/mac_channel.hpp"
+#include "onex/mod_params.hpp"
+#include "onex/phase_equaliser.hpp"
+#include "onex/pilot_idle.hpp"
+#include "onex/spreading.hpp"
+#include "onex/traffic_channel.hpp"
+
+namespace tolvane {
+
+namespace {
+
+using cplx = std::complex<double>;
+
+// Appends `count` copies of `value` to the mask at `pos`.
+void fill(std::array<double, kSlotChips>& mask, int& pos, int count, double value) {
+    for (int i = 0; i < count; ++i) mask[static_cast<std::size_t>(pos++)] = value;
+}
+
+}  // namespace
+
+std::array<double, kSlotChips> rfOnMask(SlotIdle idle) {
+    constexpr int m = kRfBlankingMargin;
+    std::array<double, kSlotChips> mask{};
+    int pos = 0;
+    switch (idle) {
+        case SlotIdle::None:
+            fill(mask, pos, kSlotChips, 1);
+            break;
+        case SlotIdle::Mac:  // data present, MAC bursts may blank
+            fill(mask, pos, 400 + m, 1);
+            fill(mask, pos, 64 - 2 * m, 0);
+            fill(mask, pos, 96 + 2 * m, 1);
+            fill(mask, pos, 64 - 2 * m, 0);
+            fill(mask, pos, 800 + 2 * m, 1);
+            fill(mask, pos, 64 - 2 * m, 0);
+            fill(mask, pos, 96 + 2 * m, 1);
+            fill(mask, pos, 64 - 2 * m, 0);
+            fill(mask, pos, 400 + m, 1);
+            break;
+        case SlotIdle::Data:  // MAC and pilot present, data may blank
+            fill(mask, pos, 400 - m, 0);
+            fill(mask, pos, 224 + 2 * m, 1);
+            fill(mask, pos, 800 - 2 * m, 0);
+            fill(mask, pos, 224 + 2 * m, 1);
+            fill(mask, pos, 400 - m, 0);
+            break;
+        case SlotIdle::Both:  // only the pilot bursts
+            fill(mask, pos, 464 - m, 0);
+            fill(mask, pos, 96 + 2 * m, 1);
+            fill(mask, pos, 928 - 2 * m, 0);
+            fill(mask, pos, 96 + 2 * m, 1);
+            fill(mask, pos, 464 - m, 0);
+            break;
+    }
+    return mask;
+}
+
+double equaliserFilterType(const FilterType& type) {
+    if (const double* number = std::get_if<double>(&type)) return *number;
+    const std::string& text = std::get<std::string>(type);
+    if (text == "IS95-STD") return 2;
+    if (text == "IS95-ACP") return 3;
+    if (text == "IS95-EVM") return 4;
+    return 1;
+}
+
+ChipFrame buildChipFrame(const FrameInputs& in) {
+    ChipFrame out;
+    out.chips.assign(kFrameChips, cplx(1.0, 0.0));
+    out.marker1.assign(kFrameChips, 0.0);
+    out.marker2.assign(kFrameChips, 1.0);
+
+    // Marker 1 pulses on the first chip of every half slot, in every mode.
+    for (int slot = 0; slot < kSlots; ++slot) {
+        out.marker1[static_cast<std::size_t>(slot * kSlotChips)] = 1.0;
+        out.marker1[static_cast<std::size_t>(slot * kSlotChips + kSlotChips / 2)] = 1.0;
+    }
+    if (in.mode != 1) return out;  // unmodulated: all ones, RF always on
+
+    const std::vector<double> pilot = fwdPilot();
+    const auto maskMac = rfOnMask(SlotIdle::Mac);
+    const auto maskData = rfOnMask(SlotIdle::Data);
+    const auto maskBoth = rfOnMask(SlotIdle::Both);
+
+    std::optional<ModParams> rate1 = fwdTrfChnModParams(1);
+    std::size_t bitCounter = 0;
+    std::vector<double> rpcGains(kRpcChannels), rpcBits(kRpcChannels);
+
+    for (int slot = 0; slot < kSlots; ++slot) {
+        // MAC part: RA and RPC amplitudes, zero where off.
+        std::vector<cplx> macChips;
+        bool macIdle;
+        if (in.rpcChnActive[slot] + in.raActive[slot] >= 1) {
+            const double raGain = in.raActive[slot] * std::pow(10.0, in.raGainDb[slot] / 20.0);
+            for (int ch = 0; ch < kRpcChannels; ++ch) {
+                rpcGains[ch] = in.rpcActive[slot][ch] * std::pow(10.0, in.rpcGainsDb[slot][ch] / 20.0) *
+                               in.rpcChnActive[slot];
+                rpcBits[ch] = in.rpcBits[slot][ch];
+            }
+            macChips = fwdMacSlot(rpcBits, rpcGains, in.raBit[slot], raGain);
+            macIdle = false;
+        } else {
+            macChips = fwdIdleSlot(in.idleSlotGainActive != 0, in.idleSlotGainDb, kMacChipsPerSlot);
+            macIdle = true;
+        }
+
+        // Data part: one rate-1 packet record reshaped to one slot of chips.
+        std::vector<cplx> dataChips;
+        bool dataIdle;
+        if (in.dataActive[slot] == 1) {
+            const double format = in.dataFormat[slot];
+            if (format != 1 && format != 2 && format != 3)
+                throw Error("DATAformat of slot " + std::to_string(slot + 1) +
+                            " must be 1 (QPSK), 2 (8PSK) or 3 (16QAM).");
+            ModParams params = *rate1;
+            params.modulationSymbolsRequired = kDataChipsPerSlot;
+            params.modulationType = static_cast<int>(format);
+            const std::size_t need = static_cast<std::size_t>(format + 1) * kDataChipsPerSlot;
+            if (bitCounter + need > in.dataBits.size())
+                throw Error("DATAbits holds " + std::to_string(in.dataBits.size()) + " bits but slot " +
+                            std::to_string(slot + 1) + " needs bits " + std::to_string(bitCounter + 1) + " to " +
+                            std::to_string(bitCounter + need) + ".");
+            std::vector<double> bits(in.dataBits.begin() + static_cast<std::ptrdiff_t>(bitCounter),
+                                     in.dataBits.begin() + static_cast<std::ptrdiff_t>(bitCounter + need));
+            dataChips = fwdTrfChn(bits, params, 5, TrafficSwitches{});
+            bitCounter += need;
+            dataIdle = false;
+        } else {
+            dataChips = fwdIdleSlot(in.idleSlotGainActive != 0, in.idleSlotGainDb, kDataChipsPerSlot);
+            dataIdle = true;
+        }
+
+        const std::size_t base = static_cast<std::size_t>(slot) * kSlotChips;
+        const std::array<double, kSlotChips>* mask = nullptr;
+        if (macIdle && dataIdle) mask = &maskBoth;
+        else if (dataIdle) mask = &maskData;
+        else if (macIdle) mask = &maskMac;
+        if (mask) std::copy(mask->begin(), mask->end(), out.marker2.begin() + static_cast<std::ptrdiff_t>(base));
+
+        // Slot layout: D 400 | M 64 | P 96 | M 64 | D 800 | M 64 | P 96 | M 64 | D 400.
+        cplx* s = out.chips.data() + base;
+        auto put = [&](const std::vector<cplx>& src, std::size_t from, std::size_t count) {
+            for (std::size_t i = 0; i < count; ++i) *s++ = src[from + i];
+        };
+        auto putPilot = [&]() {
+            for (double p : pilot) *s++ = cplx(p, 0.0);
+        };
+        put(dataChips, 0, 400);
+        put(macChips, 0, 64);
+        putPilot();
+        put(macChips, 64, 64);
+        put(dataChips, 400, 800);
+        put(macChips, 128, 64);
+        putPilot();
+        put(macChips, 192, 64);
+        put(dataChips, 1200, 400);
+    }
+    return out;
+}
+
+FrameResult fwdChnFrame(const FrameInputs& in) {
+    if (in.oversampling < 1) throw Error("oversamplingRate must be a positive whole number.");
+    ChipFrame chips = buildChipFrame(in);
+    std::vector<cplx> spread = fwdQuadSpreading(chips.chips, static_cast<int>(in.pilotOffsetIndex));
+    chips.chips.clear();
+    chips.chips.shrink_to_fit();
+
+    FrameResult out;
+    out.waveform = basebandFilter(upsample(spread, in.oversampling), in.oversampling, in.filterType);
+    spread.clear();
+    spread.shrink_to_fit();
+    if (in.phaseEqActive == 1)
+        out.waveform = fwdPhaseEq(out.waveform, in.oversampling, equaliserFilterType(in.filterType));
+    if (in.mirrorSpectrum == 0)
+        for (auto& z : out.waveform) z = std::conj(z);
+    out.marker1 = upsampleMarker(chips.marker1, in.oversampling);
+    out.marker2 = upsampleMarker(chips.marker2, in.oversampling);
+    return out;
+}
+
+}  // namespace tolvane

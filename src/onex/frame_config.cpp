@@ -1,0 +1,73 @@
+#include "onex/frame_config.hpp"
+
+#include <cmath>
+#include <utility>
+
+#include "numerics/diagnostics.hpp"
+#include "onex/bit_source.hpp"
+
+namespace tolvane {
+
+FrameConfig defaultFrameConfig() {
+    FrameConfig c;
+    SlotConfig& s = c.slot;
+    s.DATAslotActive.fill(1);
+    s.DATAslotMod.fill(1);
+    s.RAslotActive.fill(1);
+    s.RAslotValue.fill(1);
+    s.RAslotGain.fill(-3);
+    s.RPCslotActiveChn.fill(1);
+    for (int slot = 0; slot < kSlots; ++slot) {
+        s.RPCslotActive[slot].fill(0);
+        s.RPCslotActive[slot][0] = 1;
+        s.RPCslotValue[slot].fill(1);
+        s.RPCslotGain[slot].fill(-3);
+    }
+    c.ProjectedLength = kFrameChips * c.OverSampling;
+    return c;
+}
+
+long long requiredDataBits(const FrameConfig& config) {
+    double total = 0;
+    for (double mod : config.slot.DATAslotMod) total += (mod + 1) * kDataChipsPerSlot;
+    return static_cast<long long>(total);
+}
+
+FrameInputs frameInputs(const FrameConfig& config, std::vector<double> dataBits) {
+    FrameInputs in;
+    const SlotConfig& s = config.slot;
+    in.mode = config.Mode;
+    in.pilotOffsetIndex = config.PilotOffsetIndex;
+    for (int slot = 0; slot < kSlots; ++slot) {
+        in.dataActive[slot] = config.DATAchnActive * s.DATAslotActive[slot];
+        in.dataFormat[slot] = s.DATAslotMod[slot];
+        in.raActive[slot] = config.MACchnActive * s.RAslotActive[slot];
+        in.raBit[slot] = s.RAslotValue[slot];
+        in.raGainDb[slot] = s.RAslotGain[slot];
+        in.rpcChnActive[slot] = config.MACchnActive * s.RPCslotActiveChn[slot];
+    }
+    in.dataBits = std::move(dataBits);
+    in.rpcActive = s.RPCslotActive;
+    in.rpcBits = s.RPCslotValue;
+    in.rpcGainsDb = s.RPCslotGain;
+    in.idleSlotGainActive = config.IdleSlotGainActive;
+    in.idleSlotGainDb = config.IdleSlotGain;
+    in.oversampling = static_cast<int>(config.OverSampling);
+    in.filterType = config.FilterType;
+    in.phaseEqActive = config.PhaseEq;
+    in.mirrorSpectrum = config.MirrorSpectrum;
+    return in;
+}
+
+FrameResult calculateFrame(const FrameConfig& config) {
+    const long long bitsReq = requiredDataBits(config);
+    std::optional<Bits> bits;
+    if (std::floor(config.DATAsourceType) == config.DATAsourceType)
+        bits = generateBitStream(static_cast<int>(config.DATAsourceType), bitsReq, config.dataSourceBitstream);
+    if (!bits)
+        throw Error("DATAsourceType " + std::to_string(config.DATAsourceType) +
+                    " is not a data source (1 to 8): no data bits were generated.");
+    return fwdChnFrame(frameInputs(config, std::move(*bits)));
+}
+
+}  // namespace tolvane

@@ -1,0 +1,62 @@
+// The forward-link configuration the user edits (the `parameters` record),
+// its defaults, the ranges the windows keep, and the calculate step that
+// turns it into a waveform.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "onex/frame_builder.hpp"
+
+namespace tolvane {
+
+inline constexpr const char* kParameterFormatId = "OneX-Fwd - Format 1.2";
+
+struct SlotConfig {
+    SlotColumn DATAslotActive{};
+    SlotColumn DATAslotMod{};
+    SlotColumn RAslotActive{};
+    SlotColumn RAslotValue{};
+    SlotColumn RAslotGain{};
+    SlotColumn RPCslotActiveChn{};
+    RpcMatrix RPCslotActive{};
+    RpcMatrix RPCslotValue{};
+    RpcMatrix RPCslotGain{};
+};
+
+struct FrameConfig {
+    std::string ParameterFileFormat_ID = kParameterFormatId;
+    double Mode = 1;
+    double PilotOffsetIndex = 0;
+    double MACchnActive = 0;
+    double DATAchnActive = 0;
+    double DATAsourceType = 6;
+    std::string DATAsourceName;
+    std::vector<double> dataSourceBitstream;
+    double IdleSlotGainActive = 1;
+    double IdleSlotGain = -10;
+    SlotConfig slot;
+    double OverSampling = 5;
+    double FilterType = 3;
+    double PhaseEq = 1;
+    double MirrorSpectrum = 0;
+    double ProjectedLength = 163840;
+    std::string LastPath;
+};
+
+// The defaults the application starts with.
+FrameConfig defaultFrameConfig();
+
+// Bits the calculate step asks the bit source for: the sum over the slots of
+// (DATAslotMod + 1) * 1600.
+long long requiredDataBits(const FrameConfig& config);
+
+// The frame builder's eighteen inputs mapped from the configuration (the
+// master switches multiply the per-slot activity columns).
+FrameInputs frameInputs(const FrameConfig& config, std::vector<double> dataBits);
+
+// The calculate step: data bits for all 16 slots, then the frame builder.
+// Throws Error when the data source cannot deliver the bits.
+FrameResult calculateFrame(const FrameConfig& config);
+
+}  // namespace tolvane

@@ -1,0 +1,36 @@
+// The `parameters` and `SigGenSettings` records as values, and the fields a
+// user may set from the command line with the ranges the windows keep.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "onex/frame_config.hpp"
+#include "runtime/value.hpp"
+
+namespace tolvane {
+
+// The record in the field order users see in parameter files.
+Value parametersToValue(const FrameConfig& config);
+// Reads every field; a missing field or a wrong shape raises Error naming
+// it (for example "parameters.slot.RAslotGain must be 16 x 1").
+FrameConfig parametersFromValue(const Value& record);
+
+// The signal generator settings record with its defaults; its sample rate,
+// oversampling and RF blanking follow the frame configuration.
+Value defaultSigGenSettings(const FrameConfig& config);
+// Keeps the derived fields of an existing settings record in step with the
+// configuration (SamplingRate, OverSampling, RFblanking).
+void syncSigGenSettings(Value& settings, const FrameConfig& config);
+
+// Sets one field by its name ("OverSampling", "slot.DATAslotMod") from a
+// value: a scalar fills a whole matrix field, otherwise the shape must
+// match. Raises Error naming the field and its allowed range when the field
+// is unknown or read-only, the shape is wrong, or a value is out of range.
+// Setting OverSampling also updates ProjectedLength.
+void setParameterField(FrameConfig& config, const std::string& name, const Value& value);
+
+// Names of the fields setParameterField accepts.
+std::vector<std::string> settableParameterFields();
+
+}  // namespace tolvane
