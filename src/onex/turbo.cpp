@@ -1,0 +1,207 @@
+// Turbo encoder of the forward traffic channel.
+//
+// Two identical recursive systematic convolutional encoders with transfer
+// function [1, n0(D)/d(D), n1(D)/d(D)], d = 1 + D^2 + D^3, n0 = 1 + D + D^3,
+// n1 = 1 + D + D^2 + D^3; the second one sees the packet through the turbo
+// interleaver. Their outputs are punctured to the code rate, and the three
+// tail periods of each encoder (which flush it back to the zero state) are
+// appended after the data, first encoder before second.
+#include "onex/turbo.hpp"
+
+#include <array>
+#include <cmath>
+#include <string>
+
+#include "numerics/diagnostics.hpp"
+
+namespace tolvane {
+
+namespace {
+
+// Non-negative remainder modulo 2 of a (normally 0/1) code value.
+double mod2(double v) { return v - 2.0 * std::floor(v / 2.0); }
+
+// Interleaver multipliers by the five low counter bits (rows) and by
+// n = 3 .. 7 (columns). Every entry is odd, so multiplication by it is a
+// bijection modulo 2^n.
+constexpr int kLookup[32][5] = {
+    {1, 5, 27, 3, 15},    {1, 15, 3, 27, 127}, {3, 5, 1, 15, 89},   {5, 15, 15, 13, 1},
+    {1, 1, 13, 29, 31},   {5, 9, 17, 5, 15},   {1, 9, 23, 1, 61},   {5, 15, 13, 31, 47},
+    {3, 13, 9, 3, 127},   {5, 15, 3, 9, 17},   {3, 7, 15, 15, 119}, {5, 11, 3, 31, 15},
+    {3, 15, 13, 17, 57},  {5, 3, 1, 5, 123},   {5, 15, 13, 39, 95}, {1, 5, 29, 1, 5},
+    {3, 13, 21, 19, 85},  {5, 15, 19, 27, 17}, {3, 9, 1, 15, 55},   {5, 3, 3, 13, 57},
+    {3, 1, 29, 45, 15},   {5, 3, 17, 5, 41},   {5, 15, 25, 33, 93}, {5, 1, 29, 15, 87},
+    {1, 13, 9, 13, 63},   {5, 1, 13, 9, 15},   {1, 9, 23, 15, 13},  {5, 15, 13, 31, 15},
+    {3, 11, 13, 17, 81},  {5, 3, 1, 5, 57},    {5, 15, 13, 15, 31}, {3, 5, 13, 33, 69},
+};
+
+// Symbols per data period: 1 / rate for the five supported rates, 0 otherwise.
+int periodLength(double rate) {
+    if (rate == 1.0) return 1;
+    if (rate == 0.5) return 2;
+    if (rate == 0.25) return 4;
+    if (rate == 1.0 / 3.0) return 3;
+    if (rate == 0.2) return 5;
+    return 0;
+}
+
+}  // namespace
+
+long long reverseBits(long long n, int length) {
+    if (length < 0 || length > 62)
+        throw Error("reverseBits: bit count " + std::to_string(length) + " is outside 0 .. 62.");
+    if (n < 0 || n >= (1LL << length))
+        throw Error("reverseBits: " + std::to_string(n) + " does not fit in " + std::to_string(length) +
+                    " bits.");
+    long long out = 0;
+    for (int b = 0; b < length; ++b) {
+        out = (out << 1) | (n & 1);
+        n >>= 1;
+    }
+    return out;
+}
+
+ConstituentOutput constituentEncoder(const std::vector<double>& input) {
+    const std::size_t n = input.size();
+    ConstituentOutput out;
+    out.x.resize(n + 3);
+    out.y0.resize(n + 3);
+    out.y1.resize(n + 3);
+    double s1 = 0, s2 = 0, s3 = 0;  // s1 the most recent state bit
+    for (std::size_t i = 0; i < n; ++i) {
+        const double u = input[i];
+        out.x[i] = u;
+        out.y0[i] = mod2(u + s1 + s2);
+        out.y1[i] = mod2(u + s1);
+        const double a = mod2(u + s2 + s3);
+        s3 = s2;
+        s2 = s1;
+        s1 = a;
+    }
+    // Tail: the input equals the feedback, so the register input is zero and
+    // three periods flush the state.
+    for (std::size_t i = n; i < n + 3; ++i) {
+        out.x[i] = mod2(s2 + s3);
+        out.y0[i] = mod2(s1 + s3);
+        out.y1[i] = mod2(s1 + s2 + s3);
+        s3 = s2;
+        s2 = s1;
+        s1 = 0;
+    }
+    return out;
+}
+
+std::vector<double> turboInterleaver(const std::vector<double>& input) {
+    const std::size_t size = input.size();
+    // n = ceil(log2(N)) - 5, which must pick one of the table's columns 3 .. 7.
+    int bitsNeeded = 0;
+    while (bitsNeeded < 63 && (std::size_t{1} << bitsNeeded) < size) ++bitsNeeded;
+    const int n = bitsNeeded - 5;
+    if (size == 0 || n < 3 || n > 7)
+        throw Error("Turbo interleaver: packet length N = " + std::to_string(size) +
+                    " is not supported (N must be 129 .. 4096).");
+
+    const long long span = 1LL << n;
+    const long long counterEnd = span * 32;  // the addresses run over a permutation of 0 .. 2^(n+5)-1
+    std::vector<double> output(size);
+    std::size_t written = 0;
+    for (long long counter = 0; counter < counterEnd && written < size; ++counter) {
+        const long long msb = (counter / 32 + 1) % span;
+        const long long lsb = counter % 32;
+        const long long newLsb = (msb * kLookup[lsb][n - 3]) % span;
+        const long long address = reverseBits(lsb, 5) * span + newLsb;
+        if (address < static_cast<long long>(size)) output[written++] = input[static_cast<std::size_t>(address)];
+    }
+    return output;
+}
+
+std::vector<double> turboPuncturing(const ConstituentOutput& first, const ConstituentOutput& second, double rate) {
+    const int k = periodLength(rate);
+    if (k == 0 || k == 1) return {};
+
+    const std::size_t len = first.x.size();
+    const bool sameLength = first.y0.size() == len && first.y1.size() == len && second.x.size() == len &&
+                            second.y0.size() == len && second.y1.size() == len;
+    if (!sameLength || len < 3)
+        throw Error("Turbo puncturing: the six streams must have the same length of at least 3 (x has " +
+                    std::to_string(len) + ").");
+
+    const std::size_t n = len - 3;
+    const std::size_t kk = static_cast<std::size_t>(k);
+    std::vector<double> out(kk * (n + 6));
+    const auto& [x, y0, y1] = first;
+    const auto& [xp, y0p, y1p] = second;
+
+    // Data periods; i is 0-based, so "odd" 1-based periods have even i.
+    for (std::size_t i = 0; i < n; ++i) {
+        double* p = &out[kk * i];
+        const bool odd = (i % 2) == 0;
+        switch (k) {
+            case 2:
+                p[0] = x[i];
+                p[1] = odd ? y0[i] : y0p[i];
+                break;
+            case 4:
+                p[0] = x[i];
+                p[1] = y0[i];
+                p[2] = odd ? y1[i] : y0p[i];
+                p[3] = y1p[i];
+                break;
+            case 3:
+                p[0] = x[i];
+                p[1] = y0[i];
+                p[2] = y0p[i];
+                break;
+            case 5:
+                p[0] = x[i];
+                p[1] = y0[i];
+                p[2] = y1[i];
+                p[3] = y0p[i];
+                p[4] = y1p[i];
+                break;
+        }
+    }
+
+    // Tail periods: those of the first encoder directly after the data, those
+    // of the second encoder three periods later. Systematic tail bits are
+    // repeated so that each tail period fills a whole period of k symbols.
+    const auto tail = [&](const ConstituentOutput& enc, std::size_t t, double* p) {
+        switch (k) {
+            case 2:
+                p[0] = enc.x[t];
+                p[1] = enc.y0[t];
+                break;
+            case 4:
+                p[0] = enc.x[t];
+                p[1] = enc.x[t];
+                p[2] = enc.y0[t];
+                p[3] = enc.y1[t];
+                break;
+            case 3:
+                p[0] = enc.x[t];
+                p[1] = enc.x[t];
+                p[2] = enc.y0[t];
+                break;
+            case 5:
+                p[0] = enc.x[t];
+                p[1] = enc.x[t];
+                p[2] = enc.x[t];
+                p[3] = enc.y0[t];
+                p[4] = enc.y1[t];
+                break;
+        }
+    };
+    for (std::size_t t = n; t < n + 3; ++t) {
+        tail(first, t, &out[kk * t]);
+        tail(second, t, &out[kk * (t + 3)]);
+    }
+    return out;
+}
+
+std::vector<double> turboCoder(const std::vector<double>& input, double rate) {
+    if (rate == 1.0) return input;
+    const std::vector<double> interleaved = turboInterleaver(input);
+    return turboPuncturing(constituentEncoder(input), constituentEncoder(interleaved), rate);
+}
+
+}  // namespace tolvane
