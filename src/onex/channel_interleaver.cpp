@@ -1,0 +1,119 @@
+// Forward channel interleaver: the coded symbols are demultiplexed into the
+// systematic stream U and the parity streams V0/V0' (and V1/V1' at rate 1/5),
+// each group goes through the block symbol permuter, and the permuted groups
+// are concatenated U first.
+#include "onex/channel_interleaver.hpp"
+
+#include <cctype>
+#include <charconv>
+
+#include "numerics/diagnostics.hpp"
+
+namespace tolvane {
+
+namespace {
+
+// Shortest text that reads back as the same double.
+std::string number(double v) {
+    char buf[32];
+    const auto end = std::to_chars(buf, buf + sizeof buf, v).ptr;
+    return std::string(buf, end);
+}
+
+// Reverses the low `width` bits of j.
+std::size_t reverseLow(std::size_t j, int width) {
+    std::size_t out = 0;
+    for (int b = 0; b < width; ++b) {
+        out = (out << 1) | (j & 1);
+        j >>= 1;
+    }
+    return out;
+}
+
+// Every `stride`-th symbol starting at `offset`.
+std::vector<double> take(const std::vector<double>& input, std::size_t offset, std::size_t stride) {
+    std::vector<double> out;
+    out.reserve(input.size() / stride + 1);
+    for (std::size_t i = offset; i < input.size(); i += stride) out.push_back(input[i]);
+    return out;
+}
+
+std::vector<double> concat(std::vector<double> a, const std::vector<double>& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+}  // namespace
+
+std::vector<double> fwdSymbolPermuter(const std::vector<double>& block, int k, int m, const std::string& type) {
+    bool typeV = false;
+    if (type.size() == 1 && std::toupper(static_cast<unsigned char>(type[0])) == 'U')
+        typeV = false;
+    else if (type.size() == 1 && std::toupper(static_cast<unsigned char>(type[0])) == 'V')
+        typeV = true;
+    else
+        throw Error("Symbol permuter: type \"" + type + "\" is not supported (use \"U\" or \"V\").");
+    if (k < 1) throw Error("Symbol permuter: row count k = " + std::to_string(k) + " must be positive.");
+    if (m < 1 || (m & (m - 1)) != 0)
+        throw Error("Symbol permuter: column count m = " + std::to_string(m) + " must be a power of two.");
+    const std::size_t rows = static_cast<std::size_t>(k);
+    const std::size_t cols = static_cast<std::size_t>(m);
+    if (block.size() != rows * cols)
+        throw Error("Symbol permuter: block of " + std::to_string(block.size()) + " symbols does not fill " +
+                    std::to_string(k) + " x " + std::to_string(m) + ".");
+
+    int width = 0;
+    while ((std::size_t{1} << width) < cols) ++width;
+
+    // Written row by row, each column rotated down by its shift, columns
+    // taken in bit-reversed order, read column by column.
+    std::vector<double> out(block.size());
+    for (std::size_t j = 0; j < cols; ++j) {
+        const std::size_t q = reverseLow(j, width);
+        const std::size_t shift = (typeV ? q / 4 : q) % rows;
+        for (std::size_t i = 0; i < rows; ++i) {
+            const std::size_t src = (i + rows - shift) % rows;
+            out[j * rows + i] = block[src * cols + q];
+        }
+    }
+    return out;
+}
+
+std::vector<double> fwdChannelInterleaver(const std::vector<double>& input, double codeRate, int bits) {
+    if (codeRate == 1.0) return input;
+    std::size_t streams = 0;
+    if (codeRate == 1.0 / 3.0)
+        streams = 3;
+    else if (codeRate == 0.2)
+        streams = 5;
+    else
+        throw Error("Channel interleaver: code rate " + number(codeRate) + " is not supported (1, 1/3 or 1/5).");
+
+    int k = 0, m = 0;
+    switch (bits) {
+        case 1024: k = 2; m = 512; break;
+        case 2048: k = 2; m = 1024; break;
+        case 3072: k = 3; m = 1024; break;
+        case 4096: k = 4; m = 1024; break;
+        default:
+            throw Error("Channel interleaver: packet size bits = " + std::to_string(bits) +
+                        " is not supported (1024, 2048, 3072 or 4096).");
+    }
+    const std::size_t packet = static_cast<std::size_t>(bits);
+    if (input.size() != streams * packet)
+        throw Error("Channel interleaver: " + std::to_string(input.size()) + " symbols given, " +
+                    std::to_string(streams * packet) + " expected for " + std::to_string(bits) +
+                    " bits at code rate " + number(codeRate) + ".");
+
+    std::vector<double> output = fwdSymbolPermuter(take(input, 0, streams), k, m, "U");
+    const std::vector<double> v0 = streams == 3 ? concat(take(input, 1, 3), take(input, 2, 3))
+                                                : concat(take(input, 1, 5), take(input, 3, 5));
+    output = concat(std::move(output), fwdSymbolPermuter(v0, k, 2 * m, "V"));
+    if (streams == 5) {
+        const std::vector<double> v1 = concat(take(input, 2, 5), take(input, 4, 5));
+        output = concat(std::move(output), fwdSymbolPermuter(v1, k, 2 * m, "V"));
+    }
+    return output;
+}
+
+}  // namespace tolvane
