@@ -53,6 +53,8 @@ TEST(ReverseBits, StatedValuesAndRange) {
     EXPECT_THROW(reverseBits(32, 5), Error);
     EXPECT_THROW(reverseBits(-1, 5), Error);
     EXPECT_EQ(callByName("reverseBits", 1, {Value::scalar(3), Value::scalar(5)})[0], Value::scalar(24));
+    for (double n : {32.0, 1.5, -1.0, 1e300})
+        EXPECT_THROW(callByName("reverseBits", 1, {Value::scalar(n), Value::scalar(5)}), Error) << n;
 }
 
 TEST(TurboInterleaver, FirstAddressesFollowTheCounterRecipe) {

@@ -1,4 +1,5 @@
 // Adapters registering the scrambler by name.
+#include <charconv>
 #include <cmath>
 #include <string>
 
@@ -9,21 +10,33 @@
 
 namespace tolvane {
 
+namespace {
+
+// Shortest text that reads back as the same double.
+std::string text(double v) {
+    char buf[32];
+    const auto end = std::to_chars(buf, buf + sizeof buf, v).ptr;
+    return std::string(buf, end);
+}
+
+}  // namespace
+
 void registerScrambler(Registry& reg) {
     define(reg, "OneX_FwdScrambler", 3, 1, {"input", "modParams", "macIndex"}, {"output"}, [](Call& c) {
         const std::vector<double> input = argReal(c, 0);
         // Only the DRC value of the record is used; a record without it is
         // the missing-field error.
         const double drc = valueScalar(c.in(1).field("drcValue"), "drcValue");
-        if (std::floor(drc) != drc || drc < 0)
-            throw Error("\"drcValue\" = " + std::to_string(drc) + " must be a non-negative whole number.");
-        const long long mac = argInteger(c, 2);
-        if (mac < 0) throw Error("\"macIndex\" = " + std::to_string(mac) + " must not be negative.");
+        if (!std::isfinite(drc) || std::floor(drc) != drc || drc < 0)
+            throw Error("\"drcValue\" = " + text(drc) + " must be a non-negative whole number.");
+        const double mac = argScalar(c, 2);
+        if (!std::isfinite(mac) || std::floor(mac) != mac || mac < 0)
+            throw Error("\"macIndex\" = " + text(mac) + " must be a non-negative whole number.");
         // An empty packet leaves the output unassigned.
         if (input.empty()) return;
         // Only the low 4 and 6 bits reach the register.
         const int drcBits = static_cast<int>(std::fmod(drc, 16.0));
-        const int macBits = static_cast<int>(mac % 64);
+        const int macBits = static_cast<int>(std::fmod(mac, 64.0));
         c.setOut(0, realRow(fwdScrambler(input, drcBits, macBits)));
     });
 }

@@ -1,4 +1,6 @@
 // Adapters registering the turbo encoder's functions by name.
+#include <charconv>
+#include <cmath>
 #include <string>
 
 #include "numerics/diagnostics.hpp"
@@ -7,6 +9,17 @@
 #include "runtime/convert.hpp"
 
 namespace tolvane {
+
+namespace {
+
+// Shortest text that reads back as the same double.
+std::string text(double v) {
+    char buf[32];
+    const auto end = std::to_chars(buf, buf + sizeof buf, v).ptr;
+    return std::string(buf, end);
+}
+
+}  // namespace
 
 void registerTurbo(Registry& reg) {
     define(reg, "OneX_TurboCoder", 2, 1, {"input", "rate"}, {"output"}, [](Call& c) {
@@ -37,11 +50,15 @@ void registerTurbo(Registry& reg) {
            });
 
     define(reg, "reverseBits", 2, 1, {"n", "len"}, {"output"}, [](Call& c) {
-        const long long n = argInteger(c, 0);
-        const long long len = argInteger(c, 1);
-        if (len < 0 || len > 62)
-            throw Error("\"len\" = " + std::to_string(len) + " must be a bit count from 0 to 62.");
-        c.setOut(0, Value::scalar(static_cast<double>(reverseBits(n, static_cast<int>(len)))));
+        const double len = argScalar(c, 1);
+        if (!(len >= 0 && len <= 62) || std::floor(len) != len)
+            throw Error("\"len\" = " + text(len) + " must be a bit count from 0 to 62.");
+        const double n = argScalar(c, 0);
+        if (!(n >= 0 && n < std::ldexp(1.0, static_cast<int>(len))) || std::floor(n) != n)
+            throw Error("\"n\" = " + text(n) + " must be a whole number that fits in " +
+                        std::to_string(static_cast<int>(len)) + " bits.");
+        const long long r = reverseBits(static_cast<long long>(n), static_cast<int>(len));
+        c.setOut(0, Value::scalar(static_cast<double>(r)));
     });
 }
 
