@@ -59,15 +59,6 @@ double peakToAverageDb(const std::vector<std::complex<double>>& w) {
     return 10 * std::log10(peak / (sum / static_cast<double>(w.size())));
 }
 
-Value markersValue(const FrameResult& r) {
-    const std::size_t n = r.marker1.size();
-    std::vector<double> data(2 * n);
-    for (std::size_t k = 0; k < n; ++k) {
-        data[2 * k] = r.marker1[k];
-        data[2 * k + 1] = r.marker2[k];
-    }
-    return Value::matrix(2, n, std::move(data));
-}
 
 }  // namespace
 
@@ -128,7 +119,7 @@ int runGenerateJob(const GenerateOptions& options, std::ostream& out, std::ostre
         if (extensionOf(options.out) == ".mat") {
             Record vars;
             vars.set("waveform", Value::complexRow(std::move(result.waveform)));
-            vars.set("markers", markersValue(result));
+            vars.set("markers", markersToValue(result));
             vars.set("sampleRate", Value::scalar(sampleRate));
             vars.set("parameters", parametersToValue(config));
             writeMatFile(options.out, vars);

@@ -1,11 +1,45 @@
-// tolvane: the command-line front end of the library.
+// tolvane: the command-line front end of the library. It dispatches to one
+// subcommand per file (see commands.hpp).
+#include <cstring>
 #include <iostream>
+#include <string_view>
+
+#include "commands.hpp"
+
+namespace {
+
+struct Subcommand {
+    const char* name;
+    const char* summary;
+    int (*run)(int, char**);
+};
+
+const Subcommand subcommands[] = {
+    {"call", "call a library function by name with JSON arguments", tolvane::cli::runCall},
+    {"generate", "build a waveform from a parameter file", tolvane::cli::runGenerate},
+};
+
+void printUsage(std::ostream& out) {
+    out << "usage: tolvane <command> [options] ...\n\ncommands:\n";
+    for (const auto& sub : subcommands) out << "  " << sub.name << "\t" << sub.summary << '\n';
+    out << "\nRun 'tolvane <command> --help' for the options of a command.\n";
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
-    (void)argv;
     if (argc < 2) {
-        std::cerr << "usage: tolvane <command> ...\n";
+        printUsage(std::cerr);
         return 2;
     }
+    const std::string_view command = argv[1];
+    if (command == "--help" || command == "-h" || command == "help") {
+        printUsage(std::cout);
+        return 0;
+    }
+    for (const auto& sub : subcommands)
+        if (command == sub.name) return sub.run(argc - 1, argv + 1);
+    std::cerr << "tolvane: unknown command '" << command << "'.\n\n";
+    printUsage(std::cerr);
     return 2;
 }

@@ -260,6 +260,16 @@ void setParameterField(FrameConfig& config, const std::string& name, const Value
     if (name == "OverSampling") config.ProjectedLength = kFrameChips * config.OverSampling;
 }
 
+Value markersToValue(const FrameResult& result) {
+    const std::size_t n = result.marker1.size();
+    std::vector<double> data(2 * n);
+    for (std::size_t k = 0; k < n; ++k) {
+        data[2 * k] = result.marker1[k];
+        data[2 * k + 1] = result.marker2[k];
+    }
+    return Value::matrix(2, n, std::move(data));
+}
+
 std::vector<std::string> settableParameterFields() {
     std::vector<std::string> names;
     for (const auto& r : rules()) names.emplace_back(r.name);

@@ -30,6 +30,9 @@ void syncSigGenSettings(Value& settings, const FrameConfig& config);
 // Setting OverSampling also updates ProjectedLength.
 void setParameterField(FrameConfig& config, const std::string& name, const Value& value);
 
+// The two marker rows of a calculated frame as one 2 x N matrix.
+Value markersToValue(const FrameResult& result);
+
 // Names of the fields setParameterField accepts.
 std::vector<std::string> settableParameterFields();
 

@@ -37,15 +37,6 @@ RpcMatrix rpcMatrix(const Call& c, std::size_t i) {
     return m;
 }
 
-Value eventsValue(const FrameResult& r) {
-    const std::size_t n = r.marker1.size();
-    std::vector<double> data(2 * n);
-    for (std::size_t k = 0; k < n; ++k) {
-        data[2 * k] = r.marker1[k];
-        data[2 * k + 1] = r.marker2[k];
-    }
-    return Value::matrix(2, n, std::move(data));
-}
 
 void frameBody(Call& c) {
     FrameInputs in;
@@ -78,7 +69,7 @@ void frameBody(Call& c) {
     in.mirrorSpectrum = argScalar(c, 17);
 
     FrameResult r = fwdChnFrame(in);
-    c.setOut(1, eventsValue(r));
+    c.setOut(1, markersToValue(r));
     c.setOut(0, Value::complexRow(std::move(r.waveform)));
 }
 
@@ -111,7 +102,7 @@ void registerFrameBuilder(Registry& reg) {
                                           const FrameConfig config = parametersFromValue(
                                               readGlobal("parameters", "OneX_Fwd_GUI_c/Calculate"));
                                           FrameResult r = calculateFrame(config);
-                                          global("markers") = eventsValue(r);
+                                          global("markers") = markersToValue(r);
                                           global("waveform") = Value::complexRow(std::move(r.waveform));
                                       }});
 }
