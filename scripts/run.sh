@@ -5,4 +5,4 @@ here=$(cd "$(dirname "$0")/.." && pwd)
 "$here/scripts/bootstrap.sh"
 "$here/scripts/build.sh" release
 mkdir -p "$here/out"
-"$here/build/release/bin/tolvane" call GenerateBitStream 6 32
+"$here/build/release/bin/tolvane" generate --out "$here/out/default.mat" --save-params "$here/out/default-params.mat"

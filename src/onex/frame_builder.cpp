@@ -168,12 +168,13 @@ ChipFrame buildChipFrame(const FrameInputs& in) {
 FrameResult fwdChnFrame(const FrameInputs& in) {
     if (in.oversampling < 1) throw Error("oversamplingRate must be a positive whole number.");
     ChipFrame chips = buildChipFrame(in);
-    std::vector<cplx> spread = fwdQuadSpreading(chips.chips, static_cast<int>(in.pilotOffsetIndex));
+    std::vector<cplx> spread = fwdQuadSpreading(chips.chips, in.pilotOffsetIndex);
     chips.chips.clear();
     chips.chips.shrink_to_fit();
 
+    // Upsampling and filtering in one polyphase pass over the chip row.
     FrameResult out;
-    out.waveform = basebandFilter(upsample(spread, in.oversampling), in.oversampling, in.filterType);
+    out.waveform = basebandFilterChips(spread, in.oversampling, in.filterType);
     spread.clear();
     spread.shrink_to_fit();
     if (in.phaseEqActive == 1)
