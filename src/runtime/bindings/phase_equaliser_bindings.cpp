@@ -1,11 +1,39 @@
 // Adapters registering this family's functions by name.
+#include "numerics/diagnostics.hpp"
+#include "onex/phase_equaliser.hpp"
 #include "runtime/bindings/bindings.hpp"
 #include "runtime/convert.hpp"
+#include "runtime/library.hpp"
 
 namespace tolvane {
 
+namespace {
+
+// The baseband filter type of the frame configuration, which decides the
+// equaliser's filter; 3 (the ACP filter, the configuration's default) when
+// the configuration is not set or has no such field.
+double configuredFilterType() {
+    Globals& globals = library().globals();
+    if (!globals.declared("parameters")) return 3.0;
+    const Value& parameters = globals.at("parameters");
+    if (!parameters.hasField("FilterType")) return 3.0;
+    return valueScalar(parameters.field("FilterType"), "parameters.FilterType");
+}
+
+}  // namespace
+
 void registerPhaseEqualiser(Registry& reg) {
-    (void)reg;
+    define(reg, "OneX_FwdPhaseEq", 2, 1, {"input", "oversamplingRate"}, {"output"}, [](Call& c) {
+        const long long os = argInteger(c, 1);
+        if (os < 1) throw Error("\"oversamplingRate\" must be a positive integer.");
+        const std::vector<cplx> input = argComplex(c, 0);
+        c.setOut(0, complexResult(fwdPhaseEq(input, static_cast<int>(os), configuredFilterType())));
+    });
+    define(reg, "eqlrfilt", 1, 2, {"Fs"}, {"b", "a"}, [](Call& c) {
+        const IirCoefficients f = eqlrfilt(argScalar(c, 0));
+        c.setOut(0, realRow(f.b));
+        c.setOut(1, realRow(f.a));
+    });
 }
 
 }  // namespace tolvane

@@ -1,0 +1,172 @@
+#include "onex/baseband_filter.hpp"
+
+#include <map>
+#include <mutex>
+#include <string>
+
+#include "numerics/circular_filter.hpp"
+#include "numerics/diagnostics.hpp"
+#include "numerics/remez.hpp"
+
+namespace tolvane {
+
+namespace {
+
+constexpr double kChipRate = 1228800.0;
+constexpr double kPassEdgeHz = 590000.0;
+constexpr double kStopEdgeHz = 740000.0;
+
+void checkOversampling(int oversampling, const char* what) {
+    if (oversampling < 1)
+        throw Error(std::string(what) + ": the oversampling ratio must be a positive integer (was " +
+                    std::to_string(oversampling) + ").");
+}
+
+// Pass band 0 ... 590 kHz, stop band 740 kHz ... fs/2, as fractions of Nyquist.
+std::vector<double> bandEdges(int oversampling) {
+    const double nyquist = oversampling * kChipRate / 2.0;
+    return {0.0, kPassEdgeHz / nyquist, kStopEdgeHz / nyquist, 1.0};
+}
+
+std::vector<double> designStd(int oversampling) {
+    return remez(12 * oversampling - 1, bandEdges(oversampling), {1.0, 1.0, 0.0, 0.0}, {1.0, 20.0});
+}
+
+std::vector<double> designAcp(int oversampling) {
+    const std::vector<double> h0 = designStd(oversampling);
+    // Second stage: a longer lowpass whose stop band target slopes from
+    // 0.005 down to 0.001, scaled to unit gain at 0 Hz.
+    std::vector<double> h1 =
+        remez(14 * oversampling, bandEdges(oversampling), {1.0, 1.0, 0.005, 0.001}, {1.0, 2.0});
+    double sum = 0.0;
+    for (double v : h1) sum += v;
+    for (double& v : h1) v /= sum;
+    std::vector<double> h(h0.size() + h1.size() - 1, 0.0);
+    for (std::size_t i = 0; i < h0.size(); ++i)
+        for (std::size_t j = 0; j < h1.size(); ++j) h[i + j] += h0[i] * h1[j];
+    return h;
+}
+
+// The designs are pure functions of the oversampling ratio and take a few
+// milliseconds at high ratios, so each is made once per ratio and kept.
+const std::vector<double>& cachedDesign(int oversampling, bool acp) {
+    static std::mutex mutex;
+    static std::map<std::pair<int, bool>, std::vector<double>> designs;
+    std::lock_guard<std::mutex> lock(mutex);
+    auto key = std::make_pair(oversampling, acp);
+    auto it = designs.find(key);
+    if (it == designs.end())
+        it = designs.emplace(key, acp ? designAcp(oversampling) : designStd(oversampling)).first;
+    return it->second;
+}
+
+enum class Shape { Rectangular, Std, Acp, None };
+
+Shape shapeOf(const FilterType& type) {
+    if (const double* number = std::get_if<double>(&type)) {
+        if (*number == 1.0) return Shape::Rectangular;
+        if (*number == 3.0) return Shape::Acp;
+        if (*number == 4.0) return Shape::None;
+        return Shape::Std;
+    }
+    const std::string& text = std::get<std::string>(type);
+    if (text == "IS95-STD") return Shape::Std;
+    if (text == "IS95-ACP") return Shape::Acp;
+    if (text == "IS95-EVM") return Shape::None;
+    return Shape::Rectangular;
+}
+
+// First N samples of the linear convolution with `oversampling` ones.
+cvec holdFilter(const cvec& frame, int oversampling) {
+    cvec out(frame.size());
+    const std::size_t width = static_cast<std::size_t>(oversampling);
+    for (std::size_t i = 0; i < frame.size(); ++i) {
+        if (frame[i] == std::complex<double>{}) continue;
+        const std::size_t end = std::min(frame.size(), i + width);
+        for (std::size_t j = i; j < end; ++j) out[j] += frame[i];
+    }
+    return out;
+}
+
+// True when only every factor-th sample (from the first) can be non-zero,
+// i.e. the row is an upsampled chip row.
+bool isZeroStuffed(const cvec& frame, int factor) {
+    if (factor < 2 || frame.size() % static_cast<std::size_t>(factor) != 0) return false;
+    for (std::size_t i = 0; i < frame.size(); ++i)
+        if (i % static_cast<std::size_t>(factor) != 0 && frame[i] != std::complex<double>{}) return false;
+    return true;
+}
+
+}  // namespace
+
+cvec upsample(const cvec& x, int factor) {
+    if (factor < 1) throw Error("upsample: the factor must be a positive integer (was " + std::to_string(factor) + ").");
+    cvec y(x.size() * static_cast<std::size_t>(factor));
+    for (std::size_t k = 0; k < x.size(); ++k) y[k * static_cast<std::size_t>(factor)] = x[k];
+    return y;
+}
+
+std::vector<double> upsampleMarker(const std::vector<double>& in, int ratio) {
+    if (ratio < 0) throw Error("upsampleMarker: the ratio must not be negative (was " + std::to_string(ratio) + ").");
+    std::vector<double> out;
+    out.reserve(in.size() * static_cast<std::size_t>(ratio));
+    for (double v : in) out.insert(out.end(), static_cast<std::size_t>(ratio), v);
+    return out;
+}
+
+std::vector<double> filterCoeffStd(int oversampling) {
+    checkOversampling(oversampling, "FilterCoeff_IS95_Std");
+    return cachedDesign(oversampling, false);
+}
+
+std::vector<double> filterCoeffAcp(int oversampling) {
+    checkOversampling(oversampling, "FilterCoeff_IS95_Acp");
+    return cachedDesign(oversampling, true);
+}
+
+cvec circfilt(const cvec& x, const std::vector<double>& h) {
+    return circularConvolve(x, h, static_cast<long long>(h.size() / 2));
+}
+
+cvec basebandFilter(const cvec& frame, int oversampling, const FilterType& type) {
+    checkOversampling(oversampling, "OneX_BasebandFilter");
+    switch (shapeOf(type)) {
+    case Shape::Rectangular:
+        return holdFilter(frame, oversampling);
+    case Shape::None:
+        return frame;
+    case Shape::Std:
+    case Shape::Acp:
+        break;
+    }
+    const std::vector<double>& h = cachedDesign(oversampling, shapeOf(type) == Shape::Acp);
+    const long long delay = static_cast<long long>(h.size() / 2);
+    if (isZeroStuffed(frame, oversampling)) {
+        cvec chips(frame.size() / static_cast<std::size_t>(oversampling));
+        for (std::size_t q = 0; q < chips.size(); ++q) chips[q] = frame[q * static_cast<std::size_t>(oversampling)];
+        return circularConvolveUpsampled(chips, oversampling, h, delay);
+    }
+    return circularConvolve(frame, h, delay);
+}
+
+cvec basebandFilterChips(const cvec& chips, int oversampling, const FilterType& type) {
+    checkOversampling(oversampling, "OneX_BasebandFilter");
+    switch (shapeOf(type)) {
+    case Shape::Rectangular: {
+        cvec out(chips.size() * static_cast<std::size_t>(oversampling));
+        for (std::size_t q = 0; q < chips.size(); ++q)
+            std::fill_n(out.begin() + static_cast<std::ptrdiff_t>(q * static_cast<std::size_t>(oversampling)),
+                        oversampling, chips[q]);
+        return out;
+    }
+    case Shape::None:
+        return upsample(chips, oversampling);
+    case Shape::Std:
+    case Shape::Acp:
+        break;
+    }
+    const std::vector<double>& h = cachedDesign(oversampling, shapeOf(type) == Shape::Acp);
+    return circularConvolveUpsampled(chips, oversampling, h, static_cast<long long>(h.size() / 2));
+}
+
+}  // namespace tolvane
