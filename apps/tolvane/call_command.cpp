@@ -1,0 +1,162 @@
+// tolvane call: calls one library function by name with JSON arguments and
+// prints its outputs as one line of JSON.
+//
+// The arguments are parsed by hand rather than with an option library so
+// that negative numbers ("-10") stay arguments instead of being taken for
+// options.
+#include <cerrno>
+#include <cstdlib>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "commands.hpp"
+#include "numerics/diagnostics.hpp"
+#include <nlohmann/json.hpp>
+
+#include "runtime/json_value.hpp"
+#include "runtime/library.hpp"
+
+namespace tolvane::cli {
+
+namespace {
+
+constexpr const char* callSynopsis = "usage: tolvane call NAME [--nargout K] [ARG...]\n";
+
+constexpr const char* callHelp =
+    "\n"
+    "Calls the library function NAME by name and prints its outputs on one line\n"
+    "as a JSON array.\n"
+    "\n"
+    "Options (before or among the arguments):\n"
+    "  --nargout K   number of outputs to ask for (default 1); the first output\n"
+    "                is always printed, so K = 0 still prints one value\n"
+    "  --help        show this text\n"
+    "  --            every later word is an argument\n"
+    "\n"
+    "Each ARG is one JSON value; @FILE reads the JSON from FILE.\n"
+    "  5                          1 x 1 number\n"
+    "  [1,2,3]                    row\n"
+    "  [[1,2],[3,4]]              matrix, one array per row\n"
+    "  []                         empty matrix\n"
+    "  \"text\"                     character row\n"
+    "  {\"re\":[1,2],\"im\":[0,1]}    complex\n"
+    "  {\"a\":1,\"b\":{\"c\":2}}        record\n"
+    "  [\"a\",{\"b\":1}]              cell list\n"
+    "  null                       uninitialised\n"
+    "  \"NaN\", \"Inf\", \"-Inf\"       non-finite numbers\n"
+    "Negative numbers are arguments: tolvane call OneX_FwdIdleSlot 1 -10 4\n"
+    "\n"
+    "Outputs use the same forms; an output left unassigned prints as null.\n"
+    "Exit status: 0 success; 1 run-time error (message on standard error);\n"
+    "2 usage error or malformed argument.\n";
+
+int usageError(const std::string& message) {
+    std::cerr << "tolvane call: " << message << '\n'
+              << callSynopsis << "Run 'tolvane call --help' for more.\n";
+    return 2;
+}
+
+// The argument text as quoted in messages, shortened when long.
+std::string shown(const std::string& text) {
+    constexpr std::size_t limit = 80;
+    if (text.size() <= limit) return text;
+    return text.substr(0, limit) + "...";
+}
+
+bool parseCount(const std::string& text, int& out) {
+    if (text.empty()) return false;
+    char* end = nullptr;
+    errno = 0;
+    const long k = std::strtol(text.c_str(), &end, 10);
+    if (errno != 0 || *end != '\0' || k < 0 || k > 1000000) return false;
+    out = static_cast<int>(k);
+    return true;
+}
+
+bool readFile(const std::string& path, std::string& out) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return false;
+    std::ostringstream buffer;
+    buffer << in.rdbuf();
+    if (in.bad()) return false;
+    out = buffer.str();
+    return true;
+}
+
+}  // namespace
+
+int runCall(int argc, char** argv) {
+    std::string name;
+    int nargout = 1;
+    std::vector<std::string> args;
+    bool optionsEnded = false;
+
+    for (int i = 1; i < argc; ++i) {
+        const std::string token = argv[i];
+        if (!optionsEnded) {
+            if (token == "--help" || token == "-h") {
+                std::cout << callSynopsis << callHelp;
+                return 0;
+            }
+            if (token == "--") {
+                optionsEnded = true;
+                continue;
+            }
+            if (token == "--nargout" || token.rfind("--nargout=", 0) == 0) {
+                std::string count;
+                if (token == "--nargout") {
+                    if (i + 1 >= argc) return usageError("--nargout needs a count.");
+                    count = argv[++i];
+                } else {
+                    count = token.substr(std::string_view("--nargout=").size());
+                }
+                if (!parseCount(count, nargout))
+                    return usageError("--nargout needs a whole number of 0 or more, not '" + count + "'.");
+                continue;
+            }
+            // A word starting with "--" is never valid JSON, so it can only
+            // be a mistaken option.
+            if (token.rfind("--", 0) == 0) return usageError("unknown option '" + token + "'.");
+        }
+        if (name.empty()) name = token;
+        else args.push_back(token);
+    }
+    if (name.empty()) return usageError("the name of the function to call is missing.");
+
+    std::vector<Value> inputs;
+    for (std::size_t k = 0; k < args.size(); ++k) {
+        const std::string& arg = args[k];
+        const std::string place = "argument " + std::to_string(k + 1) + " (" + shown(arg) + ")";
+        std::string text = arg;
+        if (!arg.empty() && arg[0] == '@' && !readFile(arg.substr(1), text)) {
+            std::cerr << "tolvane call: " << place << ": cannot read the file '" << arg.substr(1) << "'.\n";
+            return 2;
+        }
+        try {
+            inputs.push_back(parseJsonValue(text));
+        } catch (const std::exception& e) {
+            std::cerr << "tolvane call: " << place << " is not a valid value: " << e.what() << '\n';
+            return 2;
+        }
+    }
+
+    std::vector<Value> outputs;
+    try {
+        outputs = callByName(name, nargout, std::move(inputs));
+    } catch (const std::exception& e) {
+        std::cerr << e.what() << '\n';
+        return 1;
+    }
+
+    Json printed = Json::array();
+    for (const auto& v : outputs) printed.push_back(valueToJson(v));
+    std::cout << jsonText(printed) << '\n';
+    std::cout.flush();
+    return std::cout ? 0 : 1;
+}
+
+}  // namespace tolvane::cli

@@ -1,0 +1,14 @@
+// The subcommands of the tolvane program. Each takes the arguments that
+// follow its name (argv[0] is the subcommand's name) and returns the exit
+// status: 0 success, 1 a run-time failure, 2 a usage error.
+#pragma once
+
+namespace tolvane::cli {
+
+// tolvane call NAME [--nargout K] [ARG...]
+int runCall(int argc, char** argv);
+
+// tolvane generate ...
+int runGenerate(int argc, char** argv);
+
+}  // namespace tolvane::cli
