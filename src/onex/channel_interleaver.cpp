@@ -30,17 +30,18 @@ std::size_t reverseLow(std::size_t j, int width) {
     return out;
 }
 
-// Every `stride`-th symbol starting at `offset`.
-std::vector<double> take(const std::vector<double>& input, std::size_t offset, std::size_t stride) {
-    std::vector<double> out;
-    out.reserve(input.size() / stride + 1);
-    for (std::size_t i = offset; i < input.size(); i += stride) out.push_back(input[i]);
-    return out;
-}
-
-std::vector<double> concat(std::vector<double> a, const std::vector<double>& b) {
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
+// The block permutation: the block (read through `at`, row-major rows x
+// cols) is written row by row, each column rotated down by its shift, the
+// columns taken in bit-reversed order and read column by column into `out`.
+template <class At>
+void permuteInto(At at, std::size_t rows, std::size_t cols, bool typeV, double* out) {
+    int width = 0;
+    while ((std::size_t{1} << width) < cols) ++width;
+    for (std::size_t j = 0; j < cols; ++j) {
+        const std::size_t q = reverseLow(j, width);
+        const std::size_t shift = (typeV ? q / 4 : q) % rows;
+        for (std::size_t i = 0; i < rows; ++i) out[j * rows + i] = at(((i + rows - shift) % rows) * cols + q);
+    }
 }
 
 }  // namespace
@@ -62,20 +63,8 @@ std::vector<double> fwdSymbolPermuter(const std::vector<double>& block, int k, i
         throw Error("Symbol permuter: block of " + std::to_string(block.size()) + " symbols does not fill " +
                     std::to_string(k) + " x " + std::to_string(m) + ".");
 
-    int width = 0;
-    while ((std::size_t{1} << width) < cols) ++width;
-
-    // Written row by row, each column rotated down by its shift, columns
-    // taken in bit-reversed order, read column by column.
     std::vector<double> out(block.size());
-    for (std::size_t j = 0; j < cols; ++j) {
-        const std::size_t q = reverseLow(j, width);
-        const std::size_t shift = (typeV ? q / 4 : q) % rows;
-        for (std::size_t i = 0; i < rows; ++i) {
-            const std::size_t src = (i + rows - shift) % rows;
-            out[j * rows + i] = block[src * cols + q];
-        }
-    }
+    permuteInto([&](std::size_t p) { return block[p]; }, rows, cols, typeV, out.data());
     return out;
 }
 
@@ -105,13 +94,22 @@ std::vector<double> fwdChannelInterleaver(const std::vector<double>& input, doub
                     std::to_string(streams * packet) + " expected for " + std::to_string(bits) +
                     " bits at code rate " + number(codeRate) + ".");
 
-    std::vector<double> output = fwdSymbolPermuter(take(input, 0, streams), k, m, "U");
-    const std::vector<double> v0 = streams == 3 ? concat(take(input, 1, 3), take(input, 2, 3))
-                                                : concat(take(input, 1, 5), take(input, 3, 5));
-    output = concat(std::move(output), fwdSymbolPermuter(v0, k, 2 * m, "V"));
-    if (streams == 5) {
-        const std::vector<double> v1 = concat(take(input, 2, 5), take(input, 4, 5));
-        output = concat(std::move(output), fwdSymbolPermuter(v1, k, 2 * m, "V"));
+    // The groups are read straight from the multiplexed input: sub-sequence
+    // s of the code symbols is input[streams * i + s]. A V group is its first
+    // sub-sequence followed by the whole of its second.
+    const std::size_t rows = static_cast<std::size_t>(k), cols = static_cast<std::size_t>(m);
+    std::vector<double> output(input.size());
+    const auto group = [&](std::size_t first, std::size_t second) {
+        return [&input, packet, streams, first, second](std::size_t p) {
+            return p < packet ? input[streams * p + first] : input[streams * (p - packet) + second];
+        };
+    };
+    permuteInto([&](std::size_t p) { return input[streams * p]; }, rows, cols, false, output.data());
+    if (streams == 3) {
+        permuteInto(group(1, 2), rows, 2 * cols, true, output.data() + packet);
+    } else {
+        permuteInto(group(1, 3), rows, 2 * cols, true, output.data() + packet);
+        permuteInto(group(2, 4), rows, 2 * cols, true, output.data() + 3 * packet);
     }
     return output;
 }

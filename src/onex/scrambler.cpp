@@ -3,7 +3,7 @@
 // state carries seven ones, the MAC index (6 bits) and the DRC value (4 bits).
 #include "onex/scrambler.hpp"
 
-#include <array>
+#include <cstdint>
 #include <cmath>
 #include <string>
 
@@ -15,21 +15,22 @@ std::vector<double> fwdScrambler(const std::vector<double>& input, int drcValue,
     if (macIndex < 0) throw Error("Scrambler: MAC index " + std::to_string(macIndex) + " must not be negative.");
     if (drcValue < 0) throw Error("Scrambler: DRC value " + std::to_string(drcValue) + " must not be negative.");
 
-    // Stage 1 first. Only the low 6 bits of the MAC index and the low 4 bits
-    // of the DRC value enter the register, most significant bit first.
-    std::array<bool, 17> reg{};
-    for (int s = 0; s < 7; ++s) reg[s] = true;
-    for (int b = 0; b < 6; ++b) reg[7 + b] = ((macIndex >> (5 - b)) & 1) != 0;
-    for (int b = 0; b < 4; ++b) reg[13 + b] = ((drcValue >> (3 - b)) & 1) != 0;
+    // Stage s of the register is bit s-1 of `reg`, so stage 1 is the low
+    // bit and a shift towards stage 1 is a right shift. Only the low 6 bits
+    // of the MAC index and the low 4 bits of the DRC value enter, most
+    // significant bit first (stages 8 .. 13 and 14 .. 17).
+    std::uint32_t reg = 0x7F;
+    for (int b = 0; b < 6; ++b) reg |= static_cast<std::uint32_t>((macIndex >> (5 - b)) & 1) << (7 + b);
+    for (int b = 0; b < 4; ++b) reg |= static_cast<std::uint32_t>((drcValue >> (3 - b)) & 1) << (13 + b);
 
     std::vector<double> output(input.size());
     for (std::size_t i = 0; i < input.size(); ++i) {
         if (std::isnan(input[i]))
             throw Error("Scrambler: input bit " + std::to_string(i + 1) + " is NaN.");
-        output[i] = ((input[i] != 0.0) != reg[0]) ? 1.0 : 0.0;
-        const bool shiftIn = reg[0] != reg[3];
-        for (int s = 0; s < 16; ++s) reg[s] = reg[s + 1];
-        reg[16] = shiftIn;
+        const std::uint32_t first = reg & 1U;
+        output[i] = ((input[i] != 0.0) != (first != 0U)) ? 1.0 : 0.0;
+        const std::uint32_t shiftIn = first ^ ((reg >> 3) & 1U);  // stage 1 XOR stage 4
+        reg = (reg >> 1) | (shiftIn << 16);
     }
     return output;
 }

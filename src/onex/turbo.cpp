@@ -18,8 +18,22 @@ namespace tolvane {
 
 namespace {
 
-// Non-negative remainder modulo 2 of a (normally 0/1) code value.
-double mod2(double v) { return v - 2.0 * std::floor(v / 2.0); }
+// Non-negative remainder modulo 2 of a sum of code values. Sums of 0/1 bits
+// (0 .. 3) take the short path; anything else the general remainder.
+inline double mod2(double v) {
+    if (v == 0.0 || v == 2.0) return 0.0;
+    if (v == 1.0 || v == 3.0) return 1.0;
+    return v - 2.0 * std::floor(v / 2.0);
+}
+
+// The five-bit reversals used for the interleaver's row addresses.
+constexpr std::array<int, 32> kReverse5 = [] {
+    std::array<int, 32> r{};
+    for (int i = 0; i < 32; ++i)
+        for (int b = 0; b < 5; ++b)
+            if (i & (1 << b)) r[static_cast<std::size_t>(i)] |= 1 << (4 - b);
+    return r;
+}();
 
 // Interleaver multipliers by the five low counter bits (rows) and by
 // n = 3 .. 7 (columns). Every entry is odd, so multiplication by it is a
@@ -101,16 +115,16 @@ std::vector<double> turboInterleaver(const std::vector<double>& input) {
         throw Error("Turbo interleaver: packet length N = " + std::to_string(size) +
                     " is not supported (N must be 129 .. 4096).");
 
-    const long long span = 1LL << n;
-    const long long counterEnd = span * 32;  // the addresses run over a permutation of 0 .. 2^(n+5)-1
+    const std::size_t mask = (std::size_t{1} << n) - 1;  // arithmetic modulo 2^n
+    const std::size_t counterEnd = std::size_t{32} << n;  // the addresses run over a permutation of 0 .. 2^(n+5)-1
     std::vector<double> output(size);
     std::size_t written = 0;
-    for (long long counter = 0; counter < counterEnd && written < size; ++counter) {
-        const long long msb = (counter / 32 + 1) % span;
-        const long long lsb = counter % 32;
-        const long long newLsb = (msb * kLookup[lsb][n - 3]) % span;
-        const long long address = reverseBits(lsb, 5) * span + newLsb;
-        if (address < static_cast<long long>(size)) output[written++] = input[static_cast<std::size_t>(address)];
+    for (std::size_t counter = 0; counter < counterEnd && written < size; ++counter) {
+        const std::size_t msb = ((counter >> 5) + 1) & mask;
+        const std::size_t lsb = counter & 31;
+        const std::size_t newLsb = (msb * static_cast<std::size_t>(kLookup[lsb][n - 3])) & mask;
+        const std::size_t address = (static_cast<std::size_t>(kReverse5[lsb]) << n) + newLsb;
+        if (address < size) output[written++] = input[address];
     }
     return output;
 }
