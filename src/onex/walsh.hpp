@@ -41,4 +41,9 @@ RowMatrix<std::complex<double>> fwdTrfChnGain(RowMatrix<std::complex<double>> in
 // Column sums: one row of chips.
 cvec fwdTrfSummer(const RowMatrix<std::complex<double>>& input);
 
+// Demux, Walsh cover, gain and summer in one pass over the symbols, without
+// the 16-row intermediates: 16 * ceil(N/16) chips, equal bit for bit to the
+// four stages run one after another.
+cvec fwdTrfCoverAndSum(const cvec& symbols);
+
 }  // namespace tolvane

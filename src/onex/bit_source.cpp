@@ -1,0 +1,222 @@
+// Data bit source: fixed patterns, the PN9/PN15 sources, cyclic user
+// patterns, the maximal-length PN generator and the plain shift register.
+#include "onex/bit_source.hpp"
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <complex>
+#include <cstdint>
+#include <string>
+
+#include "numerics/diagnostics.hpp"
+
+namespace tolvane {
+
+namespace {
+
+// Longest sequence the generators produce; far above the 102 400 bits a
+// frame needs, it only keeps a mistyped length from exhausting memory.
+constexpr double kMaxBits = 1u << 30;
+
+struct TapEntry {
+    int order;
+    int taps[4];  // bits k places back; unused entries 0
+    bool inverted;
+};
+
+// Feedback taps of the maximal-length sequences, by register order.
+constexpr TapEntry kTapTable[] = {
+    {3, {3, 1}, false},         {4, {4, 1}, false},         {5, {5, 2}, false},
+    {6, {6, 1}, false},         {7, {7, 1}, false},         {8, {8, 4, 3, 2}, false},
+    {9, {9, 5}, false},         {10, {10, 3}, false},       {11, {11, 9}, false},
+    {12, {12, 6, 4, 1}, false}, {13, {13, 4, 3, 1}, false}, {14, {14, 12, 2, 1}, false},
+    {15, {15, 14}, true},       {16, {16, 12, 3, 1}, false}, {17, {17, 3}, false},
+    {18, {18, 7}, false},       {19, {19, 5, 2, 1}, false}, {20, {20, 3}, false},
+    {21, {21, 2}, false},       {22, {22, 1}, false},       {23, {23, 18}, true},
+    {24, {24, 7, 2}, false},    {25, {25, 3}, false},       {26, {26, 6, 2, 1}, false},
+    {27, {27, 5, 2, 1}, false}, {28, {28, 3}, false},       {29, {29, 27}, true},
+    {30, {30, 23, 2, 1}, false}, {31, {31, 28}, true},
+};
+
+// Order 20 with zero suppression uses its own pair of taps.
+constexpr TapEntry kOrder20ZeroSuppressed = {20, {20, 17}, false};
+
+// A requested length as a bit count: whole part of a finite, non-negative
+// number; `what` names it in the error.
+std::size_t bitCount(double length, const char* what) {
+    if (std::isnan(length)) throw Error(std::string(what) + " must be a number, not NaN.");
+    if (length <= 0) return 0;
+    if (length > kMaxBits)
+        throw Error(std::string(what) + " = " + std::to_string(length) + " exceeds the largest supported length (" +
+                    std::to_string(static_cast<long long>(kMaxBits)) + ").");
+    return static_cast<std::size_t>(std::floor(length));
+}
+
+bool isBit(double x) { return x == 0.0 || x == 1.0; }
+
+// Non-negative remainder modulo 2, as the numeric runtime's mod(x, 2).
+double mod2(double x) { return x - 2.0 * std::floor(x / 2.0); }
+
+// Zero suppression: no run of more than 14 zeros. Scanning once with a
+// running count of zeros gives the same bits as checking every 15-bit window
+// in increasing order, because a window's last bit is only ever changed by
+// the check of that window.
+void suppressZeroRuns(Bits& bits) {
+    int zeros = 0;
+    for (double& b : bits) {
+        if (b != 0.0) {
+            zeros = 0;
+        } else if (++zeros == 15) {
+            b = 1.0;
+            zeros = 0;
+        }
+    }
+}
+
+}  // namespace
+
+Bits lfsr(int order, const std::vector<double>& taps, long long m, const std::vector<double>& seed) {
+    if (order < 0) throw Error("lfsr: order = " + std::to_string(order) + " must not be negative.");
+    if (taps.size() < static_cast<std::size_t>(order))
+        throw Error("lfsr: taps has " + std::to_string(taps.size()) + " entries but order " + std::to_string(order) +
+                    " needs at least that many.");
+    if (seed.size() != static_cast<std::size_t>(order))
+        throw Error("lfsr: seed has " + std::to_string(seed.size()) + " entries but must have exactly order = " +
+                    std::to_string(order) + ".");
+    const std::size_t n = static_cast<std::size_t>(order);
+    const std::size_t total = std::max(bitCount(static_cast<double>(m), "lfsr: m"), n);
+    Bits a(total, 0.0);
+    std::copy(seed.begin(), seed.end(), a.begin());
+    if (total == n) return a;
+
+    const bool binary = order <= 64 && std::all_of(taps.begin(), taps.begin() + order, isBit) &&
+                        std::all_of(seed.begin(), seed.end(), isBit);
+    if (binary && order > 0) {
+        // Register bit j - 1 holds a(i - order - 1 + j), the bit tap j
+        // multiplies: the oldest bit sits at bit 0, the newest at order - 1.
+        std::uint64_t mask = 0, state = 0;
+        for (std::size_t j = 0; j < n; ++j) {
+            if (taps[j] == 1.0) mask |= std::uint64_t{1} << j;
+            if (seed[j] == 1.0) state |= std::uint64_t{1} << j;
+        }
+        const unsigned top = static_cast<unsigned>(order - 1);
+        for (std::size_t i = n; i < total; ++i) {
+            const std::uint64_t bit = static_cast<std::uint64_t>(std::popcount(state & mask) & 1);
+            a[i] = static_cast<double>(bit);
+            state = (state >> 1) | (bit << top);
+        }
+        return a;
+    }
+    // Any other values: the recurrence as written, modulo 2 of the weighted sum.
+    for (std::size_t i = n; i < total; ++i) {
+        double sum = 0.0;
+        for (std::size_t j = 0; j < n; ++j) sum += taps[j] * a[i - n + j];
+        a[i] = mod2(sum);
+    }
+    return a;
+}
+
+Bits pnGenerator(const PnOptions& options) {
+    // Order: default 9, clamped to 3..31; a list of two or more is ignored.
+    double order = 9;
+    if (options.order && options.order->size() == 1) order = (*options.order)[0];
+    order = std::isnan(order) ? 3.0 : std::min(std::max(order, 3.0), 31.0);  // max(NaN, 3) is 3
+
+    double length = std::exp2(order) - 1.0;
+    if (options.length && options.length->size() == 1) length = (*options.length)[0];
+    if (std::isnan(length)) length = 1;  // max(NaN, 1) is 1
+    length = std::max(length, 1.0);
+
+    const bool userInvert = options.userInvert && *options.userInvert == 1.0;
+    const bool zeroSuppression = options.zeroSuppression && *options.zeroSuppression == 1.0;
+
+    // An order outside the table (not a whole number) falls back to order 9.
+    // It does so before the seed is shaped, so the seed always fits the
+    // register that runs.
+    const bool known = std::floor(order) == order;
+    const int n = known ? static_cast<int>(order) : 9;
+    const std::size_t outLength = bitCount(length, "dataLength");
+
+    std::vector<double> seed(static_cast<std::size_t>(n), 1.0);
+    if (options.seed) {
+        const std::vector<double>& given = *options.seed;
+        if (given.size() == 1) {
+            if (given[0] != 0.0) {
+                std::fill(seed.begin(), seed.end(), 0.0);
+                seed.back() = 1.0;
+            }
+        } else if (given.size() >= seed.size()) {
+            std::copy(given.begin(), given.begin() + n, seed.begin());
+            if (std::all_of(seed.begin(), seed.end(), [](double x) { return x == 0.0; })) seed.back() = 1.0;
+        }
+    }
+
+    const TapEntry& entry =
+        (n == 20 && zeroSuppression) ? kOrder20ZeroSuppressed : kTapTable[static_cast<std::size_t>(n - 3)];
+    // Tap vector: position k set for each tap k, reversed, then the x^0 one.
+    std::vector<double> t(static_cast<std::size_t>(n) + 1, 0.0);
+    for (int k : entry.taps)
+        if (k > 0) t[static_cast<std::size_t>(n - k)] = 1.0;
+    t[static_cast<std::size_t>(n)] = 1.0;
+
+    Bits sequence = lfsr(n, t, static_cast<long long>(outLength), seed);
+    if (n == 20 && zeroSuppression) suppressZeroRuns(sequence);
+    if (entry.inverted != userInvert)
+        for (double& b : sequence) b = 1.0 - b;
+    if (sequence.size() > outLength) sequence.resize(outLength);
+    return sequence;
+}
+
+Bits pnGenerator(int order, long long length) {
+    PnOptions options;
+    options.order = std::vector<double>{static_cast<double>(order)};
+    options.length = std::vector<double>{static_cast<double>(length)};
+    return pnGenerator(options);
+}
+
+template <typename T>
+std::vector<T> extendVector(const std::vector<T>& data, long long length) {
+    if (length <= 0) return {};
+    const std::size_t want = bitCount(static_cast<double>(length), "reqLength");
+    if (want <= data.size()) return std::vector<T>(data.begin(), data.begin() + static_cast<std::ptrdiff_t>(want));
+    if (data.empty())
+        throw Error("extendVector: data is empty, so it cannot be repeated to reqLength = " + std::to_string(length) +
+                    ".");
+    std::vector<T> out;
+    out.reserve(want);
+    while (out.size() + data.size() <= want) out.insert(out.end(), data.begin(), data.end());
+    out.insert(out.end(), data.begin(), data.begin() + static_cast<std::ptrdiff_t>(want - out.size()));
+    return out;
+}
+
+template std::vector<double> extendVector(const std::vector<double>&, long long);
+template std::vector<std::complex<double>> extendVector(const std::vector<std::complex<double>>&, long long);
+
+std::optional<Bits> generateBitStream(int type, long long length, const Bits& pattern) {
+    const auto count = [length] { return bitCount(static_cast<double>(length), "len"); };
+    switch (type) {
+        case 1:
+            return Bits(count(), 0.0);
+        case 2:
+            return Bits(count(), 1.0);
+        case 3:
+        case 4: {
+            // Ones, then every odd-numbered (type 3) or even-numbered (type 4) bit cleared.
+            Bits bits(count(), 1.0);
+            for (std::size_t i = (type == 3 ? 0 : 1); i < bits.size(); i += 2) bits[i] = 0.0;
+            return bits;
+        }
+        case 5:
+            return pnGenerator(9, length);
+        case 6:
+            return pnGenerator(15, length);
+        case 7:
+        case 8:
+            return extendVector(pattern, length);
+        default:
+            return std::nullopt;
+    }
+}
+
+}  // namespace tolvane
