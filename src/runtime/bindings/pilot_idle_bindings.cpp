@@ -1,11 +1,40 @@
-// Adapters registering this family's functions by name.
+// Adapters registering the pilot burst and the idle-slot filler by name.
+#include <cmath>
+#include <string>
+
+#include "numerics/diagnostics.hpp"
+#include "numerics/noise.hpp"
+#include "onex/pilot_idle.hpp"
 #include "runtime/bindings/bindings.hpp"
 #include "runtime/convert.hpp"
 
 namespace tolvane {
 
 void registerPilotIdle(Registry& reg) {
-    (void)reg;
+    define(reg, "OneX_FwdPilot", 0, 1, {}, {"output"}, [](Call& c) { c.setOut(0, Value::row(fwdPilot())); });
+
+    define(reg, "OneX_FwdIdleSlot", 3, 1, {"IdleSlotGainActive", "IdleSlotGain", "NumberOfChips"}, {"output"},
+           [](Call& c) {
+               const Value& chips = c.in(2);
+               if (argTruth(c, 0)) {
+                   // The noise generator's own checks: dimensions first, then power.
+                   if (!chips.isNumeric() || chips.numel() != 1)
+                       throw Error("The required dimensions must be real, integer scalars > 1.");
+                   checkNoiseDimensions({1.0, chips.realAt(0)}, chips.isReal());
+                   if (chips.realAt(0) > 1e9)
+                       throw Error("\"NumberOfChips\" = " + std::to_string(chips.realAt(0)) +
+                                   " is not a usable chip count.");
+                   const Value& gain = c.in(1);
+                   checkNoisePower(gain.isNumeric() ? gain.numel() : 0, gain.isReal());
+                   const auto n = static_cast<long long>(chips.realAt(0));
+                   c.setOut(0, Value::complexRow(fwdIdleSlot(true, gain.realAt(0), n)));
+                   return;
+               }
+               const double n = argScalar(c, 2);
+               if (!std::isfinite(n) || n > 1e9)
+                   throw Error("\"NumberOfChips\" = " + std::to_string(n) + " is not a usable chip count.");
+               c.setOut(0, Value::zeros(1, n > 0 ? static_cast<std::size_t>(std::floor(n)) : 0));
+           });
 }
 
 }  // namespace tolvane
