@@ -48,7 +48,9 @@ double argScalar(const Call& c, std::size_t i) { return valueScalar(c.in(i), inp
 
 long long argInteger(const Call& c, std::size_t i) {
     const double x = argScalar(c, i);
-    if (!std::isfinite(x) || std::floor(x) != x)
+    // Whole numbers beyond +-2^53 are not needed anywhere and would not
+    // convert safely to an integer.
+    if (!std::isfinite(x) || std::floor(x) != x || std::abs(x) > 9007199254740992.0)
         throw Error("\"" + inputName(c, i) + "\" must be a whole number.");
     return static_cast<long long>(x);
 }
