@@ -93,18 +93,29 @@ Bits lfsr(int order, const std::vector<double>& taps, long long m, const std::ve
     const bool binary = order <= 64 && std::all_of(taps.begin(), taps.begin() + order, isBit) &&
                         std::all_of(seed.begin(), seed.end(), isBit);
     if (binary && order > 0) {
-        // Register bit j - 1 holds a(i - order - 1 + j), the bit tap j
-        // multiplies: the oldest bit sits at bit 0, the newest at order - 1.
+        // Register bit s holds a(i - order + s), the bit that tap s + 1
+        // multiplies when a(i) is computed: the oldest bit sits at bit 0,
+        // the newest at order - 1.
         std::uint64_t mask = 0, state = 0;
         for (std::size_t j = 0; j < n; ++j) {
             if (taps[j] == 1.0) mask |= std::uint64_t{1} << j;
             if (seed[j] == 1.0) state |= std::uint64_t{1} << j;
         }
-        const unsigned top = static_cast<unsigned>(order - 1);
-        for (std::size_t i = n; i < total; ++i) {
-            const std::uint64_t bit = static_cast<std::uint64_t>(std::popcount(state & mask) & 1);
-            a[i] = static_cast<double>(bit);
-            state = (state >> 1) | (bit << top);
+        // Bit a(i + b) reads register bits b + s for the taps s, so the
+        // next `block` bits depend only on bits already in the register when
+        // b + s < order for every tap: they are computed together, one
+        // shifted copy of the register per tap.
+        const int highestTap = mask ? 63 - std::countl_zero(mask) : -1;
+        const unsigned block = static_cast<unsigned>(order - std::max(highestTap, 0));
+        for (std::size_t i = n; i < total;) {
+            const unsigned count = static_cast<unsigned>(std::min<std::size_t>(block, total - i));
+            std::uint64_t fresh = 0;
+            for (std::uint64_t m = mask; m; m &= m - 1) fresh ^= state >> std::countr_zero(m);
+            if (count < 64) fresh &= (std::uint64_t{1} << count) - 1;
+            for (unsigned b = 0; b < count; ++b) a[i + b] = static_cast<double>((fresh >> b) & 1);
+            // Shift the oldest `count` bits out and the new ones in on top.
+            state = count < 64 ? (state >> count) | (fresh << (order - static_cast<int>(count))) : fresh;
+            i += count;
         }
         return a;
     }

@@ -17,7 +17,9 @@ using Bits = std::vector<double>;
 std::optional<Bits> generateBitStream(int type, long long length, const Bits& pattern);
 
 // Optional inputs of the PN generator, absent when not given. A vector with
-// two or more elements for `order` or `length` counts as absent.
+// two or more elements for `order` or `length` counts as absent. The order
+// is clamped to 3..31 (a non-integer one runs order 9), the length is at
+// least 1 (fractions truncated); lengths above 2^30 throw Error.
 struct PnOptions {
     std::optional<std::vector<double>> order;
     std::optional<std::vector<double>> length;
@@ -31,7 +33,8 @@ Bits pnGenerator(int order, long long length);
 
 // Linear feedback shift register: a(1..order) = seed; for i > order,
 // a(i) = sum_j taps(j) * a(i - order - 1 + j) mod 2. Returns max(m, order)
-// bits. taps needs at least `order` entries, seed exactly `order`.
+// bits. taps needs at least `order` entries, seed exactly `order` (Error
+// otherwise). Taps and seed other than 0/1 take the weighted sum modulo 2.
 Bits lfsr(int order, const std::vector<double>& taps, long long m, const std::vector<double>& seed);
 
 // Repeats `data` cyclically from its start to exactly `length` entries.

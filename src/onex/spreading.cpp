@@ -79,16 +79,25 @@ std::vector<std::complex<double>> fwdQuadSpreading(const std::vector<std::comple
     if (std::isnan(shift) || shift > static_cast<double>(kPeriod))
         throw Error("PN offset index " + std::to_string(offsetIndex) +
                     " is out of range: the delay must not exceed one frame (512).");
-    const std::vector<double> pnI = circularShiftRight(inPhasePeriod(), shift);
-    const std::vector<double> pnQ = circularShiftRight(quadraturePeriod(), shift);
+    // The delayed sequences as +-1 (bits 0 -> +1, 1 -> -1): chip k of a
+    // frame takes period bit k - delay, wrapping round.
+    const auto delay = static_cast<std::size_t>(std::max(shift, 0.0)) % kPeriod;
+    const std::vector<double>& bitsI = inPhasePeriod();
+    const std::vector<double>& bitsQ = quadraturePeriod();
+    std::vector<double> pnI(kPeriod), pnQ(kPeriod);
+    for (std::size_t k = 0; k < kPeriod; ++k) {
+        const std::size_t src = k >= delay ? k - delay : k + kPeriod - delay;
+        pnI[k] = 1.0 - 2.0 * bitsI[src];
+        pnQ[k] = 1.0 - 2.0 * bitsQ[src];
+    }
 
     std::vector<std::complex<double>> out(frames.size());
-    for (std::size_t k = 0; k < frames.size(); ++k) {
-        // Bits 0 -> +1, 1 -> -1; the products with +-1 are exact.
-        const double pi = 1.0 - 2.0 * pnI[k % kPeriod];
-        const double pq = 1.0 - 2.0 * pnQ[k % kPeriod];
-        const double re = frames[k].real(), im = frames[k].imag();
-        out[k] = {re * pi - im * pq, re * pq + im * pi};
+    for (std::size_t base = 0; base < frames.size(); base += kPeriod) {
+        for (std::size_t k = 0; k < kPeriod; ++k) {
+            // (I + jQ)(pI + j pQ); the products with +-1 are exact.
+            const double re = frames[base + k].real(), im = frames[base + k].imag();
+            out[base + k] = {re * pnI[k] - im * pnQ[k], re * pnQ[k] + im * pnI[k]};
+        }
     }
     return out;
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <numeric>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -166,6 +167,25 @@ TEST(Lfsr, RecurrenceLengthsAndNonBinaryValues) {
     seed[69] = 1;
     const Bits wide = lfsr(70, taps, 200, seed);
     for (std::size_t i = 70; i < 200; ++i) ASSERT_EQ(wide[i], std::fmod(wide[i - 70] + wide[i - 1], 2.0));
+
+    // Random 0/1 taps and seeds of every order up to the 64-bit register:
+    // the packed register equals the recurrence evaluated bit by bit.
+    std::mt19937_64 rng(11);
+    for (int order = 1; order <= 64; ++order) {
+        for (int trial = 0; trial < 3; ++trial) {
+            std::vector<double> t(order), s(order);
+            for (double& x : t) x = double(rng() % 2);
+            for (double& x : s) x = double(rng() % 2);
+            const Bits fast = lfsr(order, t, 300, s);
+            Bits ref(s);
+            for (std::size_t i = order; i < 300; ++i) {
+                double sum = 0;
+                for (int j = 0; j < order; ++j) sum += t[j] * ref[i - order + j];
+                ref.push_back(std::fmod(sum, 2.0));
+            }
+            ASSERT_EQ(fast, ref) << "order " << order << " trial " << trial;
+        }
+    }
 
     EXPECT_THROW(lfsr(3, {1, 0}, 10, {1, 0, 0}), Error);
     EXPECT_THROW(lfsr(3, {1, 0, 1}, 10, {1, 0}), Error);
