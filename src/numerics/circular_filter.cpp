@@ -50,10 +50,42 @@ private:
     std::size_t shift_;
 };
 
+// The two inner kernels are also compiled for AVX2 where the processor has
+// it (chosen at load time); without FMA the results are the same bits.
+#if defined(__x86_64__) && defined(__has_attribute)
+#if __has_attribute(target_clones)
+#define TOLVANE_VECTOR_CLONES __attribute__((target_clones("avx2", "default")))
+#endif
+#endif
+#ifndef TOLVANE_VECTOR_CLONES
+#define TOLVANE_VECTOR_CLONES
+#endif
+
 // acc[t] += h * src[t] over interleaved (re, im) doubles: a complex row
 // scaled by a real tap. Independent elements, so it vectorises.
 inline void axpy(double h, const double* src, double* acc, std::size_t count) {
     for (std::size_t t = 0; t < count; ++t) acc[t] += h * src[t];
+}
+
+// acc[t] = sum_k h[k] src[t - 2k], t < count2 (interleaved doubles; src
+// points at the block's first sample).
+TOLVANE_VECTOR_CLONES
+void firBlock(const double* h, std::size_t taps, const double* src, std::size_t count2, double* acc) {
+    std::fill(acc, acc + count2, 0.0);
+    for (std::size_t k = 0; k < taps; ++k) axpy(h[k], src - 2 * k, acc, count2);
+}
+
+// For each phase p < r: acc[p * stride + t] = sum_i taps[p][i] src[t - 2i],
+// over the phase's own taps (p + i r < length).
+TOLVANE_VECTOR_CLONES
+void polyphaseBlock(const double* phaseTaps, std::size_t r, std::size_t perPhase, std::size_t length,
+                    const double* src, std::size_t count2, double* acc, std::size_t stride) {
+    for (std::size_t p = 0; p < r; ++p) {
+        double* a = acc + p * stride;
+        std::fill(a, a + count2, 0.0);
+        const double* hp = phaseTaps + p * perPhase;
+        for (std::size_t i = 0; i < perPhase && p + i * r < length; ++i) axpy(hp[i], src - 2 * i, a, count2);
+    }
 }
 
 // Direct circular convolution with real taps (h.size() <= N).
@@ -71,8 +103,7 @@ void directReal(const std::vector<cplx>& x, const std::vector<double>& h, Rotate
     double acc[2 * kBlock];
     for (std::size_t m0 = L - 1; m0 < n; m0 += kBlock) {
         const std::size_t count = std::min(kBlock, n - m0);
-        std::fill(acc, acc + 2 * count, 0.0);
-        for (std::size_t k = 0; k < L; ++k) axpy(h[k], xd + 2 * (m0 - k), acc, 2 * count);
+        firBlock(h.data(), L, xd + 2 * m0, 2 * count, acc);
         for (std::size_t i = 0; i < count; ++i) out.put(m0 + i, {acc[2 * i], acc[2 * i + 1]});
     }
 }
@@ -190,14 +221,8 @@ std::vector<cplx> circularConvolveUpsampled(const std::vector<cplx>& chips, int 
     std::vector<double> acc(r * 2 * chipBlock);
     for (std::size_t q0 = 0; q0 < nChips; q0 += chipBlock) {
         const std::size_t count = std::min(chipBlock, nChips - q0);
-        std::fill(acc.begin(), acc.end(), 0.0);
-        for (std::size_t p = 0; p < r; ++p) {
-            double* a = acc.data() + p * 2 * chipBlock;
-            const double* hp = phaseTaps.data() + p * perPhase;
-            for (std::size_t i = 0; i < perPhase; ++i)
-                if (p + i * r < taps.size())
-                    axpy(hp[i], cd + 2 * (q0 + perPhase - 1 - i), a, 2 * count);
-        }
+        polyphaseBlock(phaseTaps.data(), r, perPhase, taps.size(), cd + 2 * (q0 + perPhase - 1), 2 * count,
+                       acc.data(), 2 * chipBlock);
         for (std::size_t qq = 0; qq < count; ++qq) {
             const std::size_t m = (q0 + qq) * r;
             for (std::size_t p = 0; p < r; ++p) {
@@ -209,13 +234,12 @@ std::vector<cplx> circularConvolveUpsampled(const std::vector<cplx>& chips, int 
     return y;
 }
 
-std::vector<cplx> circularIir(const std::vector<cplx>& x, const std::vector<double>& b,
-                              const std::vector<double>& a, std::size_t filtlen, long long advance) {
+void circularIirInPlace(std::vector<cplx>& x, const std::vector<double>& b, const std::vector<double>& a,
+                        std::size_t filtlen, long long advance) {
     if (b.empty()) throw Error("The filter numerator must not be empty.");
     if (a.empty() || a[0] == 0.0) throw Error("The first denominator coefficient must be non-zero.");
     const std::size_t n = x.size();
-    std::vector<cplx> y(n);
-    if (n == 0) return y;
+    if (n == 0) return;
 
     // Normalised coefficients, both of length order + 1.
     const std::size_t len = std::max(b.size(), a.size());
@@ -245,7 +269,19 @@ std::vector<cplx> circularIir(const std::vector<cplx>& x, const std::vector<doub
         step(x[src]);
         if (++src == n) src = 0;
     }
-    RotatedWriter out(y, positiveMod(advance, n));
+
+    // Output m goes to (m - shift) mod N. For m >= shift that place has
+    // been read already; the first `shift` outputs belong at the end, which
+    // is still to be read, so they wait in a small buffer.
+    const std::size_t shift = positiveMod(advance, n);
+    std::vector<cplx> head(shift);
+    auto place = [&](std::size_t m, cplx value) {
+        if (m >= shift) {
+            x[m - shift] = value;
+        } else {
+            head[m] = value;
+        }
+    };
     if (order == 2) {
         // The common second-order section, with its state in registers.
         const double b0 = bn[0], b1 = bn[1], b2 = bn[2], a1 = an[1], a2 = an[2];
@@ -258,11 +294,18 @@ std::vector<cplx> circularIir(const std::vector<cplx>& x, const std::vector<doub
             i0 = b1 * vi + i1 - a1 * outI;
             r1 = b2 * vr - a2 * outR;
             i1 = b2 * vi - a2 * outI;
-            out.put(m, {outR, outI});
+            place(m, {outR, outI});
         }
     } else {
-        for (std::size_t m = 0; m < n; ++m) out.put(m, step(x[m]));
+        for (std::size_t m = 0; m < n; ++m) place(m, step(x[m]));
     }
+    std::copy(head.begin(), head.end(), x.end() - static_cast<std::ptrdiff_t>(shift));
+}
+
+std::vector<cplx> circularIir(const std::vector<cplx>& x, const std::vector<double>& b,
+                              const std::vector<double>& a, std::size_t filtlen, long long advance) {
+    std::vector<cplx> y = x;
+    circularIirInPlace(y, b, a, filtlen, advance);
     return y;
 }
 

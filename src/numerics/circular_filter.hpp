@@ -35,5 +35,8 @@ std::vector<cplx> circularConvolveUpsampled(const std::vector<cplx>& chips, int 
 // circularConvolve(x, b, advance).
 std::vector<cplx> circularIir(const std::vector<cplx>& x, const std::vector<double>& b,
                               const std::vector<double>& a, std::size_t filtlen, long long advance);
+// The same, overwriting x (no second row is allocated).
+void circularIirInPlace(std::vector<cplx>& x, const std::vector<double>& b, const std::vector<double>& a,
+                        std::size_t filtlen, long long advance);
 
 }  // namespace tolvane

@@ -112,11 +112,23 @@ std::vector<std::complex<double>> fwdPhaseEq(const std::vector<std::complex<doub
         const FirEqualiser fir = phaseEqFir(oversampling);
         return circularConvolve(input, fir.b, 2LL * fir.designRatio - 1);
     }
+    return fwdPhaseEq(std::vector<std::complex<double>>(input), oversampling, filterType);
+}
+
+std::vector<std::complex<double>> fwdPhaseEq(std::vector<std::complex<double>>&& input, int oversampling,
+                                            double filterType) {
+    checkOversampling(oversampling);
+    if (filterType == 4.0) {
+        const std::vector<std::complex<double>>& row = input;
+        return fwdPhaseEq(row, oversampling, filterType);
+    }
     // All-pass section; 25 samples per chip of the row's end run the
     // recursion in before the first output is kept.
     const IirCoefficients iir = eqlrfilt(oversampling * kChipRate);
     const std::size_t filtlen = 25 * static_cast<std::size_t>(oversampling);
-    return circularIir(input, iir.b, iir.a, filtlen, 2LL * oversampling - 1);
+    std::vector<std::complex<double>> output = std::move(input);
+    circularIirInPlace(output, iir.b, iir.a, filtlen, 2LL * oversampling - 1);
+    return output;
 }
 
 }  // namespace tolvane

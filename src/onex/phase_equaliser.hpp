@@ -34,5 +34,8 @@ FirEqualiser phaseEqFir(int oversampling);
 // the stored FIR response, anything else the all-pass.
 std::vector<std::complex<double>> fwdPhaseEq(const std::vector<std::complex<double>>& input, int oversampling,
                                             double filterType);
+// The same on a row the caller gives up: the all-pass runs in place in it.
+std::vector<std::complex<double>> fwdPhaseEq(std::vector<std::complex<double>>&& input, int oversampling,
+                                            double filterType);
 
 }  // namespace tolvane

@@ -18,8 +18,8 @@ int positiveInteger(const Call& c, std::size_t i) {
 }
 
 Value shaped(std::vector<cplx> values, bool column) {
-    Value v = column ? Value::complexMatrix(values.size(), 1, std::move(values))
-                     : Value::complexRow(std::move(values));
+    const std::size_t count = values.size();
+    Value v = column ? Value::complexMatrix(count, 1, std::move(values)) : Value::complexRow(std::move(values));
     v.simplify();
     return v;
 }

@@ -6,6 +6,7 @@
 
 #include "numerics/bilinear.hpp"
 #include "numerics/diagnostics.hpp"
+#include "numerics/freq2fir.hpp"
 #include "numerics/interp.hpp"
 #include "numerics/noise.hpp"
 #include "runtime/bindings/bindings.hpp"
@@ -104,6 +105,15 @@ void registerNumerics(Registry& reg) {
         const DigitalFilter f = bilinear(argReal(c, 0), argReal(c, 1), argScalar(c, 2), fp);
         c.setOut(0, realRow(f.b));
         c.setOut(1, realRow(f.a));
+    });
+    define(reg, "freq2fir", 4, 1, {"n", "F", "H", "SR"}, {"h"}, [](Call& c) {
+        if (c.nargin() != 4) throw Error("You must have 4 inputs.");
+        const Value& F = c.in(1);
+        const Value& H = c.in(2);
+        if (F.numel() != H.numel()) throw Error("F must be the same size as H");
+        if (!F.isVector()) throw Error("F must be either a 1xN or a Nx1 matrix.");
+        if (!H.isVector()) throw Error("H must be either a 1xN or a Nx1 matrix.");
+        c.setOut(0, complexResult(freq2fir(argInteger(c, 0), argReal(c, 1), argComplex(c, 2), argScalar(c, 3))));
     });
     define(reg, "wgn", -4, 1, {"m", "n", "p", "varargin"}, {"y"}, whiteNoise);
 }

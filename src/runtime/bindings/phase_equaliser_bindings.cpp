@@ -1,5 +1,8 @@
 // Adapters registering this family's functions by name.
+#include <algorithm>
+
 #include "numerics/diagnostics.hpp"
+#include "numerics/freq2fir.hpp"
 #include "onex/phase_equaliser.hpp"
 #include "runtime/bindings/bindings.hpp"
 #include "runtime/convert.hpp"
@@ -20,6 +23,8 @@ double configuredFilterType() {
     return valueScalar(parameters.field("FilterType"), "parameters.FilterType");
 }
 
+std::size_t lengthOf(const Value& v) { return v.numel() == 0 ? 0 : std::max(v.rows(), v.cols()); }
+
 }  // namespace
 
 void registerPhaseEqualiser(Registry& reg) {
@@ -33,6 +38,15 @@ void registerPhaseEqualiser(Registry& reg) {
         const IirCoefficients f = eqlrfilt(argScalar(c, 0));
         c.setOut(0, realRow(f.b));
         c.setOut(1, realRow(f.a));
+    });
+    // The correction filters' design (the inverse of a measured response).
+    define(reg, "createRealFIR", 4, 1, {"n", "F", "H", "SR"}, {"h"}, [](Call& c) {
+        if (c.nargin() != 4) throw Error("You must have 4 inputs to createRealFIR.");
+        const Value& F = c.in(1);
+        const Value& H = c.in(2);
+        if (lengthOf(F) != lengthOf(H)) throw Error("F must be the same size as H");
+        if (!F.isVector() || !H.isVector()) throw Error("F and H must be either a 1xN or a Nx1 matrix.");
+        c.setOut(0, complexResult(createRealFIR(argInteger(c, 0), argReal(c, 1), argComplex(c, 2), argScalar(c, 3))));
     });
 }
 
