@@ -150,7 +150,9 @@ TEST_F(MatFileTest, EveryKindRoundTripsInEachFormat) {
         }
         // Format 5 keeps the order the variables were written in (format
         // 7.3 lists them by name).
-        if (format == MatFormat::V5) EXPECT_TRUE(sameRecord(back, expected));
+        if (format == MatFormat::V5) {
+            EXPECT_TRUE(sameRecord(back, expected));
+        }
     }
 }
 
