@@ -14,7 +14,7 @@ namespace tolvane {
 namespace {
 
 // Filters up to this length run as a direct loop; longer ones by FFT.
-constexpr std::size_t kDirectMaxTaps = 64;
+constexpr std::size_t kDirectMaxTaps = 32;
 // Outputs computed per block of the direct loops (kept in L1 cache).
 constexpr std::size_t kBlock = 128;
 

@@ -40,10 +40,12 @@ public:
 
     std::size_t size() const { return plans_.size(); }
 
+    // Destroys this cache's plans. FFTW's own planner state stays (it is
+    // still reachable, not leaked): fftw_cleanup() would invalidate plans
+    // that other code may hold.
     void clear() {
         for (auto& [key, plan] : plans_) fftw_destroy_plan(plan);
         plans_.clear();
-        fftw_cleanup();
     }
 
 private:
