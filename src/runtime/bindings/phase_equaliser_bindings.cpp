@@ -1,5 +1,6 @@
 // Adapters registering this family's functions by name.
 #include <algorithm>
+#include <utility>
 
 #include "numerics/diagnostics.hpp"
 #include "numerics/freq2fir.hpp"
@@ -31,8 +32,8 @@ void registerPhaseEqualiser(Registry& reg) {
     define(reg, "OneX_FwdPhaseEq", 2, 1, {"input", "oversamplingRate"}, {"output"}, [](Call& c) {
         const long long os = argInteger(c, 1);
         if (os < 1) throw Error("\"oversamplingRate\" must be a positive integer.");
-        const std::vector<cplx> input = argComplex(c, 0);
-        c.setOut(0, complexResult(fwdPhaseEq(input, static_cast<int>(os), configuredFilterType())));
+        std::vector<cplx> input = argComplex(c, 0);
+        c.setOut(0, complexResult(fwdPhaseEq(std::move(input), static_cast<int>(os), configuredFilterType())));
     });
     define(reg, "eqlrfilt", 1, 2, {"Fs"}, {"b", "a"}, [](Call& c) {
         const IirCoefficients f = eqlrfilt(argScalar(c, 0));
