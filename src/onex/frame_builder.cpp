@@ -178,7 +178,7 @@ FrameResult fwdChnFrame(const FrameInputs& in) {
     spread.clear();
     spread.shrink_to_fit();
     if (in.phaseEqActive == 1)
-        out.waveform = fwdPhaseEq(out.waveform, in.oversampling, equaliserFilterType(in.filterType));
+        out.waveform = fwdPhaseEq(std::move(out.waveform), in.oversampling, equaliserFilterType(in.filterType));
     if (in.mirrorSpectrum == 0)
         for (auto& z : out.waveform) z = std::conj(z);
     out.marker1 = upsampleMarker(chips.marker1, in.oversampling);

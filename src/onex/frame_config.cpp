@@ -53,7 +53,7 @@ FrameInputs frameInputs(const FrameConfig& config, std::vector<double> dataBits)
     in.idleSlotGainActive = config.IdleSlotGainActive;
     in.idleSlotGainDb = config.IdleSlotGain;
     in.oversampling = static_cast<int>(config.OverSampling);
-    in.filterType = config.FilterType;
+    std::get<double>(in.filterType) = config.FilterType;  // FrameInputs starts with a numeric type
     in.phaseEqActive = config.PhaseEq;
     in.mirrorSpectrum = config.MirrorSpectrum;
     return in;

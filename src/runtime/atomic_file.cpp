@@ -1,11 +1,12 @@
 #include "runtime/atomic_file.hpp"
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <random>
+#include <unistd.h>
 
 #include "numerics/diagnostics.hpp"
 
@@ -13,11 +14,19 @@ namespace tolvane {
 
 namespace {
 
+// A fresh hidden name in the folder of `path`: the process id and a counter
+// keep two writers (two programs, or two writes in one) apart.
 std::string temporaryNameFor(const std::string& path) {
-    std::random_device rd;
+    static std::atomic<unsigned> counter{0};
     const std::filesystem::path target(path);
-    std::string name = "." + target.filename().string() + ".tmp" + std::to_string(rd() % 1000000u);
-    return (target.parent_path() / name).string();
+    for (;;) {
+        std::string name = ".";
+        name.append(target.filename().string()).append(".").append(std::to_string(::getpid()));
+        name.append(".").append(std::to_string(counter++)).append(".tmp");
+        const auto candidate = target.parent_path() / name;
+        std::error_code ec;
+        if (!std::filesystem::exists(candidate, ec)) return candidate.string();
+    }
 }
 
 }  // namespace
@@ -30,10 +39,11 @@ void replaceFileAtomically(const std::string& path, const std::function<void(con
         std::remove(temp.c_str());
         throw;
     }
-    if (std::rename(temp.c_str(), path.c_str()) != 0) {
-        const std::string reason = std::strerror(errno);
+    std::error_code ec;
+    std::filesystem::rename(temp, path, ec);
+    if (ec) {
         std::remove(temp.c_str());
-        throw Error("Could not write \"" + path + "\": " + reason + ".");
+        throw Error("Could not write \"" + path + "\": " + ec.message() + ".");
     }
 }
 

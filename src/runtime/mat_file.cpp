@@ -1,5 +1,7 @@
 #include "runtime/mat_file.hpp"
 
+#include "runtime/atomic_file.hpp"
+
 #include <hdf5.h>
 #include <matio.h>
 
@@ -218,23 +220,6 @@ VarPtr toMatVar(const Value& v, const std::string& varName, const std::string& w
         }
     }
     throw Error("cannot store " + where);
-}
-
-// A fresh name in the folder of `path` for the file being written.
-std::string temporaryPath(const std::filesystem::path& target) {
-    static std::atomic<unsigned> counter{0};
-    for (;;) {
-        std::string name(".");
-        name += target.filename().string();
-        name += '.';
-        name += std::to_string(::getpid());
-        name += '.';
-        name += std::to_string(counter++);
-        name += ".tmp";
-        auto candidate = target.parent_path() / name;
-        std::error_code ec;
-        if (!std::filesystem::exists(candidate, ec)) return candidate.string();
-    }
 }
 
 // ---- Reading -------------------------------------------------------------------------
@@ -458,10 +443,7 @@ void writeMatFile(const std::string& path, const Record& variables, MatFormat fo
     const std::filesystem::path target(path);
     std::error_code ec;
     if (std::filesystem::is_directory(target, ec)) throw Error(fail + "it is a folder.");
-    const std::string temp = temporaryPath(target);
-    auto discard = [&] { std::remove(temp.c_str()); };
-
-    try {
+    replaceFileAtomically(path, [&](const std::string& temp) {
         MatPtr mat(Mat_CreateVer(temp.c_str(), nullptr, format == MatFormat::V73 ? MAT_FT_MAT73 : MAT_FT_MAT5));
         if (!mat) {
             const std::string why = format == MatFormat::V73 && !matFormat73Available()
@@ -480,15 +462,7 @@ void writeMatFile(const std::string& path, const Record& variables, MatFormat fo
                 throw Error(fail + "writing the variable " + quoted(name) + " failed" + matDetail() + ".");
         }
         if (Mat_Close(mat.release()) != 0) throw Error(fail + "closing the file failed" + matDetail() + ".");
-    } catch (...) {
-        discard();
-        throw;
-    }
-    std::filesystem::rename(temp, target, ec);
-    if (ec) {
-        discard();
-        throw Error(fail + ec.message() + ".");
-    }
+    });
 }
 
 Record readMatFile(const std::string& path) {
