@@ -8,8 +8,8 @@
 namespace tolvane {
 
 std::string inputName(const Call& c, std::size_t i) {
-    const FunctionSpec* spec = c.spec();
-    if (i < spec->inputNames.size()) return spec->inputNames[i];
+    const FunctionSpec* def = c.definition();
+    if (i < def->inputNames.size()) return def->inputNames[i];
     return "input " + std::to_string(i + 1);
 }
 
@@ -73,14 +73,14 @@ Value realRow(std::vector<double> values) { return Value::row(std::move(values))
 
 void define(Registry& reg, std::string name, int inputs, int outputs, std::vector<std::string> inputNames,
             std::vector<std::string> outputNames, Body body) {
-    FunctionSpec spec;
-    spec.name = std::move(name);
-    spec.inputs = inputs;
-    spec.outputs = outputs;
-    spec.inputNames = std::move(inputNames);
-    spec.outputNames = std::move(outputNames);
-    spec.body = std::move(body);
-    reg.add(std::move(spec));
+    FunctionSpec def;
+    def.name = std::move(name);
+    def.inputs = inputs;
+    def.outputs = outputs;
+    def.inputNames = std::move(inputNames);
+    def.outputNames = std::move(outputNames);
+    def.body = std::move(body);
+    reg.add(std::move(def));
 }
 
 }  // namespace tolvane

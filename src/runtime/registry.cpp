@@ -35,26 +35,26 @@ std::string uninitialisedMessage(const std::string& variable, const std::string&
 
 // ---- Call ------------------------------------------------------------------
 
-Call::Call(const FunctionSpec& spec, std::vector<Value> inputs, int nargin, int nargout)
-    : spec_(spec), in_(std::move(inputs)), nargin_(nargin), nargout_(nargout) {
-    std::size_t places = spec.outputs >= 0 ? static_cast<std::size_t>(spec.outputs)
-                                           : static_cast<std::size_t>(-spec.outputs);
+Call::Call(const FunctionSpec& def, std::vector<Value> inputs, int nargin, int nargout)
+    : def_(def), in_(std::move(inputs)), nargin_(nargin), nargout_(nargout) {
+    std::size_t places = def.outputs >= 0 ? static_cast<std::size_t>(def.outputs)
+                                           : static_cast<std::size_t>(-def.outputs);
     out_.resize(std::max<std::size_t>(places, 1));
 }
 
-const std::string& Call::functionName() const { return spec_.name; }
+const std::string& Call::functionName() const { return def_.name; }
 
 bool Call::has(std::size_t i) const { return i < in_.size() && in_[i].isSet(); }
 
 const Value& Call::in(std::size_t i) const {
-    if (!has(i)) throw RuntimeError(uninitialisedMessage(placeName(spec_.inputNames, i, "input"), spec_.name));
+    if (!has(i)) throw RuntimeError(uninitialisedMessage(placeName(def_.inputNames, i, "input"), def_.name));
     return in_[i];
 }
 
 const std::vector<Value>& Call::varargin() const {
     static const std::vector<Value> none;
-    if (spec_.inputs >= 0) return none;
-    const std::size_t place = static_cast<std::size_t>(-spec_.inputs) - 1;
+    if (def_.inputs >= 0) return none;
+    const std::size_t place = static_cast<std::size_t>(-def_.inputs) - 1;
     if (place >= in_.size() || !in_[place].isCell()) return none;
     return in_[place].cells();
 }
@@ -66,16 +66,16 @@ void Call::setOut(std::size_t i, Value v) {
 
 // ---- Registry ----------------------------------------------------------------
 
-void Registry::add(FunctionSpec spec) {
-    auto name = spec.name;
-    functions_[name] = std::make_shared<FunctionSpec>(std::move(spec));
+void Registry::add(FunctionSpec def) {
+    auto name = def.name;
+    functions_[name] = std::make_shared<FunctionSpec>(std::move(def));
 }
 
-void Registry::addLocal(const std::string& module, FunctionSpec spec) {
-    spec.name = module + "/" + spec.name;
+void Registry::addLocal(const std::string& module, FunctionSpec def) {
+    def.name = module + "/" + def.name;
     auto& list = locals_[module];
-    if (std::find(list.begin(), list.end(), spec.name) == list.end()) list.push_back(spec.name);
-    add(std::move(spec));
+    if (std::find(list.begin(), list.end(), def.name) == list.end()) list.push_back(def.name);
+    add(std::move(def));
 }
 
 bool Registry::contains(const std::string& name) const { return functions_.count(name) != 0; }
@@ -87,7 +87,7 @@ const FunctionSpec* Registry::find(const std::string& name) const {
 
 std::vector<std::string> Registry::names() const {
     std::vector<std::string> out;
-    for (const auto& [name, spec] : functions_) out.push_back(name);
+    for (const auto& [name, def] : functions_) out.push_back(name);
     return out;
 }
 
@@ -105,25 +105,25 @@ std::vector<Value> Registry::call(const std::string& name, int nargout, std::vec
     auto it = functions_.find(name);
     if (it == functions_.end())
         throw RuntimeError("Run-time Error: Undefined function \"" + name + "\".");
-    // Keep the spec alive for the whole call even if the body re-registers.
+    // Keep the def alive for the whole call even if the body re-registers.
     std::shared_ptr<FunctionSpec> keep = it->second;
-    const FunctionSpec& spec = *keep;
+    const FunctionSpec& def = *keep;
     if (nargout < 0) nargout = 0;
     const int nargin = static_cast<int>(inputs.size());
 
     // Steps 1 and 2: the count checks, outputs first.
-    if (spec.outputs >= 0 && nargout > spec.outputs)
-        throw RuntimeError(tooManyOutputsMessage(spec.name, spec.line, spec.outputs));
-    if (spec.inputs >= 0 && nargin > spec.inputs)
-        throw RuntimeError(tooManyInputsMessage(spec.name, spec.line, spec.inputs));
+    if (def.outputs >= 0 && nargout > def.outputs)
+        throw RuntimeError(tooManyOutputsMessage(def.name, def.line, def.outputs));
+    if (def.inputs >= 0 && nargin > def.inputs)
+        throw RuntimeError(tooManyInputsMessage(def.name, def.line, def.inputs));
 
     // Step 3: input places; surplus inputs of a variable list become one cell.
     std::vector<Value> places;
-    if (spec.inputs >= 0) {
+    if (def.inputs >= 0) {
         places = std::move(inputs);
-        places.resize(static_cast<std::size_t>(spec.inputs));
+        places.resize(static_cast<std::size_t>(def.inputs));
     } else {
-        const std::size_t fixed = static_cast<std::size_t>(-spec.inputs) - 1;
+        const std::size_t fixed = static_cast<std::size_t>(-def.inputs) - 1;
         places.resize(fixed + 1);
         std::vector<Value> rest;
         for (std::size_t i = 0; i < inputs.size(); ++i) {
@@ -134,20 +134,20 @@ std::vector<Value> Registry::call(const std::string& name, int nargout, std::vec
     }
 
     // Step 4: the body. Plain errors from the signal core gain the location.
-    Call call(spec, std::move(places), nargin, nargout);
+    Call call(def, std::move(places), nargin, nargout);
     try {
-        spec.body(call);
+        def.body(call);
     } catch (const RuntimeError&) {
         throw;
     } catch (const std::exception& e) {
-        throw RuntimeError("Run-time Error: File: " + spec.name + " Line: " + std::to_string(spec.line) +
+        throw RuntimeError("Run-time Error: File: " + def.name + " Line: " + std::to_string(def.line) +
                            " Column: 1 " + e.what());
     }
 
     // Step 5: hand over outputs; a variable output list expands its cell.
     std::vector<Value> produced = std::move(call.outputs());
-    if (spec.outputs < 0) {
-        const std::size_t fixed = static_cast<std::size_t>(-spec.outputs) - 1;
+    if (def.outputs < 0) {
+        const std::size_t fixed = static_cast<std::size_t>(-def.outputs) - 1;
         std::vector<Value> flat(produced.begin(), produced.begin() + std::min(fixed, produced.size()));
         flat.resize(fixed);
         if (produced.size() > fixed && produced[fixed].isCell())
@@ -158,7 +158,7 @@ std::vector<Value> Registry::call(const std::string& name, int nargout, std::vec
     produced.resize(std::max(produced.size(), wanted));
     for (std::size_t i = 0; i < static_cast<std::size_t>(nargout); ++i) {
         if (!produced[i].isSet())
-            warn("Output \"" + placeName(spec.outputNames, i, "output") + "\" of \"" + spec.name +
+            warn("Output \"" + placeName(def.outputNames, i, "output") + "\" of \"" + def.name +
                  "\" was not assigned during the call.");
     }
     produced.resize(wanted);

@@ -39,12 +39,12 @@ struct FunctionSpec;
 // What a body sees: its inputs, its outputs, nargin and nargout.
 class Call {
 public:
-    Call(const FunctionSpec& spec, std::vector<Value> inputs, int nargin, int nargout);
+    Call(const FunctionSpec& def, std::vector<Value> inputs, int nargin, int nargout);
 
     int nargin() const { return nargin_; }
     int nargout() const { return nargout_; }
     const std::string& functionName() const;
-    const FunctionSpec* spec() const { return &spec_; }
+    const FunctionSpec* definition() const { return &def_; }
 
     // Number of input places (fixed places plus the varargin cell, if any).
     std::size_t inputPlaces() const { return in_.size(); }
@@ -59,7 +59,7 @@ public:
     std::vector<Value>& outputs() { return out_; }
 
 private:
-    const FunctionSpec& spec_;
+    const FunctionSpec& def_;
     std::vector<Value> in_;
     std::vector<Value> out_;
     int nargin_;
@@ -88,10 +88,10 @@ class Registry {
 public:
     // Registers a main function; a second registration of the same name
     // replaces the first.
-    void add(FunctionSpec spec);
+    void add(FunctionSpec def);
     // Registers a local function of `module`; it is reached by the name
     // "module/local" and its messages carry that name and its own line.
-    void addLocal(const std::string& module, FunctionSpec spec);
+    void addLocal(const std::string& module, FunctionSpec def);
 
     bool contains(const std::string& name) const;
     const FunctionSpec* find(const std::string& name) const;
@@ -99,7 +99,7 @@ public:
     // Local function names of a module ("module/local"), in name order.
     std::vector<std::string> locals(const std::string& module) const;
 
-    // Calls a function by name with mlx semantics: returns max(nargout, 1)
+    // Calls a function by name as the by-name entry does: returns max(nargout, 1)
     // values (the first may be uninitialised). Unknown names raise an Error
     // naming the function.
     std::vector<Value> call(const std::string& name, int nargout, std::vector<Value> inputs) const;
