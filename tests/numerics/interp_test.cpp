@@ -41,7 +41,9 @@ TEST(Interp, FilterIsSymmetricWithUnitCentre) {
     EXPECT_EQ(out.filter[12], 1.0);
     for (std::size_t i = 0; i < out.filter.size(); ++i) EXPECT_EQ(out.filter[i], out.filter[out.filter.size() - 1 - i]);
     for (std::size_t i = 0; i < out.filter.size(); i += 3)
-        if (i != 12) EXPECT_EQ(out.filter[i], 0.0);
+        if (i != 12) {
+            EXPECT_EQ(out.filter[i], 0.0);
+        }
     // Constant rows stay constant: each phase's weights sum to about 1.
     const Interpolation flat = interpolate(std::vector<double>(12, 2.5), 4);
     for (double v : flat.y) EXPECT_NEAR(v, 2.5, 0.02);
