@@ -1,5 +1,6 @@
 #include "numerics/diagnostics.hpp"
 
+#include <charconv>
 #include <iostream>
 #include <utility>
 
@@ -17,6 +18,12 @@ WarningSink& currentSink() {
 }
 
 }  // namespace
+
+std::string numberText(double value) {
+    char buf[32];
+    const auto end = std::to_chars(buf, buf + sizeof buf, value).ptr;
+    return std::string(buf, end);
+}
 
 void warn(const std::string& message) {
     currentSink()(message);

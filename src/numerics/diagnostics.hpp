@@ -19,6 +19,10 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// The shortest text that reads back as the same double, for messages that
+// quote a value the user gave.
+std::string numberText(double value);
+
 using WarningSink = std::function<void(const std::string&)>;
 
 // Emits a warning through the current sink (standard error by default).

@@ -13,12 +13,6 @@ namespace tolvane {
 
 namespace {
 
-// Shortest text that reads back as the same double.
-std::string number(double v) {
-    char buf[32];
-    const auto end = std::to_chars(buf, buf + sizeof buf, v).ptr;
-    return std::string(buf, end);
-}
 
 // Reverses the low `width` bits of j.
 std::size_t reverseLow(std::size_t j, int width) {
@@ -76,7 +70,7 @@ std::vector<double> fwdChannelInterleaver(const std::vector<double>& input, doub
     else if (codeRate == 0.2)
         streams = 5;
     else
-        throw Error("Channel interleaver: code rate " + number(codeRate) + " is not supported (1, 1/3 or 1/5).");
+        throw Error("Channel interleaver: code rate " + numberText(codeRate) + " is not supported (1, 1/3 or 1/5).");
 
     int k = 0, m = 0;
     switch (bits) {
@@ -92,7 +86,7 @@ std::vector<double> fwdChannelInterleaver(const std::vector<double>& input, doub
     if (input.size() != streams * packet)
         throw Error("Channel interleaver: " + std::to_string(input.size()) + " symbols given, " +
                     std::to_string(streams * packet) + " expected for " + std::to_string(bits) +
-                    " bits at code rate " + number(codeRate) + ".");
+                    " bits at code rate " + numberText(codeRate) + ".");
 
     // The groups are read straight from the multiplexed input: sub-sequence
     // s of the code symbols is input[streams * i + s]. A V group is its first

@@ -13,6 +13,7 @@
 
 #include "numerics/diagnostics.hpp"
 #include "runtime/mat_file.hpp"
+#include "value_compare.hpp"
 
 namespace tolvane {
 namespace {
@@ -28,33 +29,7 @@ Value rec(std::vector<std::pair<std::string, Value>> fields) {
     return Value::record(r);
 }
 
-// Equality that treats NaN as equal to NaN.
-bool sameValue(const Value& a, const Value& b) {
-    if (a.kind() != b.kind() || a.rows() != b.rows() || a.cols() != b.cols()) return false;
-    auto same = [](double x, double y) { return (std::isnan(x) && std::isnan(y)) || x == y; };
-    switch (a.kind()) {
-        case Kind::Real:
-        case Kind::Complex:
-            for (std::size_t i = 0; i < a.numel(); ++i)
-                if (!same(a.complexAt(i).real(), b.complexAt(i).real()) ||
-                    !same(a.complexAt(i).imag(), b.complexAt(i).imag()))
-                    return false;
-            return true;
-        case Kind::Record: {
-            const auto& fa = a.rec().fields();
-            const auto& fb = b.rec().fields();
-            if (fa.size() != fb.size()) return false;
-            for (std::size_t i = 0; i < fa.size(); ++i)
-                if (fa[i].first != fb[i].first || !sameValue(fa[i].second, fb[i].second)) return false;
-            return true;
-        }
-        case Kind::Cell:
-            for (std::size_t i = 0; i < a.numel(); ++i)
-                if (!sameValue(a.cells()[i], b.cells()[i])) return false;
-            return true;
-        default: return a == b;
-    }
-}
+using testing_support::sameValue;
 
 ::testing::AssertionResult sameRecord(const Record& a, const Record& b) {
     if (sameValue(Value::record(a), Value::record(b))) return ::testing::AssertionSuccess();

@@ -16,9 +16,7 @@ namespace {
 // A whole number that fits an int, or an Error naming the value.
 int wholeInt(double v, const std::string& name, const std::string& what) {
     if (!std::isfinite(v) || std::floor(v) != v || std::fabs(v) > std::numeric_limits<int>::max()) {
-        char buf[32];
-        const auto end = std::to_chars(buf, buf + sizeof buf, v).ptr;
-        throw Error(what + " " + name + " = " + std::string(buf, end) + " is not supported.");
+        throw Error(what + " " + name + " = " + numberText(v) + " is not supported.");
     }
     return static_cast<int>(v);
 }

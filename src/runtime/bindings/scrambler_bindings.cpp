@@ -10,16 +10,6 @@
 
 namespace tolvane {
 
-namespace {
-
-// Shortest text that reads back as the same double.
-std::string text(double v) {
-    char buf[32];
-    const auto end = std::to_chars(buf, buf + sizeof buf, v).ptr;
-    return std::string(buf, end);
-}
-
-}  // namespace
 
 void registerScrambler(Registry& reg) {
     define(reg, "OneX_FwdScrambler", 3, 1, {"input", "modParams", "macIndex"}, {"output"}, [](Call& c) {
@@ -28,10 +18,10 @@ void registerScrambler(Registry& reg) {
         // the missing-field error.
         const double drc = valueScalar(c.in(1).field("drcValue"), "drcValue");
         if (!std::isfinite(drc) || std::floor(drc) != drc || drc < 0)
-            throw Error("\"drcValue\" = " + text(drc) + " must be a non-negative whole number.");
+            throw Error("\"drcValue\" = " + numberText(drc) + " must be a non-negative whole number.");
         const double mac = argScalar(c, 2);
         if (!std::isfinite(mac) || std::floor(mac) != mac || mac < 0)
-            throw Error("\"macIndex\" = " + text(mac) + " must be a non-negative whole number.");
+            throw Error("\"macIndex\" = " + numberText(mac) + " must be a non-negative whole number.");
         // An empty packet leaves the output unassigned.
         if (input.empty()) return;
         // Only the low 4 and 6 bits reach the register.

@@ -10,16 +10,6 @@
 
 namespace tolvane {
 
-namespace {
-
-// Shortest text that reads back as the same double.
-std::string text(double v) {
-    char buf[32];
-    const auto end = std::to_chars(buf, buf + sizeof buf, v).ptr;
-    return std::string(buf, end);
-}
-
-}  // namespace
 
 void registerTurbo(Registry& reg) {
     define(reg, "OneX_TurboCoder", 2, 1, {"input", "rate"}, {"output"}, [](Call& c) {
@@ -52,10 +42,10 @@ void registerTurbo(Registry& reg) {
     define(reg, "reverseBits", 2, 1, {"n", "len"}, {"output"}, [](Call& c) {
         const double len = argScalar(c, 1);
         if (!(len >= 0 && len <= 62) || std::floor(len) != len)
-            throw Error("\"len\" = " + text(len) + " must be a bit count from 0 to 62.");
+            throw Error("\"len\" = " + numberText(len) + " must be a bit count from 0 to 62.");
         const double n = argScalar(c, 0);
         if (!(n >= 0 && n < std::ldexp(1.0, static_cast<int>(len))) || std::floor(n) != n)
-            throw Error("\"n\" = " + text(n) + " must be a whole number that fits in " +
+            throw Error("\"n\" = " + numberText(n) + " must be a whole number that fits in " +
                         std::to_string(static_cast<int>(len)) + " bits.");
         const long long r = reverseBits(static_cast<long long>(n), static_cast<int>(len));
         c.setOut(0, Value::scalar(static_cast<double>(r)));
