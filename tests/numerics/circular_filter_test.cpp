@@ -6,6 +6,7 @@
 
 #include "numerics/circular_filter.hpp"
 #include "numerics/diagnostics.hpp"
+#include "../support/signal_checks.hpp"
 
 namespace tolvane {
 namespace {
@@ -37,17 +38,7 @@ std::vector<cplx> closedForm(const std::vector<cplx>& x, const std::vector<Tap>&
     return y;
 }
 
-// Direct-form filter b/a from zero state over a row (a[0] = 1).
-std::vector<cplx> directForm(const std::vector<double>& b, const std::vector<double>& a, const std::vector<cplx>& x) {
-    std::vector<cplx> y(x.size());
-    for (std::size_t n = 0; n < x.size(); ++n) {
-        cplx acc{};
-        for (std::size_t k = 0; k < b.size() && k <= n; ++k) acc += b[k] * x[n - k];
-        for (std::size_t k = 1; k < a.size() && k <= n; ++k) acc -= a[k] * y[n - k];
-        y[n] = acc;
-    }
-    return y;
-}
+using testing_support::directForm;
 
 // The circular application step by step: extend with the last filtlen - 1
 // samples, filter, keep the last N outputs, rotate left by `advance`.
@@ -63,15 +54,7 @@ std::vector<cplx> extendFilterRotate(const std::vector<cplx>& x, const std::vect
     return y;
 }
 
-double relativeError(const std::vector<cplx>& got, const std::vector<cplx>& want) {
-    EXPECT_EQ(got.size(), want.size());
-    double peak = 0.0, worst = 0.0;
-    for (std::size_t i = 0; i < want.size() && i < got.size(); ++i) {
-        peak = std::max(peak, std::abs(want[i]));
-        worst = std::max(worst, std::abs(got[i] - want[i]));
-    }
-    return peak > 0.0 ? worst / peak : worst;
-}
+using testing_support::relativeError;
 
 TEST(CircularConvolve, EqualsTheClosedForm) {
     struct Case {

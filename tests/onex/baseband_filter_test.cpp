@@ -9,6 +9,7 @@
 #include "numerics/diagnostics.hpp"
 #include "onex/baseband_filter.hpp"
 #include "runtime/library.hpp"
+#include "../support/signal_checks.hpp"
 
 namespace tolvane {
 namespace {
@@ -38,15 +39,7 @@ cvec hold(const cvec& x, int width) {
     return y;
 }
 
-double relativeError(const cvec& got, const cvec& want) {
-    EXPECT_EQ(got.size(), want.size());
-    double peak = 0.0, worst = 0.0;
-    for (std::size_t i = 0; i < std::min(got.size(), want.size()); ++i) {
-        peak = std::max(peak, std::abs(want[i]));
-        worst = std::max(worst, std::abs(got[i] - want[i]));
-    }
-    return peak > 0 ? worst / peak : worst;
-}
+using testing_support::relativeError;
 
 TEST(Upsample, ZeroInsertionAndMarkerHold) {
     EXPECT_EQ(upsample({1.0, 2.0, 3.0}, 2), (cvec{1.0, 0.0, 2.0, 0.0, 3.0, 0.0}));

@@ -10,6 +10,7 @@
 #include "numerics/fft.hpp"
 #include "onex/phase_equaliser.hpp"
 #include "runtime/library.hpp"
+#include "../support/signal_checks.hpp"
 
 namespace tolvane {
 namespace {
@@ -23,17 +24,7 @@ cvec testRow(std::size_t n) {
     return x;
 }
 
-// Direct-form filter from zero state (a[0] = 1).
-cvec directForm(const std::vector<double>& b, const std::vector<double>& a, const cvec& x) {
-    cvec y(x.size());
-    for (std::size_t n = 0; n < x.size(); ++n) {
-        cplx acc{};
-        for (std::size_t k = 0; k < b.size() && k <= n; ++k) acc += b[k] * x[n - k];
-        for (std::size_t k = 1; k < a.size() && k <= n; ++k) acc -= a[k] * y[n - k];
-        y[n] = acc;
-    }
-    return y;
-}
+using testing_support::directForm;
 
 // The equaliser's circular application written out: extend with the last
 // filtlen - 1 samples, filter, keep N, rotate left by 2 os - 1.
@@ -47,15 +38,7 @@ cvec reference(const cvec& x, const std::vector<double>& b, const std::vector<do
     return y;
 }
 
-double relativeError(const cvec& got, const cvec& want) {
-    EXPECT_EQ(got.size(), want.size());
-    double peak = 0.0, worst = 0.0;
-    for (std::size_t i = 0; i < std::min(got.size(), want.size()); ++i) {
-        peak = std::max(peak, std::abs(want[i]));
-        worst = std::max(worst, std::abs(got[i] - want[i]));
-    }
-    return worst / peak;
-}
+using testing_support::relativeError;
 
 cplx response(const std::vector<double>& b, const std::vector<double>& a, double f, double fs) {
     const cplx zinv = std::polar(1.0, -2.0 * std::acos(-1.0) * f / fs);

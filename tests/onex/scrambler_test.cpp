@@ -7,16 +7,12 @@
 #include "numerics/diagnostics.hpp"
 #include "onex/scrambler.hpp"
 #include "runtime/library.hpp"
+#include "../support/signal_checks.hpp"
 
 namespace tolvane {
 namespace {
 
-std::vector<double> randomBits(std::size_t n, unsigned seed) {
-    std::mt19937 gen(seed);
-    std::vector<double> bits(n);
-    for (auto& b : bits) b = static_cast<double>(gen() & 1U);
-    return bits;
-}
+using testing_support::randomBits;
 
 Value recordWithDrc(double drc) {
     Record r;

@@ -12,6 +12,7 @@
 #include "onex/walsh.hpp"
 #include "runtime/library.hpp"
 #include "runtime/mod_params_value.hpp"
+#include "../support/signal_checks.hpp"
 
 namespace tolvane {
 namespace {
@@ -79,12 +80,7 @@ TEST(ModParams, RecordByName) {
     EXPECT_EQ(thirteen.field("drcValue"), Value::scalar(13));
 }
 
-std::vector<double> randomBits(std::size_t n, unsigned seed) {
-    std::mt19937 rng(seed);
-    std::vector<double> bits(n);
-    for (double& b : bits) b = double(rng() % 2);
-    return bits;
-}
+using testing_support::randomBits;
 
 ModParams slotParams(int modulation) {
     ModParams p = *fwdTrfChnModParams(1);

@@ -10,16 +10,12 @@
 #include "numerics/diagnostics.hpp"
 #include "onex/turbo.hpp"
 #include "runtime/library.hpp"
+#include "../support/signal_checks.hpp"
 
 namespace tolvane {
 namespace {
 
-std::vector<double> randomBits(std::size_t n, unsigned seed) {
-    std::mt19937 gen(seed);
-    std::vector<double> bits(n);
-    for (auto& b : bits) b = static_cast<double>(gen() & 1U);
-    return bits;
-}
+using testing_support::randomBits;
 
 // 0, 1, 2, ... so that an output value names the input position it came from.
 std::vector<double> positions(std::size_t n) {
