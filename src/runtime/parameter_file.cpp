@@ -20,6 +20,11 @@ ParameterFile loadParameterFile(const std::string& path, const std::string& form
     } catch (const Error& e) {
         throw Error(path + "\nhas an Invalid File Structure: " + e.what());
     }
+    try {
+        checkParameterRanges(file.parameters);
+    } catch (const Error& e) {
+        throw Error(path + "\nholds a setting the application cannot use: " + e.what());
+    }
     if (vars.has("sigGenParameters")) file.sigGenParameters = vars.at("sigGenParameters");
     return file;
 }

@@ -112,6 +112,22 @@ std::string rangeText(const FieldRule& r) {
     return text;
 }
 
+// Raises Error naming the field when x is outside the rule's range.
+void checkValue(const FieldRule& rule, double x, const std::string& label) {
+    const bool whole = std::floor(x) == x;
+    if (!std::isfinite(x) || x < rule.lo || x > rule.hi || (rule.whole && !whole))
+        throw Error(label + " value " + fmt(x) + " is outside the allowed range (" + rangeText(rule) + ").");
+}
+
+std::size_t elementCount(Shape shape) {
+    switch (shape) {
+        case Shape::Scalar: return 1;
+        case Shape::Column: return kSlots;
+        case Shape::Rpc: return kSlots * kRpcChannels;
+    }
+    return 1;
+}
+
 }  // namespace
 
 Value parametersToValue(const FrameConfig& c) {
@@ -235,12 +251,7 @@ void setParameterField(FrameConfig& config, const std::string& name, const Value
         throw Error("\"" + name + "\" must be " + (rows * cols == 1 ? std::string("a scalar") : "a scalar or " +
                     std::to_string(rows) + " x " + std::to_string(cols) + " values") + ", got " +
                     std::to_string(value.rows()) + " x " + std::to_string(value.cols()) + ".");
-    for (double x : value.realData()) {
-        const bool whole = std::floor(x) == x;
-        if (!std::isfinite(x) || x < rule->lo || x > rule->hi || (rule->whole && !whole))
-            throw Error("\"" + name + "\" value " + fmt(x) + " is outside the allowed range (" + rangeText(*rule) +
-                        ").");
-    }
+    for (double x : value.realData()) checkValue(*rule, x, "\"" + name + "\"");
 
     double* dest = rule->target(config);
     const std::size_t count = rows * cols;
@@ -268,6 +279,24 @@ Value markersToValue(const FrameResult& result) {
         data[2 * k + 1] = result.marker2[k];
     }
     return Value::matrix(2, n, std::move(data));
+}
+
+void checkParameterRanges(const FrameConfig& config) {
+    FrameConfig copy = config;  // the rule table addresses fields of a mutable record
+    for (const auto& rule : rules()) {
+        const std::string name = rule.name;
+        // The RPC level normalisation of the setup windows may leave gains
+        // beyond +-30 dB; any finite gain is a valid stored value.
+        const bool slotGain = name == "slot.RAslotGain" || name == "slot.RPCslotGain";
+        const double* values = rule.target(copy);
+        for (std::size_t i = 0; i < elementCount(rule.shape); ++i) {
+            if (slotGain) {
+                if (!std::isfinite(values[i])) throw Error("parameters." + name + " holds a value that is not finite.");
+                continue;
+            }
+            checkValue(rule, values[i], "parameters." + name);
+        }
+    }
 }
 
 std::vector<std::string> settableParameterFields() {

@@ -33,6 +33,12 @@ void setParameterField(FrameConfig& config, const std::string& name, const Value
 // The two marker rows of a calculated frame as one 2 x N matrix.
 Value markersToValue(const FrameResult& result);
 
+// Checks every settable field of a configuration read from a file against
+// the ranges the windows keep (slot gains only for being finite, since the
+// RPC level normalisation may move them past +-30 dB). Raises Error naming
+// the field and its allowed range.
+void checkParameterRanges(const FrameConfig& config);
+
 // Names of the fields setParameterField accepts.
 std::vector<std::string> settableParameterFields();
 
