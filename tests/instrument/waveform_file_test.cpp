@@ -7,6 +7,7 @@
 
 #include "instrument/waveform_file.hpp"
 #include "numerics/diagnostics.hpp"
+#include "../support/temp_dir.hpp"
 
 namespace tolvane {
 namespace {
@@ -31,19 +32,17 @@ TEST(InstrumentWaveformWords, LargestComponentScalesTo32766) {
 }
 
 TEST(InstrumentWaveformFile, BigEndianWordsWrittenWhole) {
-    const auto dir = std::filesystem::temp_directory_path() / "tolvane_wave_test";
-    std::filesystem::create_directories(dir);
-    const auto path = (dir / "wave.bin").string();
+    const testing_support::TempDir dir;
+    const auto path = dir.file("wave.bin");
     writeInstrumentWaveformFile(path, {cplx(1, -0.5), cplx(0.25, 0)});
     std::ifstream in(path, std::ios::binary);
     const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     EXPECT_EQ(bytes, std::string("\x7F\xFE\xC0\x01\x20\x00\x00\x00", 8));
     // Nothing but the file itself is left in the folder.
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), std::filesystem::directory_iterator()), 1);
-    std::filesystem::remove_all(dir);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), std::filesystem::directory_iterator()), 1);
 
     try {
-        writeInstrumentWaveformFile((dir / "missing" / "wave.bin").string(), {cplx(1, 0)});
+        writeInstrumentWaveformFile(dir.file("missing/wave.bin"), {cplx(1, 0)});
         ADD_FAILURE() << "wrote into a missing folder";
     } catch (const Error& e) {
         EXPECT_NE(std::string(e.what()).find("wave.bin"), std::string::npos) << e.what();

@@ -8,6 +8,7 @@
 #include "numerics/diagnostics.hpp"
 #include "runtime/matrix_literal.hpp"
 #include "runtime/user_data_file.hpp"
+#include "../support/temp_dir.hpp"
 
 namespace tolvane {
 namespace {
@@ -45,7 +46,8 @@ TEST(UserDataBits, BitOrdersAndLimits) {
 }
 
 TEST(UserDataBits, ReadsOnlyWhatTheLimitNeedsAndNamesUnreadableFiles) {
-    const auto path = std::filesystem::temp_directory_path() / "tolvane_user_bits.bin";
+    const testing_support::TempDir dir;
+    const std::filesystem::path path = dir.file("user_bits.bin");
     {
         std::ofstream out(path, std::ios::binary);
         for (int i = 0; i < 20000; ++i) out.put(static_cast<char>(0xFF));

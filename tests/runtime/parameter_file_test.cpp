@@ -1,28 +1,19 @@
 // Parameter files: written and read back, and the checks made on opening.
 #include <gtest/gtest.h>
 
-#include <filesystem>
-
-#include <stdlib.h>
 
 #include "numerics/diagnostics.hpp"
 #include "runtime/mat_file.hpp"
 #include "runtime/parameter_file.hpp"
 #include "runtime/parameters_value.hpp"
+#include "../support/temp_dir.hpp"
 
 namespace tolvane {
 namespace {
 
 class ParameterFileTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        // A folder of its own: ctest runs the tests of this file in parallel.
-        std::string name = (std::filesystem::temp_directory_path() / "tolvane_params_XXXXXX").string();
-        ASSERT_NE(::mkdtemp(name.data()), nullptr);
-        dir = name;
-    }
-    void TearDown() override { std::filesystem::remove_all(dir); }
-    std::string file(const char* name) const { return (dir / name).string(); }
+    std::string file(const char* name) const { return dir.file(name); }
 
     std::string openError(const std::string& path) {
         try {
@@ -33,7 +24,7 @@ protected:
         return "no error";
     }
 
-    std::filesystem::path dir;
+    testing_support::TempDir dir;
 };
 
 TEST_F(ParameterFileTest, SavedFileOpensWithTheSameRecords) {
