@@ -14,12 +14,7 @@ namespace {
 
 constexpr double inf = std::numeric_limits<double>::infinity();
 
-Value rec(std::vector<std::pair<std::string, Value>> fields) {
-    Record r;
-    for (auto& [name, v] : fields) r.set(name, v);
-    return Value::record(r);
-}
-
+using testing_support::rec;
 using testing_support::sameValue;
 
 TEST(JsonValue, ReadsEachJsonFormAsItsValue) {

@@ -23,12 +23,7 @@ namespace fs = std::filesystem;
 const double nan = std::numeric_limits<double>::quiet_NaN();
 const double inf = std::numeric_limits<double>::infinity();
 
-Value rec(std::vector<std::pair<std::string, Value>> fields) {
-    Record r;
-    for (auto& [name, v] : fields) r.set(name, v);
-    return Value::record(r);
-}
-
+using testing_support::rec;
 using testing_support::sameValue;
 
 ::testing::AssertionResult sameRecord(const Record& a, const Record& b) {

@@ -1,11 +1,22 @@
-// Value comparison for tests: exact equality, except that NaN equals NaN.
+// Values for tests: a one-line record builder, and comparison by exact
+// equality except that NaN equals NaN.
 #pragma once
 
 #include <cmath>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "runtime/value.hpp"
 
 namespace tolvane::testing_support {
+
+// A record with the given fields, in the given order.
+inline Value rec(std::vector<std::pair<std::string, Value>> fields) {
+    Record r;
+    for (auto& [name, v] : fields) r.set(name, std::move(v));
+    return Value::record(std::move(r));
+}
 
 // Equality of kind, shape and contents, NaN equal to NaN element by element.
 inline bool sameValue(const Value& a, const Value& b) {
