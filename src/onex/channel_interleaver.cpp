@@ -5,24 +5,13 @@
 #include "onex/channel_interleaver.hpp"
 
 #include <cctype>
-#include <charconv>
 
 #include "numerics/diagnostics.hpp"
+#include "onex/turbo.hpp"
 
 namespace tolvane {
 
 namespace {
-
-
-// Reverses the low `width` bits of j.
-std::size_t reverseLow(std::size_t j, int width) {
-    std::size_t out = 0;
-    for (int b = 0; b < width; ++b) {
-        out = (out << 1) | (j & 1);
-        j >>= 1;
-    }
-    return out;
-}
 
 // The block permutation: the block (read through `at`, row-major rows x
 // cols) is written row by row, each column rotated down by its shift, the
@@ -32,7 +21,7 @@ void permuteInto(At at, std::size_t rows, std::size_t cols, bool typeV, double* 
     int width = 0;
     while ((std::size_t{1} << width) < cols) ++width;
     for (std::size_t j = 0; j < cols; ++j) {
-        const std::size_t q = reverseLow(j, width);
+        const auto q = static_cast<std::size_t>(reverseBits(static_cast<long long>(j), width));
         const std::size_t shift = (typeV ? q / 4 : q) % rows;
         for (std::size_t i = 0; i < rows; ++i) out[j * rows + i] = at(((i + rows - shift) % rows) * cols + q);
     }

@@ -2,28 +2,12 @@
 
 #include <cmath>
 #include <functional>
-#include <sstream>
 
 #include "numerics/diagnostics.hpp"
 
 namespace tolvane {
 
 namespace {
-
-Value columnValue(const SlotColumn& c) { return Value::column(std::vector<double>(c.begin(), c.end())); }
-
-Value rpcValue(const RpcMatrix& m) {
-    std::vector<double> data(kSlots * kRpcChannels);
-    for (int ch = 0; ch < kRpcChannels; ++ch)
-        for (int slot = 0; slot < kSlots; ++slot) data[ch * kSlots + slot] = m[slot][ch];
-    return Value::matrix(kSlots, kRpcChannels, std::move(data));
-}
-
-std::string fmt(double x) {
-    std::ostringstream s;
-    s << x;
-    return s.str();
-}
 
 const Value& requireField(const Value& record, const std::string& prefix, const std::string& name) {
     if (!record.isRecord()) throw Error(prefix + " must be a record.");
@@ -45,22 +29,11 @@ std::string readText(const Value& record, const std::string& prefix, const std::
 }
 
 SlotColumn readColumn(const Value& record, const std::string& name) {
-    const Value& v = requireField(record, "parameters.slot", name);
-    if (!v.isNumeric() || v.numel() != kSlots || !v.isVector())
-        throw Error("parameters.slot." + name + " must be 16 x 1 numbers.");
-    SlotColumn c{};
-    for (int i = 0; i < kSlots; ++i) c[i] = v.realAt(i);
-    return c;
+    return slotColumnFromValue(requireField(record, "parameters.slot", name), "parameters.slot." + name);
 }
 
 RpcMatrix readRpc(const Value& record, const std::string& name) {
-    const Value& v = requireField(record, "parameters.slot", name);
-    if (!v.isNumeric() || v.rows() != kSlots || v.cols() != kRpcChannels)
-        throw Error("parameters.slot." + name + " must be 16 x 59 numbers.");
-    RpcMatrix m{};
-    for (int ch = 0; ch < kRpcChannels; ++ch)
-        for (int slot = 0; slot < kSlots; ++slot) m[slot][ch] = v.realAt(ch * kSlots + slot);
-    return m;
+    return rpcMatrixFromValue(requireField(record, "parameters.slot", name), "parameters.slot." + name);
 }
 
 // ---- Settable fields -------------------------------------------------------
@@ -106,7 +79,7 @@ const std::vector<FieldRule>& rules() {
 }
 
 std::string rangeText(const FieldRule& r) {
-    std::string text = (r.whole ? "whole numbers " : "numbers ") + fmt(r.lo) + " to " + fmt(r.hi);
+    std::string text = (r.whole ? "whole numbers " : "numbers ") + numberText(r.lo) + " to " + numberText(r.hi);
     if (r.shape == Shape::Column) text += ", a scalar or 16 x 1 values";
     if (r.shape == Shape::Rpc) text += ", a scalar or 16 x 59 values";
     return text;
@@ -116,7 +89,7 @@ std::string rangeText(const FieldRule& r) {
 void checkValue(const FieldRule& rule, double x, const std::string& label) {
     const bool whole = std::floor(x) == x;
     if (!std::isfinite(x) || x < rule.lo || x > rule.hi || (rule.whole && !whole))
-        throw Error(label + " value " + fmt(x) + " is outside the allowed range (" + rangeText(rule) + ").");
+        throw Error(label + " value " + numberText(x) + " is outside the allowed range (" + rangeText(rule) + ").");
 }
 
 std::size_t elementCount(Shape shape) {
@@ -130,17 +103,47 @@ std::size_t elementCount(Shape shape) {
 
 }  // namespace
 
+Value slotColumnToValue(const SlotColumn& column) {
+    return Value::column(std::vector<double>(column.begin(), column.end()));
+}
+
+SlotColumn slotColumnFromValue(const Value& v, const std::string& label) {
+    if (!v.isNumeric() || v.numel() != kSlots || !v.isVector())
+        throw Error(label + " must hold one value per slot (16 x 1 numbers), not " + std::to_string(v.rows()) +
+                    " x " + std::to_string(v.cols()) + ".");
+    SlotColumn c{};
+    for (int i = 0; i < kSlots; ++i) c[i] = v.realAt(i);
+    return c;
+}
+
+Value rpcMatrixToValue(const RpcMatrix& m) {
+    std::vector<double> data(kSlots * kRpcChannels);
+    for (int ch = 0; ch < kRpcChannels; ++ch)
+        for (int slot = 0; slot < kSlots; ++slot) data[ch * kSlots + slot] = m[slot][ch];
+    return Value::matrix(kSlots, kRpcChannels, std::move(data));
+}
+
+RpcMatrix rpcMatrixFromValue(const Value& v, const std::string& label) {
+    if (!v.isNumeric() || v.rows() != kSlots || v.cols() != kRpcChannels)
+        throw Error(label + " must be a 16 x 59 matrix, not " + std::to_string(v.rows()) + " x " +
+                    std::to_string(v.cols()) + ".");
+    RpcMatrix m{};
+    for (int ch = 0; ch < kRpcChannels; ++ch)
+        for (int slot = 0; slot < kSlots; ++slot) m[slot][ch] = v.realAt(ch * kSlots + slot);
+    return m;
+}
+
 Value parametersToValue(const FrameConfig& c) {
     Record slot;
-    slot.set("DATAslotActive", columnValue(c.slot.DATAslotActive));
-    slot.set("DATAslotMod", columnValue(c.slot.DATAslotMod));
-    slot.set("RAslotActive", columnValue(c.slot.RAslotActive));
-    slot.set("RAslotValue", columnValue(c.slot.RAslotValue));
-    slot.set("RAslotGain", columnValue(c.slot.RAslotGain));
-    slot.set("RPCslotActiveChn", columnValue(c.slot.RPCslotActiveChn));
-    slot.set("RPCslotActive", rpcValue(c.slot.RPCslotActive));
-    slot.set("RPCslotValue", rpcValue(c.slot.RPCslotValue));
-    slot.set("RPCslotGain", rpcValue(c.slot.RPCslotGain));
+    slot.set("DATAslotActive", slotColumnToValue(c.slot.DATAslotActive));
+    slot.set("DATAslotMod", slotColumnToValue(c.slot.DATAslotMod));
+    slot.set("RAslotActive", slotColumnToValue(c.slot.RAslotActive));
+    slot.set("RAslotValue", slotColumnToValue(c.slot.RAslotValue));
+    slot.set("RAslotGain", slotColumnToValue(c.slot.RAslotGain));
+    slot.set("RPCslotActiveChn", slotColumnToValue(c.slot.RPCslotActiveChn));
+    slot.set("RPCslotActive", rpcMatrixToValue(c.slot.RPCslotActive));
+    slot.set("RPCslotValue", rpcMatrixToValue(c.slot.RPCslotValue));
+    slot.set("RPCslotGain", rpcMatrixToValue(c.slot.RPCslotGain));
 
     Record r;
     r.set("ParameterFileFormat_ID", Value::text(c.ParameterFileFormat_ID));

@@ -10,6 +10,13 @@
 
 namespace tolvane {
 
+// Per-slot columns (16 x 1) and the RPC matrices (16 x 59, one row per slot)
+// as values. `label` names the value in the errors for a wrong shape.
+Value slotColumnToValue(const SlotColumn& column);
+SlotColumn slotColumnFromValue(const Value& v, const std::string& label);
+Value rpcMatrixToValue(const RpcMatrix& m);
+RpcMatrix rpcMatrixFromValue(const Value& v, const std::string& label);
+
 // The record in the field order users see in parameter files.
 Value parametersToValue(const FrameConfig& config);
 // Reads every field; a missing field or a wrong shape raises Error naming

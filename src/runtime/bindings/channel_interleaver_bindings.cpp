@@ -1,5 +1,4 @@
 // Adapters registering the channel interleaver and its symbol permuter by name.
-#include <charconv>
 #include <cmath>
 #include <limits>
 #include <string>

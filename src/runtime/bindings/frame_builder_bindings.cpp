@@ -16,27 +16,16 @@ const std::vector<std::string> kFrameInputNames = {
     "RAbit",     "RAgain",           "RPCchnActive", "RPCactive",        "RPCbits",      "RPCgains",
     "IdleSlotGainActive", "IdleSlotGain", "oversamplingRate", "filterType", "phaseEqActive", "mirrorSpectrum"};
 
-SlotColumn slotColumn(const Call& c, std::size_t i) {
-    const std::vector<double> v = argReal(c, i);
-    if (v.size() != kSlots)
-        throw Error("\"" + inputName(c, i) + "\" must hold one value per slot (16), not " +
-                    std::to_string(v.size()) + ".");
-    SlotColumn out{};
-    std::copy(v.begin(), v.end(), out.begin());
-    return out;
+// The input's name in double quotes, as errors quote it.
+std::string quotedName(const Call& c, std::size_t i) {
+    std::string label(1, '"');
+    label.append(inputName(c, i)).push_back('"');
+    return label;
 }
 
-RpcMatrix rpcMatrix(const Call& c, std::size_t i) {
-    const Value& v = c.in(i);
-    if (!v.isNumeric() || v.rows() != kSlots || v.cols() != kRpcChannels)
-        throw Error("\"" + inputName(c, i) + "\" must be a 16 x 59 matrix, not " + std::to_string(v.rows()) + " x " +
-                    std::to_string(v.cols()) + ".");
-    RpcMatrix m{};
-    for (int ch = 0; ch < kRpcChannels; ++ch)
-        for (int slot = 0; slot < kSlots; ++slot) m[slot][ch] = v.realAt(ch * kSlots + slot);
-    return m;
-}
+SlotColumn slotColumn(const Call& c, std::size_t i) { return slotColumnFromValue(c.in(i), quotedName(c, i)); }
 
+RpcMatrix rpcMatrix(const Call& c, std::size_t i) { return rpcMatrixFromValue(c.in(i), quotedName(c, i)); }
 
 void frameBody(Call& c) {
     FrameInputs in;

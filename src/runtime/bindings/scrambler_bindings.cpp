@@ -1,5 +1,4 @@
 // Adapters registering the scrambler by name.
-#include <charconv>
 #include <cmath>
 #include <string>
 

@@ -1,5 +1,4 @@
 // Adapters registering the turbo encoder's functions by name.
-#include <charconv>
 #include <cmath>
 #include <string>
 
