@@ -4,7 +4,7 @@
 #include <iostream>
 
 #include "commands.hpp"
-#include "generate_job.hpp"
+#include "runtime/generate_job.hpp"
 
 namespace tolvane::cli {
 

@@ -5,7 +5,7 @@
 #include <limits>
 
 #include "numerics/diagnostics.hpp"
-#include "runtime/atomic_file.hpp"
+#include "instrument/atomic_file.hpp"
 
 namespace tolvane {
 

@@ -1,6 +1,6 @@
 #include "runtime/mat_file.hpp"
 
-#include "runtime/atomic_file.hpp"
+#include "instrument/atomic_file.hpp"
 
 #include <hdf5.h>
 #include <matio.h>

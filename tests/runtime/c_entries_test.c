@@ -4,7 +4,7 @@
 #include <stdio.h>
 #include <string.h>
 
-#include "runtime/tolvane.h"
+#include <tolvane/tolvane.h>
 
 static int failures = 0;
 

@@ -1,4 +1,4 @@
-#include "runtime/atomic_file.hpp"
+#include "instrument/atomic_file.hpp"
 
 #include <atomic>
 #include <cerrno>

@@ -1,4 +1,4 @@
-#include "generate_job.hpp"
+#include "runtime/generate_job.hpp"
 
 #include <chrono>
 #include <cmath>

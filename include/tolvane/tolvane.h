@@ -26,6 +26,12 @@
 extern "C" {
 #endif
 
+/* The library is built with hidden symbols; only the entries declared in
+   this header are exported. */
+#if defined(__GNUC__)
+#pragma GCC visibility push(default)
+#endif
+
 typedef struct tolvane_value tolvane_value;
 
 typedef enum tolvane_kind {
@@ -115,6 +121,10 @@ int tolvane_set_field(tolvane_value* record, const char* name, const tolvane_val
 
 /* Cell items in linear (column-major) order: a copy, NULL out of range. */
 tolvane_value* tolvane_cell_item(const tolvane_value* cell, size_t index);
+
+#if defined(__GNUC__)
+#pragma GCC visibility pop
+#endif
 
 #ifdef __cplusplus
 }

@@ -1,7 +1,7 @@
 // The exported C entries: library life cycle, calls by name and a small
 // value API over opaque handles. No exception crosses this boundary: each
 // entry turns a failure into its status and the text of tolvane_last_error.
-#include "runtime/tolvane.h"
+#include <tolvane/tolvane.h>
 
 #include <algorithm>
 #include <cstring>
