@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace tolvane {
 
@@ -14,5 +15,33 @@ void writeFileAtomically(const std::string& path, const std::string& bytes);
 // then renames it over `path`; the temporary file is removed when `writer`
 // throws. Throws Error naming the file when the rename fails.
 void replaceFileAtomically(const std::string& path, const std::function<void(const std::string& tempPath)>& writer);
+
+// Several files written as one: each is first written in full to a
+// temporary file beside its target; commit() then renames them over their
+// targets. Before commit(), or when commit() fails, no target is changed:
+// a target already replaced is put back from a link to its old content.
+// Temporary files left by a failed or abandoned group are removed.
+class FileGroup {
+public:
+    FileGroup() = default;
+    FileGroup(const FileGroup&) = delete;
+    FileGroup& operator=(const FileGroup&) = delete;
+    ~FileGroup();
+
+    // Lets `writer` produce the content of `path` at a temporary path.
+    // Throws Error naming the file when `path` is a folder or the writer
+    // fails (the writer's own Error passes through).
+    void stage(const std::string& path, const std::function<void(const std::string& tempPath)>& writer);
+    // Renames every staged file over its target. Throws Error naming the
+    // file that could not be replaced.
+    void commit();
+
+private:
+    struct Staged {
+        std::string target;
+        std::string temp;
+    };
+    std::vector<Staged> staged_;
+};
 
 }  // namespace tolvane

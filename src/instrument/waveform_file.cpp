@@ -13,8 +13,13 @@ std::vector<std::int16_t> instrumentWaveformWords(const std::vector<std::complex
     scale = std::max(std::min(scale, 1.0), 0.00001);
     const std::size_t n = waveform.size();
     double mx = 0.0, mn = std::numeric_limits<double>::infinity();
-    for (const auto& z : waveform) {
+    for (std::size_t k = 0; k < n; ++k) {
+        const auto& z = waveform[k];
         for (double part : {z.real(), z.imag()}) {
+            // A NaN or infinity has no 16-bit word; casting one is undefined.
+            if (!std::isfinite(part))
+                throw Error("Sample " + numberText(double(k + 1)) + " of the waveform is not a finite number (" +
+                            numberText(part) + "); the waveform cannot be written as 16-bit words.");
             const double m = std::abs(part);
             mx = std::max(mx, m);
             mn = std::min(mn, m);
@@ -25,7 +30,7 @@ std::vector<std::int16_t> instrumentWaveformWords(const std::vector<std::complex
     auto toWord = [&](double x) {
         const double r = std::round(scaleIt ? x / mx * 32766.0 * scale : x);  // halves away from zero
         if (r > 32767.0 || r < -32768.0)
-            throw Error("A waveform component of " + std::to_string(x) + " does not fit a 16-bit word unscaled.");
+            throw Error("A waveform component of " + numberText(x) + " does not fit a 16-bit word unscaled.");
         return static_cast<std::int16_t>(r);
     };
     for (std::size_t k = 0; k < n; ++k) {

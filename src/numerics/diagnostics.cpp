@@ -1,5 +1,7 @@
 #include "numerics/diagnostics.hpp"
 
+#include <cmath>
+
 #include <charconv>
 #include <iostream>
 #include <utility>
@@ -20,6 +22,9 @@ WarningSink& currentSink() {
 }  // namespace
 
 std::string numberText(double value) {
+    // Non-finite numbers as the runtime shows them everywhere else.
+    if (std::isnan(value)) return "NaN";
+    if (std::isinf(value)) return value > 0 ? "Inf" : "-Inf";
     char buf[32];
     const auto end = std::to_chars(buf, buf + sizeof buf, value).ptr;
     return std::string(buf, end);

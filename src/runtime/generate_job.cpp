@@ -6,6 +6,7 @@
 #include <iomanip>
 #include <sstream>
 
+#include "instrument/atomic_file.hpp"
 #include "instrument/waveform_file.hpp"
 #include "numerics/diagnostics.hpp"
 #include "numerics/noise.hpp"
@@ -48,6 +49,53 @@ void applySetting(FrameConfig& config, const std::string& setting) {
     }
 }
 
+// True when the two paths name the same file (or would, once created).
+bool sameFile(const std::string& a, const std::string& b) {
+    std::error_code ec;
+    if (std::filesystem::exists(a, ec) && std::filesystem::exists(b, ec))
+        return std::filesystem::equivalent(a, b, ec);
+    return std::filesystem::weakly_canonical(a, ec) == std::filesystem::weakly_canonical(b, ec);
+}
+
+// Refuses a run whose outputs overwrite one of its inputs or each other:
+// either would lose data.
+void checkDistinctFiles(const GenerateOptions& o) {
+    struct Named {
+        const char* option;
+        const std::optional<std::string>* path;
+    };
+    const std::optional<std::string> out = o.out;
+    const Named inputs[] = {{"--params", &o.paramsFile}, {"--data-file", &o.dataFile}};
+    const Named outputs[] = {{"--out", &out}, {"--save-params", &o.saveParams}};
+    for (const Named& output : outputs) {
+        if (!*output.path) continue;
+        for (const Named& input : inputs)
+            if (*input.path && sameFile(**output.path, **input.path))
+                throw BadInput(std::string(output.option) + " \"" + **output.path + "\" is the file given to " +
+                               input.option + "; writing it would destroy the input.");
+    }
+    if (o.saveParams && sameFile(o.out, *o.saveParams))
+        throw BadInput("--out and --save-params name the same file \"" + o.out + "\"; give two different files.");
+}
+
+// A generator settings record from a parameter file, checked when it is
+// loaded: a record whose fields have the kinds of the defaults.
+void checkSigGenSettings(const Value& settings, const FrameConfig& config) {
+    if (!settings.isRecord())
+        throw BadInput(std::string("--params: sigGenParameters must be a record, not ") + kindName(settings.kind()) +
+                       ".");
+    const Value defaults = defaultSigGenSettings(config);
+    for (const auto& [name, value] : settings.rec().fields()) {
+        if (!defaults.hasField(name)) continue;
+        const Value& expected = defaults.field(name);
+        const bool ok = expected.isText() ? (value.isText() || value.isEmpty())
+                                          : (value.isReal() && value.numel() == 1 && std::isfinite(value.realAt(0)));
+        if (!ok)
+            throw BadInput("--params: sigGenParameters." + name + " must be " +
+                           (expected.isText() ? "text." : "a finite real number."));
+    }
+}
+
 double peakToAverageDb(const std::vector<std::complex<double>>& w) {
     double peak = 0, sum = 0;
     for (const auto& z : w) {
@@ -73,6 +121,9 @@ int runGenerateJob(const GenerateOptions& options, std::ostream& out, std::ostre
             throw BadInput("--out \"" + options.out + "\" must end in .mat (MAT-file) or .bin (instrument I/Q file).");
         if (options.saveParams && extensionOf(*options.saveParams) != ".mat")
             throw BadInput("--save-params \"" + *options.saveParams + "\" must end in .mat.");
+        if (options.bitOrder != "right-msb" && options.bitOrder != "left-msb")
+            throw BadInput("--bit-order \"" + options.bitOrder + "\" must be right-msb or left-msb.");
+        checkDistinctFiles(options);
 
         if (options.paramsFile) {
             try {
@@ -86,8 +137,6 @@ int runGenerateJob(const GenerateOptions& options, std::ostream& out, std::ostre
         for (const auto& s : options.sets) applySetting(config, s);
 
         if (options.dataFile) {
-            if (options.bitOrder != "right-msb" && options.bitOrder != "left-msb")
-                throw BadInput("--bit-order \"" + options.bitOrder + "\" must be right-msb or left-msb.");
             std::vector<double> bits;
             try {
                 bits = readUserDataBits(*options.dataFile, kUserDataLimit, options.bitOrder);
@@ -101,6 +150,17 @@ int runGenerateJob(const GenerateOptions& options, std::ostream& out, std::ostre
         }
         if ((config.DATAsourceType == 7 || config.DATAsourceType == 8) && config.dataSourceBitstream.empty())
             throw BadInput("DATAsourceType 7 (user data) needs a bit pattern: give --data-file FILE.");
+        try {
+            checkParameterRanges(config);
+        } catch (const Error& e) {
+            throw BadInput(e.what());
+        }
+        if (sigGen.isSet()) {
+            checkSigGenSettings(sigGen, config);
+            syncSigGenSettings(sigGen, config);
+        } else {
+            sigGen = defaultSigGenSettings(config);
+        }
     } catch (const BadInput& e) {
         err << "tolvane generate: " << e.what() << '\n';
         return 2;
@@ -113,20 +173,25 @@ int runGenerateJob(const GenerateOptions& options, std::ostream& out, std::ostre
         const double papr = peakToAverageDb(result.waveform);
         const std::size_t samples = result.waveform.size();
 
-        if (sigGen.isSet()) syncSigGenSettings(sigGen, config);
-        else sigGen = defaultSigGenSettings(config);
-
+        // Every output is written in full before any target is replaced.
+        FileGroup outputs;
         if (extensionOf(options.out) == ".mat") {
             Record vars;
+            Value markers = markersToValue(result);
             vars.set("waveform", Value::complexRow(std::move(result.waveform)));
-            vars.set("markers", markersToValue(result));
+            vars.set("markers", std::move(markers));
             vars.set("sampleRate", Value::scalar(sampleRate));
             vars.set("parameters", parametersToValue(config));
-            writeMatFile(options.out, vars);
+            outputs.stage(options.out, [&](const std::string& temp) { writeMatFile(temp, vars); });
         } else {
-            writeInstrumentWaveformFile(options.out, result.waveform, 1.0);
+            outputs.stage(options.out,
+                          [&](const std::string& temp) { writeInstrumentWaveformFile(temp, result.waveform, 1.0); });
         }
-        if (options.saveParams) saveParameterFile(*options.saveParams, config, sigGen);
+        if (options.saveParams)
+            outputs.stage(*options.saveParams, [&](const std::string& temp) {
+                saveParameterFile(temp, config, sigGen, *options.saveParams);
+            });
+        outputs.commit();
 
         const double ms =
             std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();

@@ -29,10 +29,11 @@ ParameterFile loadParameterFile(const std::string& path, const std::string& form
     return file;
 }
 
-void saveParameterFile(const std::string& path, const FrameConfig& parameters, const Value& sigGenParameters) {
+void saveParameterFile(const std::string& path, const FrameConfig& parameters, const Value& sigGenParameters,
+                       const std::string& recordedName) {
     Record vars;
     vars.set("fileParameters", parametersToValue(parameters));
-    vars.set("filename", Value::text(path));
+    vars.set("filename", Value::text(recordedName.empty() ? path : recordedName));
     vars.set("sigGenParameters", sigGenParameters);
     writeMatFile(path, vars);
 }

@@ -22,7 +22,10 @@ struct ParameterFile {
 // File Parameter ID."), or name the file and the reading problem.
 ParameterFile loadParameterFile(const std::string& path, const std::string& formatId = kParameterFormatId);
 
-// Writes the parameter file (whole or not at all).
-void saveParameterFile(const std::string& path, const FrameConfig& parameters, const Value& sigGenParameters);
+// Writes the parameter file (whole or not at all). Its `filename` variable
+// holds `recordedName`, or `path` when that is empty (a caller that writes
+// to a temporary file first gives the final name here).
+void saveParameterFile(const std::string& path, const FrameConfig& parameters, const Value& sigGenParameters,
+                       const std::string& recordedName = "");
 
 }  // namespace tolvane

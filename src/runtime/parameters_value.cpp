@@ -1,9 +1,9 @@
 #include "runtime/parameters_value.hpp"
 
 #include <cmath>
-#include <functional>
 
 #include "numerics/diagnostics.hpp"
+#include "runtime/config_fields.hpp"
 
 namespace tolvane {
 
@@ -15,90 +15,95 @@ const Value& requireField(const Value& record, const std::string& prefix, const 
     return record.rec().at(name);
 }
 
-double readScalar(const Value& record, const std::string& prefix, const std::string& name) {
-    const Value& v = requireField(record, prefix, name);
-    if (!v.isNumeric() || v.numel() != 1) throw Error(prefix + "." + name + " must be a numeric scalar.");
-    return v.realAt(0);
+// Numbers of a stored field; complex numbers with a non-zero imaginary part
+// are refused, since every setting is real.
+const Value& requireReal(const Value& v, const std::string& label, const char* what) {
+    if (v.isComplex())
+        for (const cplx& z : v.complexData())
+            if (z.imag() != 0) throw Error(label + " must be real " + what + ", not complex.");
+    if (!v.isNumeric()) throw Error(label + " must be " + what + ", not " + kindName(v.kind()) + ".");
+    return v;
 }
 
-std::string readText(const Value& record, const std::string& prefix, const std::string& name) {
-    const Value& v = requireField(record, prefix, name);
-    if (v.isText()) return v.str();
-    if (v.isNumeric() && v.numel() == 0) return "";
-    throw Error(prefix + "." + name + " must be text.");
-}
+std::string shapeText(const Value& v) { return numberText(double(v.rows())) + " x " + numberText(double(v.cols())); }
 
-SlotColumn readColumn(const Value& record, const std::string& name) {
-    return slotColumnFromValue(requireField(record, "parameters.slot", name), "parameters.slot." + name);
-}
-
-RpcMatrix readRpc(const Value& record, const std::string& name) {
-    return rpcMatrixFromValue(requireField(record, "parameters.slot", name), "parameters.slot." + name);
-}
-
-// ---- Settable fields -------------------------------------------------------
-
-enum class Shape { Scalar, Column, Rpc };
-
-struct FieldRule {
-    const char* name;
-    Shape shape;
-    double lo, hi;
-    bool whole;  // whole numbers only
-    // Where the numbers go: for a scalar one pointer, for a column 16, for
-    // the RPC matrices 16 x 59 (slot-major).
-    std::function<double*(FrameConfig&)> target;
-};
-
-const std::vector<FieldRule>& rules() {
-    static const std::vector<FieldRule> table = {
-        {"Mode", Shape::Scalar, 1, 2, true, [](FrameConfig& c) { return &c.Mode; }},
-        {"PilotOffsetIndex", Shape::Scalar, 0, 511, true, [](FrameConfig& c) { return &c.PilotOffsetIndex; }},
-        {"MACchnActive", Shape::Scalar, 0, 1, true, [](FrameConfig& c) { return &c.MACchnActive; }},
-        {"DATAchnActive", Shape::Scalar, 0, 1, true, [](FrameConfig& c) { return &c.DATAchnActive; }},
-        {"DATAsourceType", Shape::Scalar, 1, 7, true, [](FrameConfig& c) { return &c.DATAsourceType; }},
-        {"IdleSlotGainActive", Shape::Scalar, 0, 1, true, [](FrameConfig& c) { return &c.IdleSlotGainActive; }},
-        {"IdleSlotGain", Shape::Scalar, -80, 0, false, [](FrameConfig& c) { return &c.IdleSlotGain; }},
-        {"OverSampling", Shape::Scalar, 2, 30, true, [](FrameConfig& c) { return &c.OverSampling; }},
-        {"FilterType", Shape::Scalar, 1, 4, true, [](FrameConfig& c) { return &c.FilterType; }},
-        {"PhaseEq", Shape::Scalar, 0, 1, true, [](FrameConfig& c) { return &c.PhaseEq; }},
-        {"MirrorSpectrum", Shape::Scalar, 0, 1, true, [](FrameConfig& c) { return &c.MirrorSpectrum; }},
-        {"slot.DATAslotActive", Shape::Column, 0, 1, true,
-         [](FrameConfig& c) { return c.slot.DATAslotActive.data(); }},
-        {"slot.DATAslotMod", Shape::Column, 1, 3, true, [](FrameConfig& c) { return c.slot.DATAslotMod.data(); }},
-        {"slot.RAslotActive", Shape::Column, 0, 1, true, [](FrameConfig& c) { return c.slot.RAslotActive.data(); }},
-        {"slot.RAslotValue", Shape::Column, 0, 1, true, [](FrameConfig& c) { return c.slot.RAslotValue.data(); }},
-        {"slot.RAslotGain", Shape::Column, -30, 30, false, [](FrameConfig& c) { return c.slot.RAslotGain.data(); }},
-        {"slot.RPCslotActiveChn", Shape::Column, 0, 1, true,
-         [](FrameConfig& c) { return c.slot.RPCslotActiveChn.data(); }},
-        {"slot.RPCslotActive", Shape::Rpc, 0, 1, true, [](FrameConfig& c) { return c.slot.RPCslotActive[0].data(); }},
-        {"slot.RPCslotValue", Shape::Rpc, 0, 1, true, [](FrameConfig& c) { return c.slot.RPCslotValue[0].data(); }},
-        {"slot.RPCslotGain", Shape::Rpc, -30, 30, false, [](FrameConfig& c) { return c.slot.RPCslotGain[0].data(); }},
-    };
-    return table;
-}
-
-std::string rangeText(const FieldRule& r) {
-    std::string text = (r.whole ? "whole numbers " : "numbers ") + numberText(r.lo) + " to " + numberText(r.hi);
-    if (r.shape == Shape::Column) text += ", a scalar or 16 x 1 values";
-    if (r.shape == Shape::Rpc) text += ", a scalar or 16 x 59 values";
-    return text;
-}
-
-// Raises Error naming the field when x is outside the rule's range.
-void checkValue(const FieldRule& rule, double x, const std::string& label) {
-    const bool whole = std::floor(x) == x;
-    if (!std::isfinite(x) || x < rule.lo || x > rule.hi || (rule.whole && !whole))
-        throw Error(label + " value " + numberText(x) + " is outside the allowed range (" + rangeText(rule) + ").");
-}
-
-std::size_t elementCount(Shape shape) {
-    switch (shape) {
-        case Shape::Scalar: return 1;
-        case Shape::Column: return kSlots;
-        case Shape::Rpc: return kSlots * kRpcChannels;
+// Reads one field of the record into the configuration; raises Error naming
+// the field when it is missing or has the wrong kind or shape.
+void readField(FrameConfig& c, const ConfigField& f, const Value& parent, const std::string& prefix) {
+    const Value& v = requireField(parent, prefix, f.leaf());
+    const std::string label = "parameters." + std::string(f.name);
+    switch (f.shape) {
+        case FieldShape::Text: {
+            std::string& out = c.*std::get<std::string FrameConfig::*>(f.target);
+            if (v.isNumeric() && v.numel() == 0) out.clear();
+            else if (!v.isText()) throw Error(label + " must be text.");
+            else if (v.str().size() > kMaxFieldText)
+                throw Error(label + " is longer than " + numberText(double(kMaxFieldText)) + " characters.");
+            else out = v.str();
+            return;
+        }
+        case FieldShape::Scalar:
+            requireReal(v, label, "a numeric scalar");
+            if (v.numel() != 1) throw Error(label + " must be a numeric scalar, not " + shapeText(v) + ".");
+            c.*std::get<double FrameConfig::*>(f.target) = v.realAt(0);
+            return;
+        case FieldShape::Bits: {
+            requireReal(v, label, "a row of 0/1 values");
+            if (v.numel() > kMaxStoredBits)
+                throw Error(label + " holds " + numberText(double(v.numel())) + " bits; at most " +
+                            numberText(double(kMaxStoredBits)) + " are kept.");
+            std::vector<double>& out = c.*std::get<std::vector<double> FrameConfig::*>(f.target);
+            out.resize(v.numel());
+            for (std::size_t i = 0; i < v.numel(); ++i) out[i] = v.realAt(i);
+            return;
+        }
+        case FieldShape::Column:
+            requireReal(v, label, "numeric");
+            c.slot.*std::get<SlotColumn SlotConfig::*>(f.target) = slotColumnFromValue(v, label);
+            return;
+        case FieldShape::Rpc:
+            requireReal(v, label, "numeric");
+            c.slot.*std::get<RpcMatrix SlotConfig::*>(f.target) = rpcMatrixFromValue(v, label);
+            return;
     }
-    return 1;
+}
+
+// The numbers of a numeric field, flattened slot-major for the RPC matrices.
+std::vector<double> fieldNumbers(const FrameConfig& c, const ConfigField& f) {
+    switch (f.shape) {
+        case FieldShape::Scalar: return {c.*std::get<double FrameConfig::*>(f.target)};
+        case FieldShape::Bits: return c.*std::get<std::vector<double> FrameConfig::*>(f.target);
+        case FieldShape::Column: {
+            const SlotColumn& col = c.slot.*std::get<SlotColumn SlotConfig::*>(f.target);
+            return {col.begin(), col.end()};
+        }
+        case FieldShape::Rpc: {
+            std::vector<double> out;
+            for (const auto& row : c.slot.*std::get<RpcMatrix SlotConfig::*>(f.target))
+                out.insert(out.end(), row.begin(), row.end());
+            return out;
+        }
+        case FieldShape::Text: break;
+    }
+    return {};
+}
+
+Value fieldValue(const FrameConfig& c, const ConfigField& f) {
+    switch (f.shape) {
+        case FieldShape::Text: return Value::text(c.*std::get<std::string FrameConfig::*>(f.target));
+        case FieldShape::Scalar: return Value::scalar(c.*std::get<double FrameConfig::*>(f.target));
+        case FieldShape::Bits: {
+            const auto& bits = c.*std::get<std::vector<double> FrameConfig::*>(f.target);
+            return bits.empty() ? Value::empty() : Value::row(bits);
+        }
+        case FieldShape::Column: return slotColumnToValue(c.slot.*std::get<SlotColumn SlotConfig::*>(f.target));
+        case FieldShape::Rpc: return rpcMatrixToValue(c.slot.*std::get<RpcMatrix SlotConfig::*>(f.target));
+    }
+    return {};
+}
+
+bool inRange(const FieldRange& r, double x) {
+    return std::isfinite(x) && x >= r.lo && x <= r.hi && (!r.whole || std::floor(x) == x);
 }
 
 }  // namespace
@@ -135,73 +140,33 @@ RpcMatrix rpcMatrixFromValue(const Value& v, const std::string& label) {
 
 Value parametersToValue(const FrameConfig& c) {
     Record slot;
-    slot.set("DATAslotActive", slotColumnToValue(c.slot.DATAslotActive));
-    slot.set("DATAslotMod", slotColumnToValue(c.slot.DATAslotMod));
-    slot.set("RAslotActive", slotColumnToValue(c.slot.RAslotActive));
-    slot.set("RAslotValue", slotColumnToValue(c.slot.RAslotValue));
-    slot.set("RAslotGain", slotColumnToValue(c.slot.RAslotGain));
-    slot.set("RPCslotActiveChn", slotColumnToValue(c.slot.RPCslotActiveChn));
-    slot.set("RPCslotActive", rpcMatrixToValue(c.slot.RPCslotActive));
-    slot.set("RPCslotValue", rpcMatrixToValue(c.slot.RPCslotValue));
-    slot.set("RPCslotGain", rpcMatrixToValue(c.slot.RPCslotGain));
-
     Record r;
-    r.set("ParameterFileFormat_ID", Value::text(c.ParameterFileFormat_ID));
-    r.set("Mode", Value::scalar(c.Mode));
-    r.set("PilotOffsetIndex", Value::scalar(c.PilotOffsetIndex));
-    r.set("MACchnActive", Value::scalar(c.MACchnActive));
-    r.set("DATAchnActive", Value::scalar(c.DATAchnActive));
-    r.set("DATAsourceType", Value::scalar(c.DATAsourceType));
-    r.set("DATAsourceName", Value::text(c.DATAsourceName));
-    r.set("dataSourceBitstream",
-          c.dataSourceBitstream.empty() ? Value::empty() : Value::row(c.dataSourceBitstream));
-    r.set("IdleSlotGainActive", Value::scalar(c.IdleSlotGainActive));
-    r.set("IdleSlotGain", Value::scalar(c.IdleSlotGain));
-    r.set("slot", Value::record(std::move(slot)));
-    r.set("OverSampling", Value::scalar(c.OverSampling));
-    r.set("FilterType", Value::scalar(c.FilterType));
-    r.set("PhaseEq", Value::scalar(c.PhaseEq));
-    r.set("MirrorSpectrum", Value::scalar(c.MirrorSpectrum));
-    r.set("ProjectedLength", Value::scalar(c.ProjectedLength));
-    r.set("LastPath", Value::text(c.LastPath));
+    for (const ConfigField& f : configFields()) {
+        if (!f.inSlot()) {
+            r.set(f.name, fieldValue(c, f));
+            continue;
+        }
+        if (slot.size() == 0) r.set("slot", Value());  // keeps the nested record's place
+        slot.set(f.leaf(), fieldValue(c, f));
+    }
+    r.at("slot") = Value::record(std::move(slot));
     return Value::record(std::move(r));
 }
 
 FrameConfig parametersFromValue(const Value& record) {
-    const std::string p = "parameters";
     FrameConfig c;
-    c.ParameterFileFormat_ID = readText(record, p, "ParameterFileFormat_ID");
-    c.Mode = readScalar(record, p, "Mode");
-    c.PilotOffsetIndex = readScalar(record, p, "PilotOffsetIndex");
-    c.MACchnActive = readScalar(record, p, "MACchnActive");
-    c.DATAchnActive = readScalar(record, p, "DATAchnActive");
-    c.DATAsourceType = readScalar(record, p, "DATAsourceType");
-    c.DATAsourceName = readText(record, p, "DATAsourceName");
-    {
-        const Value& bits = requireField(record, p, "dataSourceBitstream");
-        if (!bits.isNumeric()) throw Error("parameters.dataSourceBitstream must be a row of 0/1 values.");
-        c.dataSourceBitstream.clear();
-        for (std::size_t i = 0; i < bits.numel(); ++i) c.dataSourceBitstream.push_back(bits.realAt(i));
+    const Value* slot = nullptr;
+    for (const ConfigField& f : configFields()) {
+        if (!f.inSlot()) {
+            readField(c, f, record, "parameters");
+            continue;
+        }
+        if (!slot) {
+            slot = &requireField(record, "parameters", "slot");
+            if (!slot->isRecord()) throw Error("parameters.slot must be a record.");
+        }
+        readField(c, f, *slot, "parameters.slot");
     }
-    c.IdleSlotGainActive = readScalar(record, p, "IdleSlotGainActive");
-    c.IdleSlotGain = readScalar(record, p, "IdleSlotGain");
-    const Value& slot = requireField(record, p, "slot");
-    if (!slot.isRecord()) throw Error("parameters.slot must be a record.");
-    c.slot.DATAslotActive = readColumn(slot, "DATAslotActive");
-    c.slot.DATAslotMod = readColumn(slot, "DATAslotMod");
-    c.slot.RAslotActive = readColumn(slot, "RAslotActive");
-    c.slot.RAslotValue = readColumn(slot, "RAslotValue");
-    c.slot.RAslotGain = readColumn(slot, "RAslotGain");
-    c.slot.RPCslotActiveChn = readColumn(slot, "RPCslotActiveChn");
-    c.slot.RPCslotActive = readRpc(slot, "RPCslotActive");
-    c.slot.RPCslotValue = readRpc(slot, "RPCslotValue");
-    c.slot.RPCslotGain = readRpc(slot, "RPCslotGain");
-    c.OverSampling = readScalar(record, p, "OverSampling");
-    c.FilterType = readScalar(record, p, "FilterType");
-    c.PhaseEq = readScalar(record, p, "PhaseEq");
-    c.MirrorSpectrum = readScalar(record, p, "MirrorSpectrum");
-    c.ProjectedLength = readScalar(record, p, "ProjectedLength");
-    c.LastPath = readText(record, p, "LastPath");
     return c;
 }
 
@@ -230,46 +195,47 @@ void syncSigGenSettings(Value& settings, const FrameConfig& config) {
 }
 
 void setParameterField(FrameConfig& config, const std::string& name, const Value& value) {
-    const FieldRule* rule = nullptr;
-    for (const auto& r : rules())
-        if (name == r.name) rule = &r;
-    if (!rule) {
+    const ConfigField* field = findConfigField(name);
+    if (!field || !field->settable || field->shape == FieldShape::Text || field->shape == FieldShape::Bits) {
         std::string known;
-        for (const auto& r : rules()) known += (known.empty() ? "" : ", ") + std::string(r.name);
+        for (const std::string& n : settableParameterFields()) known += (known.empty() ? "" : ", ") + n;
         throw Error("\"" + name + "\" is not a field that can be set; settable fields: " + known + ".");
     }
     if (!value.isReal() || value.numel() == 0)
-        throw Error("\"" + name + "\" needs real numbers (" + rangeText(*rule) + ").");
+        throw Error("\"" + name + "\" needs real numbers (" + entryRangeText(*field) + ").");
 
-    std::size_t rows = 1, cols = 1;
-    if (rule->shape == Shape::Column) rows = kSlots;
-    if (rule->shape == Shape::Rpc) {
-        rows = kSlots;
-        cols = kRpcChannels;
-    }
     const bool scalar = value.numel() == 1;
-    const bool shapeOk = scalar || (rule->shape == Shape::Column && value.numel() == kSlots && value.isVector()) ||
-                         (value.rows() == rows && value.cols() == cols);
-    if (!shapeOk)
-        throw Error("\"" + name + "\" must be " + (rows * cols == 1 ? std::string("a scalar") : "a scalar or " +
-                    std::to_string(rows) + " x " + std::to_string(cols) + " values") + ", got " +
-                    std::to_string(value.rows()) + " x " + std::to_string(value.cols()) + ".");
-    for (double x : value.realData()) checkValue(*rule, x, "\"" + name + "\"");
+    bool shapeOk = scalar;
+    if (field->shape == FieldShape::Column) shapeOk = shapeOk || (value.numel() == kSlots && value.isVector());
+    if (field->shape == FieldShape::Rpc) shapeOk = shapeOk || (value.rows() == kSlots && value.cols() == kRpcChannels);
+    if (!shapeOk) {
+        const char* wanted = field->shape == FieldShape::Scalar   ? "a scalar"
+                             : field->shape == FieldShape::Column ? "a scalar or 16 x 1 values"
+                                                                  : "a scalar or 16 x 59 values";
+        throw Error("\"" + name + "\" must be " + wanted + ", got " + shapeText(value) + ".");
+    }
+    for (double x : value.realData())
+        if (!inRange(field->entry, x))
+            throw Error("\"" + name + "\" value " + numberText(x) + " is outside the allowed range (" +
+                        entryRangeText(*field) + ").");
 
-    double* dest = rule->target(config);
-    const std::size_t count = rows * cols;
-    for (std::size_t i = 0; i < count; ++i) {
-        double x;
-        if (scalar) {
-            x = value.realAt(0);
-        } else if (rule->shape == Shape::Rpc) {
-            // dest is slot-major (row-major); the value is column-major.
-            const std::size_t slot = i / cols, ch = i % cols;
-            x = value.realAt(ch * rows + slot);
-        } else {
-            x = value.realAt(i);
+    switch (field->shape) {
+        case FieldShape::Scalar: config.*std::get<double FrameConfig::*>(field->target) = value.realAt(0); break;
+        case FieldShape::Column: {
+            SlotColumn& col = config.slot.*std::get<SlotColumn SlotConfig::*>(field->target);
+            for (int s = 0; s < kSlots; ++s) col[s] = value.realAt(scalar ? 0 : s);
+            break;
         }
-        dest[i] = x;
+        case FieldShape::Rpc: {
+            RpcMatrix& m = config.slot.*std::get<RpcMatrix SlotConfig::*>(field->target);
+            if (scalar) {
+                for (auto& row : m) row.fill(value.realAt(0));
+            } else {
+                m = rpcMatrixFromValue(value, "\"" + name + "\"");
+            }
+            break;
+        }
+        default: break;
     }
     if (name == "OverSampling") config.ProjectedLength = kFrameChips * config.OverSampling;
 }
@@ -285,26 +251,23 @@ Value markersToValue(const FrameResult& result) {
 }
 
 void checkParameterRanges(const FrameConfig& config) {
-    FrameConfig copy = config;  // the rule table addresses fields of a mutable record
-    for (const auto& rule : rules()) {
-        const std::string name = rule.name;
-        // The RPC level normalisation of the setup windows may leave gains
-        // beyond +-30 dB; any finite gain is a valid stored value.
-        const bool slotGain = name == "slot.RAslotGain" || name == "slot.RPCslotGain";
-        const double* values = rule.target(copy);
-        for (std::size_t i = 0; i < elementCount(rule.shape); ++i) {
-            if (slotGain) {
-                if (!std::isfinite(values[i])) throw Error("parameters." + name + " holds a value that is not finite.");
-                continue;
-            }
-            checkValue(rule, values[i], "parameters." + name);
+    for (const ConfigField& f : configFields()) {
+        if (f.shape == FieldShape::Text) continue;
+        const FieldRange& r = f.stored;
+        for (double x : fieldNumbers(config, f)) {
+            if (inRange(r, x)) continue;
+            const std::string label = "parameters." + std::string(f.name);
+            if (f.shape == FieldShape::Bits) throw Error(label + " must hold only the bits 0 and 1, not " + numberText(x) + ".");
+            throw Error(label + " value " + numberText(x) + " is outside the allowed range (" +
+                        (r.whole ? "whole numbers " : "numbers ") + numberText(r.lo) + " to " + numberText(r.hi) + ").");
         }
     }
 }
 
 std::vector<std::string> settableParameterFields() {
     std::vector<std::string> names;
-    for (const auto& r : rules()) names.emplace_back(r.name);
+    for (const ConfigField& f : configFields())
+        if (f.settable && f.shape != FieldShape::Text && f.shape != FieldShape::Bits) names.emplace_back(f.name);
     return names;
 }
 

@@ -1,5 +1,6 @@
 // The `parameters` and `SigGenSettings` records as values, and the fields a
-// user may set from the command line with the ranges the windows keep.
+// user may set from the command line with the ranges the windows keep. The
+// fields, their shapes and ranges come from the table in config_fields.hpp.
 #pragma once
 
 #include <string>
@@ -40,10 +41,12 @@ void setParameterField(FrameConfig& config, const std::string& name, const Value
 // The two marker rows of a calculated frame as one 2 x N matrix.
 Value markersToValue(const FrameResult& result);
 
-// Checks every settable field of a configuration read from a file against
-// the ranges the windows keep (slot gains only for being finite, since the
-// RPC level normalisation may move them past +-30 dB). Raises Error naming
-// the field and its allowed range.
+// Checks every numeric field of a configuration read from a file or a
+// record against the range a stored record may hold (config_fields.hpp:
+// the ranges the windows keep, slot gains within +-100 dB since the RPC
+// level normalisation may move them past +-30 dB, user bits 0 or 1, a
+// ProjectedLength a frame can have). Raises Error naming the field and its
+// allowed range.
 void checkParameterRanges(const FrameConfig& config);
 
 // Names of the fields setParameterField accepts.

@@ -75,6 +75,57 @@ expect_refusal 'has an Invalid File Parameter ID.' --params "$w/other.mat"
 expect_refusal "$w/nothing.mat" --params "$w/nothing.mat"
 err=$("$tolvane" generate --out "$w/x.txt" 2>&1 >/dev/null); [ $? -eq 2 ] || fail "bad extension accepted"
 
+# Option values that used to be taken silently.
+expect_refusal 'must be a whole number from 0 to 18446744073709551615' --seed -1
+expect_refusal 'must be a whole number from 0 to 18446744073709551615' --seed 99999999999999999999999
+expect_refusal 'must be a whole number from 0 to 18446744073709551615' --seed ""
+expect_refusal '--set needs NAME=VALUE, not the option "--out"' --set
+expect_refusal '--bit-order "bogus" must be right-msb or left-msb' --bit-order bogus
+
+# Stored records that would give a waveform of NaN or run away: refused at
+# load time with the field named (each a copy of a good file, one field off).
+"$tolvane" generate --out "$w/base.bin" --save-params "$w/base.mat" >/dev/null || fail "base parameter file"
+py "
+import scipy.io as s, numpy as np
+def variant(name, change):
+    m = s.loadmat('$w/base.mat')
+    change(m['fileParameters'][0, 0], m)
+    s.savemat('$w/' + name + '.mat', {k: v for k, v in m.items() if not k.startswith('__')})
+def slot(p): return p['slot'][0, 0]
+variant('gain', lambda p, m: slot(p)['RAslotGain'].__setitem__((3, 0), 1e300))
+variant('rpcgain', lambda p, m: slot(p)['RPCslotGain'].__setitem__((0, 0), np.nan))
+variant('nanbits', lambda p, m: p.__setitem__('dataSourceBitstream', np.array([[0, 1, np.nan]])))
+variant('twobits', lambda p, m: p.__setitem__('dataSourceBitstream', np.array([[0, 1, 2]])))
+variant('complexmode', lambda p, m: p.__setitem__('Mode', np.array([[1 + 1j]])))
+variant('nanlength', lambda p, m: p.__setitem__('ProjectedLength', np.array([[np.nan]])))
+variant('neglength', lambda p, m: p.__setitem__('ProjectedLength', np.array([[-5.0]])))
+variant('siggen', lambda p, m: m.__setitem__('sigGenParameters', np.array([[3.0]])))
+variant('siggenfield', lambda p, m: m['sigGenParameters'][0, 0].__setitem__('Frequency', np.array(['x'])))
+" "making damaged parameter files"
+expect_refusal 'parameters.slot.RAslotGain value 1e+300 is outside the allowed range (numbers -100 to 100)' --params "$w/gain.mat"
+expect_refusal 'parameters.slot.RPCslotGain value NaN' --params "$w/rpcgain.mat"
+expect_refusal 'parameters.dataSourceBitstream must hold only the bits 0 and 1, not NaN' --params "$w/nanbits.mat"
+expect_refusal 'parameters.dataSourceBitstream must hold only the bits 0 and 1, not 2' --params "$w/twobits.mat"
+expect_refusal 'parameters.Mode must be real a numeric scalar, not complex' --params "$w/complexmode.mat"
+expect_refusal 'parameters.ProjectedLength value NaN' --params "$w/nanlength.mat"
+expect_refusal 'parameters.ProjectedLength value -5' --params "$w/neglength.mat"
+expect_refusal 'sigGenParameters must be a record, not double' --params "$w/siggen.mat"
+expect_refusal 'sigGenParameters.Frequency must be a finite real number' --params "$w/siggenfield.mat"
+
+# A run writes all of its outputs or none, and never over one of its inputs.
+cp "$w/base.mat" "$w/keep.mat"
+err=$("$tolvane" generate --params "$w/keep.mat" --out "$w/keep.mat" 2>&1 >/dev/null); code=$?
+[ $code -eq 2 ] && [[ $err == *"is the file given to --params"* ]] || fail "output over the input: $code $err"
+cmp -s "$w/base.mat" "$w/keep.mat" || fail "the input parameter file was changed"
+err=$("$tolvane" generate --out "$w/same.mat" --save-params "$w/same.mat" 2>&1 >/dev/null); code=$?
+[ $code -eq 2 ] && [[ $err == *"name the same file"* ]] || fail "two outputs, one file: $code $err"
+[ ! -e "$w/same.mat" ] || fail "a refused run wrote its output"
+cp "$w/base.bin" "$w/old.bin"
+err=$("$tolvane" generate --seed 9 --out "$w/old.bin" --save-params "$w/no/such/folder/p.mat" 2>&1 >/dev/null); code=$?
+[ $code -eq 1 ] || fail "failing --save-params exit $code"
+cmp -s "$w/base.bin" "$w/old.bin" || fail "a failing --save-params left --out replaced"
+[ -z "$(find "$w" -name '.*.tmp')" ] || fail "temporary files left behind"
+
 # User data bits select source 7 and reach the traffic chain.
 printf '\x0f\xf0\x55' > "$w/user.bin"
 "$tolvane" generate --seed 1 --data-file "$w/user.bin" --bit-order left-msb --set DATAchnActive=1 \
