@@ -27,16 +27,22 @@ std::vector<std::int16_t> instrumentWaveformWords(const std::vector<std::complex
     }
     const bool scaleIt = n > 0 && mx != mn;
     std::vector<std::int16_t> words(2 * n);
-    auto toWord = [&](double x) {
-        const double r = std::round(scaleIt ? x / mx * 32766.0 * scale : x);  // halves away from zero
-        if (r > 32767.0 || r < -32768.0)
-            throw Error("A waveform component of " + numberText(x) + " does not fit a 16-bit word unscaled.");
-        return static_cast<std::int16_t>(r);
-    };
-    for (std::size_t k = 0; k < n; ++k) {
-        words[2 * k] = toWord(waveform[k].real());
-        words[2 * k + 1] = toWord(waveform[k].imag());
+    const double* parts = reinterpret_cast<const double*>(waveform.data());
+    std::size_t firstMisfit = 2 * n;
+    for (std::size_t i = 0; i < 2 * n; ++i) {
+        const double v = scaleIt ? parts[i] / mx * 32766.0 * scale : parts[i];
+        // Rounds half away from zero, as std::round does, without a library
+        // call: the truncation and its remainder are exact for |v| < 2^31.
+        const double clipped = std::clamp(v, -65536.0, 65536.0);
+        long r = static_cast<long>(clipped);
+        const double rest = clipped - static_cast<double>(r);
+        r += (rest >= 0.5) - (rest <= -0.5);
+        if ((r > 32767 || r < -32768) && firstMisfit == 2 * n) firstMisfit = i;
+        words[i] = static_cast<std::int16_t>(r);
     }
+    if (firstMisfit < 2 * n)
+        throw Error("A waveform component of " + numberText(parts[firstMisfit]) +
+                    " does not fit a 16-bit word unscaled.");
     return words;
 }
 

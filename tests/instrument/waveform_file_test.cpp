@@ -4,6 +4,8 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <limits>
+#include <random>
 
 #include "instrument/waveform_file.hpp"
 #include "numerics/diagnostics.hpp"
@@ -47,6 +49,48 @@ TEST(InstrumentWaveformFile, BigEndianWordsWrittenWhole) {
     } catch (const Error& e) {
         EXPECT_NE(std::string(e.what()).find("wave.bin"), std::string::npos) << e.what();
     }
+}
+
+// The word conversion rounds exactly as the scaled value through std::round
+// would, including values that land on a half.
+TEST(InstrumentWaveformWords, RoundingMatchesRoundHalfAwayFromZero) {
+    std::mt19937_64 gen(11);
+    std::uniform_real_distribution<double> u(-1, 1);
+    std::vector<cplx> wave(5000);
+    for (auto& z : wave) z = cplx(u(gen), u(gen));
+    wave[0] = cplx(1, 0);  // the peak
+    wave[1] = cplx(0.5 / 32766.0, -0.5 / 32766.0);  // on a half after scaling (up to rounding of the scale)
+    wave[2] = cplx(2.5 / 32766.0, -1.5 / 32766.0);
+    for (double scale : {1.0, 0.95, 0.3}) {
+        const auto words = instrumentWaveformWords(wave, scale);
+        for (std::size_t k = 0; k < wave.size(); ++k) {
+            EXPECT_EQ(words[2 * k], std::round(wave[k].real() / 1.0 * 32766.0 * scale)) << k;
+            EXPECT_EQ(words[2 * k + 1], std::round(wave[k].imag() / 1.0 * 32766.0 * scale)) << k;
+        }
+    }
+}
+
+TEST(InstrumentWaveformWords, NonFiniteOrOversizedComponentsAreRefused) {
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double inf = std::numeric_limits<double>::infinity();
+    struct Case {
+        std::vector<cplx> wave;
+        const char* expect;
+    } cases[] = {
+        {{cplx(1, 0), cplx(nan, 0)}, "Sample 2 of the waveform is not a finite number (NaN)"},
+        {{cplx(0, -inf)}, "Sample 1 of the waveform is not a finite number (-Inf)"},
+        {{cplx(40000, 40000)}, "A waveform component of 40000 does not fit a 16-bit word unscaled."},
+    };
+    for (const auto& c : cases) {
+        try {
+            instrumentWaveformWords(c.wave, 1.0);
+            ADD_FAILURE() << c.expect;
+        } catch (const Error& e) {
+            EXPECT_NE(std::string(e.what()).find(c.expect), std::string::npos) << e.what();
+        }
+    }
+    // Equal magnitudes are only rounded; -32768 still fits.
+    EXPECT_EQ(instrumentWaveformWords({cplx(-32767.6, -32767.6)}, 1.0), (std::vector<std::int16_t>{-32768, -32768}));
 }
 
 }  // namespace
