@@ -11,4 +11,10 @@ int runCall(int argc, char** argv);
 // tolvane generate ...
 int runGenerate(int argc, char** argv);
 
+// tolvane download, play, check, sim (the instrument commands)
+int runDownload(int argc, char** argv);
+int runPlay(int argc, char** argv);
+int runCheck(int argc, char** argv);
+int runSim(int argc, char** argv);
+
 }  // namespace tolvane::cli

@@ -19,6 +19,10 @@ struct Subcommand {
 const Subcommand subcommands[] = {
     {"call", "call a library function by name with JSON arguments", tolvane::cli::runCall},
     {"generate", "build a waveform from a parameter file", tolvane::cli::runGenerate},
+    {"download", "generate, correct, download and play a waveform on an instrument", tolvane::cli::runDownload},
+    {"play", "send the generator settings and start playback", tolvane::cli::runPlay},
+    {"check", "check the connection to an instrument", tolvane::cli::runCheck},
+    {"sim", "run the simulated signal generator", tolvane::cli::runSim},
 };
 
 void printUsage(std::ostream& out) {

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <limits>
 
 #include "numerics/diagnostics.hpp"
 #include "instrument/atomic_file.hpp"
@@ -12,7 +11,7 @@ namespace tolvane {
 std::vector<std::int16_t> instrumentWaveformWords(const std::vector<std::complex<double>>& waveform, double scale) {
     scale = std::max(std::min(scale, 1.0), 0.00001);
     const std::size_t n = waveform.size();
-    double mx = 0.0, mn = std::numeric_limits<double>::infinity();
+    double mx = 0.0;
     for (std::size_t k = 0; k < n; ++k) {
         const auto& z = waveform[k];
         for (double part : {z.real(), z.imag()}) {
@@ -20,29 +19,22 @@ std::vector<std::int16_t> instrumentWaveformWords(const std::vector<std::complex
             if (!std::isfinite(part))
                 throw Error("Sample " + numberText(double(k + 1)) + " of the waveform is not a finite number (" +
                             numberText(part) + "); the waveform cannot be written as 16-bit words.");
-            const double m = std::abs(part);
-            mx = std::max(mx, m);
-            mn = std::min(mn, m);
+            mx = std::max(mx, std::abs(part));
         }
     }
-    const bool scaleIt = n > 0 && mx != mn;
+    // Scaled whenever there is a peak: a waveform whose components all have
+    // one magnitude (constant envelope) must not be written as words of +-1.
     std::vector<std::int16_t> words(2 * n);
     const double* parts = reinterpret_cast<const double*>(waveform.data());
-    std::size_t firstMisfit = 2 * n;
     for (std::size_t i = 0; i < 2 * n; ++i) {
-        const double v = scaleIt ? parts[i] / mx * 32766.0 * scale : parts[i];
+        const double v = mx > 0 ? parts[i] / mx * 32766.0 * scale : 0.0;
         // Rounds half away from zero, as std::round does, without a library
-        // call: the truncation and its remainder are exact for |v| < 2^31.
-        const double clipped = std::clamp(v, -65536.0, 65536.0);
-        long r = static_cast<long>(clipped);
-        const double rest = clipped - static_cast<double>(r);
+        // call: |v| <= 32766, so the truncation and its remainder are exact.
+        long r = static_cast<long>(v);
+        const double rest = v - static_cast<double>(r);
         r += (rest >= 0.5) - (rest <= -0.5);
-        if ((r > 32767 || r < -32768) && firstMisfit == 2 * n) firstMisfit = i;
         words[i] = static_cast<std::int16_t>(r);
     }
-    if (firstMisfit < 2 * n)
-        throw Error("A waveform component of " + numberText(parts[firstMisfit]) +
-                    " does not fit a 16-bit word unscaled.");
     return words;
 }
 

@@ -11,8 +11,8 @@ namespace tolvane {
 
 // The words of the file: the largest component magnitude scaled to
 // 32766 * scale (scale clamped to 0.00001 ... 1), rounded half away from
-// zero. When every component has the same magnitude the values are only
-// rounded, not scaled.
+// zero. An all-zero waveform gives zero words. Throws Error naming the
+// sample when a component is not a finite number.
 std::vector<std::int16_t> instrumentWaveformWords(const std::vector<std::complex<double>>& waveform, double scale);
 
 // Writes the file whole or not at all (a temporary file in the same folder,

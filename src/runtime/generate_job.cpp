@@ -21,10 +21,7 @@ namespace tolvane {
 
 namespace {
 
-// Bad input: reported, exit code 2, nothing written.
-struct BadInput : Error {
-    using Error::Error;
-};
+using BadInput = GenerateInputError;
 
 // The most bits a user data file may give: 16 slots of 16QAM.
 constexpr long long kUserDataLimit = 102400;
@@ -64,7 +61,8 @@ void checkDistinctFiles(const GenerateOptions& o) {
         const char* option;
         const std::optional<std::string>* path;
     };
-    const std::optional<std::string> out = o.out;
+    const std::optional<std::string> out =
+        o.out.empty() ? std::nullopt : std::optional<std::string>(o.out);
     const Named inputs[] = {{"--params", &o.paramsFile}, {"--data-file", &o.dataFile}};
     const Named outputs[] = {{"--out", &out}, {"--save-params", &o.saveParams}};
     for (const Named& output : outputs) {
@@ -74,7 +72,7 @@ void checkDistinctFiles(const GenerateOptions& o) {
                 throw BadInput(std::string(output.option) + " \"" + **output.path + "\" is the file given to " +
                                input.option + "; writing it would destroy the input.");
     }
-    if (o.saveParams && sameFile(o.out, *o.saveParams))
+    if (out && o.saveParams && sameFile(o.out, *o.saveParams))
         throw BadInput("--out and --save-params name the same file \"" + o.out + "\"; give two different files.");
 }
 
@@ -110,57 +108,88 @@ double peakToAverageDb(const std::vector<std::complex<double>>& w) {
 
 }  // namespace
 
-int runGenerateJob(const GenerateOptions& options, std::ostream& out, std::ostream& err) {
-    const auto start = std::chrono::steady_clock::now();
+GenerateSetup prepareGenerate(const GenerateOptions& options) {
     FrameConfig config = defaultFrameConfig();
     Value sigGen;
-    try {
+    if (!options.out.empty()) {
         const std::string ext = extensionOf(options.out);
-        if (options.out.empty()) throw BadInput("--out is required (a .mat or .bin file).");
         if (ext != ".mat" && ext != ".bin")
             throw BadInput("--out \"" + options.out + "\" must end in .mat (MAT-file) or .bin (instrument I/Q file).");
-        if (options.saveParams && extensionOf(*options.saveParams) != ".mat")
-            throw BadInput("--save-params \"" + *options.saveParams + "\" must end in .mat.");
-        if (options.bitOrder != "right-msb" && options.bitOrder != "left-msb")
-            throw BadInput("--bit-order \"" + options.bitOrder + "\" must be right-msb or left-msb.");
-        checkDistinctFiles(options);
+    }
+    if (options.saveParams && extensionOf(*options.saveParams) != ".mat")
+        throw BadInput("--save-params \"" + *options.saveParams + "\" must end in .mat.");
+    if (options.bitOrder != "right-msb" && options.bitOrder != "left-msb")
+        throw BadInput("--bit-order \"" + options.bitOrder + "\" must be right-msb or left-msb.");
+    checkDistinctFiles(options);
 
-        if (options.paramsFile) {
-            try {
-                ParameterFile file = loadParameterFile(*options.paramsFile);
-                config = file.parameters;
-                sigGen = file.sigGenParameters;
-            } catch (const Error& e) {
-                throw BadInput(std::string("--params: ") + e.what());
-            }
-        }
-        for (const auto& s : options.sets) applySetting(config, s);
-
-        if (options.dataFile) {
-            std::vector<double> bits;
-            try {
-                bits = readUserDataBits(*options.dataFile, kUserDataLimit, options.bitOrder);
-            } catch (const Error& e) {
-                throw BadInput(std::string("--data-file: ") + e.what());
-            }
-            if (bits.empty()) throw BadInput("--data-file: " + *options.dataFile + " is empty: it holds no bits.");
-            config.dataSourceBitstream = std::move(bits);
-            config.DATAsourceType = 7;
-            config.LastPath = std::filesystem::path(*options.dataFile).parent_path().string();
-        }
-        if ((config.DATAsourceType == 7 || config.DATAsourceType == 8) && config.dataSourceBitstream.empty())
-            throw BadInput("DATAsourceType 7 (user data) needs a bit pattern: give --data-file FILE.");
+    if (options.paramsFile) {
         try {
-            checkParameterRanges(config);
+            ParameterFile file = loadParameterFile(*options.paramsFile);
+            config = file.parameters;
+            sigGen = file.sigGenParameters;
         } catch (const Error& e) {
-            throw BadInput(e.what());
+            throw BadInput(std::string("--params: ") + e.what());
         }
-        if (sigGen.isSet()) {
-            checkSigGenSettings(sigGen, config);
-            syncSigGenSettings(sigGen, config);
-        } else {
-            sigGen = defaultSigGenSettings(config);
+    }
+    for (const auto& s : options.sets) applySetting(config, s);
+
+    if (options.dataFile) {
+        std::vector<double> bits;
+        try {
+            bits = readUserDataBits(*options.dataFile, kUserDataLimit, options.bitOrder);
+        } catch (const Error& e) {
+            throw BadInput(std::string("--data-file: ") + e.what());
         }
+        if (bits.empty()) throw BadInput("--data-file: " + *options.dataFile + " is empty: it holds no bits.");
+        config.dataSourceBitstream = std::move(bits);
+        config.DATAsourceType = 7;
+        config.LastPath = std::filesystem::path(*options.dataFile).parent_path().string();
+    }
+    if ((config.DATAsourceType == 7 || config.DATAsourceType == 8) && config.dataSourceBitstream.empty())
+        throw BadInput("DATAsourceType 7 (user data) needs a bit pattern: give --data-file FILE.");
+    try {
+        checkParameterRanges(config);
+    } catch (const Error& e) {
+        throw BadInput(e.what());
+    }
+    if (sigGen.isSet()) {
+        checkSigGenSettings(sigGen, config);
+        syncSigGenSettings(sigGen, config);
+    } else {
+        sigGen = defaultSigGenSettings(config);
+    }
+    return {std::move(config), std::move(sigGen)};
+}
+
+void writeGenerateOutputs(const GenerateOptions& options, const GenerateSetup& setup, FrameResult result) {
+    const double sampleRate = kChipRate * setup.config.OverSampling;
+    // Every output is written in full before any target is replaced.
+    FileGroup outputs;
+    if (!options.out.empty() && extensionOf(options.out) == ".mat") {
+        Record vars;
+        Value markers = markersToValue(result);
+        vars.set("waveform", Value::complexRow(std::move(result.waveform)));
+        vars.set("markers", std::move(markers));
+        vars.set("sampleRate", Value::scalar(sampleRate));
+        vars.set("parameters", parametersToValue(setup.config));
+        outputs.stage(options.out, [&](const std::string& temp) { writeMatFile(temp, vars); });
+    } else if (!options.out.empty()) {
+        outputs.stage(options.out,
+                      [&](const std::string& temp) { writeInstrumentWaveformFile(temp, result.waveform, 1.0); });
+    }
+    if (options.saveParams)
+        outputs.stage(*options.saveParams, [&](const std::string& temp) {
+            saveParameterFile(temp, setup.config, setup.sigGen, *options.saveParams);
+        });
+    outputs.commit();
+}
+
+int runGenerateJob(const GenerateOptions& options, std::ostream& out, std::ostream& err) {
+    const auto start = std::chrono::steady_clock::now();
+    GenerateSetup setup;
+    try {
+        if (options.out.empty()) throw BadInput("--out is required (a .mat or .bin file).");
+        setup = prepareGenerate(options);
     } catch (const BadInput& e) {
         err << "tolvane generate: " << e.what() << '\n';
         return 2;
@@ -168,30 +197,11 @@ int runGenerateJob(const GenerateOptions& options, std::ostream& out, std::ostre
 
     try {
         if (options.seed) seedNoise(*options.seed);
-        FrameResult result = calculateFrame(config);
-        const double sampleRate = kChipRate * config.OverSampling;
+        FrameResult result = calculateFrame(setup.config);
+        const double sampleRate = kChipRate * setup.config.OverSampling;
         const double papr = peakToAverageDb(result.waveform);
         const std::size_t samples = result.waveform.size();
-
-        // Every output is written in full before any target is replaced.
-        FileGroup outputs;
-        if (extensionOf(options.out) == ".mat") {
-            Record vars;
-            Value markers = markersToValue(result);
-            vars.set("waveform", Value::complexRow(std::move(result.waveform)));
-            vars.set("markers", std::move(markers));
-            vars.set("sampleRate", Value::scalar(sampleRate));
-            vars.set("parameters", parametersToValue(config));
-            outputs.stage(options.out, [&](const std::string& temp) { writeMatFile(temp, vars); });
-        } else {
-            outputs.stage(options.out,
-                          [&](const std::string& temp) { writeInstrumentWaveformFile(temp, result.waveform, 1.0); });
-        }
-        if (options.saveParams)
-            outputs.stage(*options.saveParams, [&](const std::string& temp) {
-                saveParameterFile(temp, config, sigGen, *options.saveParams);
-            });
-        outputs.commit();
+        writeGenerateOutputs(options, setup, std::move(result));
 
         const double ms =
             std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();

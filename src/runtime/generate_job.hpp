@@ -9,6 +9,10 @@
 #include <utility>
 #include <vector>
 
+#include "numerics/diagnostics.hpp"
+#include "onex/frame_config.hpp"
+#include "runtime/value.hpp"
+
 namespace tolvane {
 
 struct GenerateOptions {
@@ -20,6 +24,27 @@ struct GenerateOptions {
     std::optional<std::string> saveParams;
     std::string out;
 };
+
+// Bad input: the message names the option, field or file; nothing is
+// written (exit code 2).
+struct GenerateInputError : Error {
+    using Error::Error;
+};
+
+// What the options choose: the frame configuration and the generator
+// settings record (from the parameter file, or the defaults).
+struct GenerateSetup {
+    FrameConfig config;
+    Value sigGen;
+};
+
+// Checks every option (--out only when given) and builds the configuration
+// and the settings. Throws GenerateInputError.
+GenerateSetup prepareGenerate(const GenerateOptions& options);
+
+// Writes the files named by --out (when given) and --save-params, all of
+// them or none. Throws Error naming the file.
+void writeGenerateOutputs(const GenerateOptions& options, const GenerateSetup& setup, FrameResult result);
 
 // Runs the job. Returns the exit code: 0 done, 1 a run-time error while
 // calculating or writing, 2 bad input (nothing written). Messages go to

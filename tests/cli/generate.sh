@@ -30,6 +30,15 @@ cmp -s "$w/a.bin" "$w/b.bin" || fail "same seed, different files"
 cmp -s "$w/a.bin" "$w/c.bin" && fail "different seeds, same file"
 [ "$(stat -c %s "$w/a.bin")" -eq $((163840 * 4)) ] || fail "bin size"
 
+# An unmodulated (constant-envelope) frame fills the 16-bit range too: its
+# largest component is written as 32766, not left as words of +-1.
+"$tolvane" generate --set Mode=2 --out "$w/mode2.bin" >/dev/null || fail "mode 2 run"
+py "
+import numpy as np
+words = np.frombuffer(open('$w/mode2.bin', 'rb').read(), '>i2')
+assert words.size == 2 * 163840 and np.abs(words).max() == 32766, np.abs(words).max()
+" "mode 2 words scaled"
+
 # Settings, the parameter file written and read back.
 "$tolvane" generate --seed 3 --set OverSampling=8 --set MACchnActive=1 --set DATAchnActive=1 \
   --set "slot.DATAslotMod=[3 3 2 2 1 1 1 1 1 1 1 1 1 1 1 2]" --set IdleSlotGain=-20 \

@@ -27,7 +27,8 @@ TEST(InstrumentWaveformWords, LargestComponentScalesTo32766) {
         {{cplx(1, -0.5), cplx(0.25, 0)}, 2, {32766, -16383, 8192, 0}},  // scale clamped to 1
         {{cplx(1, -0.5)}, 0.5, {16383, -8192}},                          // 8191.5 rounds away from zero
         {{cplx(1, -0.5)}, 0, {0, 0}},                                    // 0.00001: 0.33 and -0.16 round to 0
-        {{cplx(3, -3), cplx(-3, 3)}, 1, {3, -3, -3, 3}},                 // all one magnitude: not scaled
+        {{cplx(3, -3), cplx(-3, 3)}, 1, {32766, -32766, -32766, 32766}}, // constant envelope: scaled as well
+        {{cplx(0, 0), cplx(0, 0)}, 1, {0, 0, 0, 0}},                     // no peak: zero words
         {{}, 1, {}},
     };
     for (const auto& c : cases) EXPECT_EQ(instrumentWaveformWords(c.wave, c.scale), c.words);
@@ -70,7 +71,7 @@ TEST(InstrumentWaveformWords, RoundingMatchesRoundHalfAwayFromZero) {
     }
 }
 
-TEST(InstrumentWaveformWords, NonFiniteOrOversizedComponentsAreRefused) {
+TEST(InstrumentWaveformWords, NonFiniteComponentsAreRefused) {
     const double nan = std::numeric_limits<double>::quiet_NaN();
     const double inf = std::numeric_limits<double>::infinity();
     struct Case {
@@ -79,7 +80,6 @@ TEST(InstrumentWaveformWords, NonFiniteOrOversizedComponentsAreRefused) {
     } cases[] = {
         {{cplx(1, 0), cplx(nan, 0)}, "Sample 2 of the waveform is not a finite number (NaN)"},
         {{cplx(0, -inf)}, "Sample 1 of the waveform is not a finite number (-Inf)"},
-        {{cplx(40000, 40000)}, "A waveform component of 40000 does not fit a 16-bit word unscaled."},
     };
     for (const auto& c : cases) {
         try {
@@ -89,8 +89,8 @@ TEST(InstrumentWaveformWords, NonFiniteOrOversizedComponentsAreRefused) {
             EXPECT_NE(std::string(e.what()).find(c.expect), std::string::npos) << e.what();
         }
     }
-    // Equal magnitudes are only rounded; -32768 still fits.
-    EXPECT_EQ(instrumentWaveformWords({cplx(-32767.6, -32767.6)}, 1.0), (std::vector<std::int16_t>{-32768, -32768}));
+    // Large components are scaled down like any others.
+    EXPECT_EQ(instrumentWaveformWords({cplx(-40000, 20000)}, 1.0), (std::vector<std::int16_t>{-32766, 16383}));
 }
 
 }  // namespace

@@ -23,5 +23,6 @@ void registerBasebandFilter(Registry& reg);     // upsample, filters, OneX_Baseb
 void registerPhaseEqualiser(Registry& reg);     // OneX_FwdPhaseEq, eqlrfilt, createRealFIR
 void registerFrameBuilder(Registry& reg);       // OneX_FwdChnFrame, the Calculate step
 void registerNumerics(Registry& reg);           // wgn, interp, remez2, bilinear, ...
+void registerInstrument(Registry& reg);         // hwIO and the I/O operations, download and play, corrections
 
 }  // namespace tolvane

@@ -20,6 +20,7 @@ void registerAllFunctions(Library& lib) {
     registerPhaseEqualiser(reg);
     registerFrameBuilder(reg);
     registerNumerics(reg);
+    registerInstrument(reg);
 }
 
 }  // namespace tolvane

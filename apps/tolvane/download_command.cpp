@@ -1,0 +1,173 @@
+// tolvane download: generates a waveform as generate does, applies the
+// instrument's corrections, downloads it with its markers and starts
+// playback. Without a connection option it runs against the built-in
+// simulated instrument on a free loopback port and prints what it received.
+#include <CLI/CLI.hpp>
+
+#include <iomanip>
+#include <iostream>
+#include <memory>
+#include <unistd.h>
+
+#include "commands.hpp"
+#include "instrument/corrections.hpp"
+#include "instrument/simulator_server.hpp"
+#include "instrument_options.hpp"
+#include "numerics/noise.hpp"
+#include "runtime/instrument_values.hpp"
+
+namespace tolvane::cli {
+
+namespace {
+
+// The serial-line question on the terminal; without one the answer is
+// Cancel unless --yes was given.
+QuestionCallback terminalQuestion(bool yes) {
+    return [yes](const std::string& title, const std::string& text) {
+        if (yes) return true;
+        if (!::isatty(STDIN_FILENO)) {
+            std::cerr << title << ": " << text << " (no terminal to answer; give --yes to go on)\n";
+            return false;
+        }
+        std::cerr << title << ": " << text << " [OK/Cancel] " << std::flush;
+        std::string answer;
+        std::getline(std::cin, answer);
+        return answer == "OK" || answer == "ok" || answer == "Ok";
+    };
+}
+
+MarkerMatrix markerMatrix(const FrameResult& r) {
+    MarkerMatrix m{2, r.waveform.size(), std::vector<double>(2 * r.waveform.size())};
+    for (std::size_t k = 0; k < r.waveform.size(); ++k) {
+        m.data[2 * k] = r.marker1[k];
+        m.data[2 * k + 1] = r.marker2[k];
+    }
+    return m;
+}
+
+}  // namespace
+
+int runDownload(int argc, char** argv) {
+    CLI::App app{"Generates a waveform (every option of generate), applies the instrument's corrections, downloads "
+                 "it with its markers and starts playback. Without --tcpip, --gpib, --serial or --connection it uses "
+                 "the built-in simulated instrument and prints what the instrument received.",
+                 "tolvane download"};
+    GenerateOptions gen;
+    GenerateTexts texts;
+    addGenerateOptions(app, gen, texts, false);
+    ConnectionOptions conn;
+    addConnectionOptions(app, conn);
+    SettingsOptions settingsOptions;
+    addSettingsOptions(app, settingsOptions);
+    bool noCorrections = false, yes = false;
+    std::string correctionDir;
+    app.add_flag("--no-corrections", noCorrections, "Download the waveform without the instrument's corrections");
+    app.add_option("--correction-dir", correctionDir,
+                   "Folder of the correction files (default $TOLVANE_CORRECTION_DIR, else "
+                   "~/.local/share/tolvane/corrections/)");
+    app.add_flag("--yes", yes, "Answer OK to the question before a long serial-line download");
+    if (!checkSetValues("download", argc, argv)) return 2;
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        const int code = app.exit(e);
+        return code == 0 ? 0 : 2;
+    }
+    if (!finishGenerateOptions("download", gen, texts)) return 2;
+
+    GenerateSetup setup;
+    Driver& driver = instrumentDriver();
+    Connection c;
+    SigGenSettings settings;
+    try {
+        setup = prepareGenerate(gen);
+        c = connectionFrom(conn, driver);
+        settings = sigGenSettingsFromValue(setup.sigGen, false);
+        applySettings(settingsOptions, settings);
+    } catch (const Error& e) {
+        std::cerr << "tolvane download: " << e.what() << '\n';
+        return 2;
+    }
+
+    std::unique_ptr<SimulatorServer> sim;
+    if (!connectionGiven(conn)) {
+        sim = std::make_unique<SimulatorServer>(SimulatorOptions{}, SimulatorFaults{});
+        std::string error;
+        if (!sim->start(0, false, error)) {
+            std::cerr << "tolvane download: the built-in simulator cannot start: " << error << '\n';
+            return 1;
+        }
+        c.type = "TCPIP";
+        c.tcpip.address = "127.0.0.1:" + std::to_string(sim->port());
+        std::cout << "No instrument given: using the built-in simulated instrument at " << c.tcpip.address << ".\n";
+    }
+
+    int code = 0;
+    try {
+        if (gen.seed) seedNoise(*gen.seed);
+        FrameResult frame = calculateFrame(setup.config);
+        if (!gen.out.empty() || gen.saveParams) writeGenerateOutputs(gen, setup, frame);
+        const MarkerMatrix markers = markerMatrix(frame);
+        std::vector<std::complex<double>> wave = std::move(frame.waveform);
+
+        if (!noCorrections) {
+            std::string note;
+            try {
+                const LoadedCorrections found = getCorrectionData(
+                    driver, c, settings.Frequency, correctionDir.empty() ? correctionFolder() : correctionDir + "/");
+                if (found.status.empty()) {
+                    const auto records = correctionRecordsFromValue(found.records);
+                    Corrected corrected = applyCorrections(std::move(wave), records, false, settings.SamplingRate);
+                    wave = std::move(corrected.waveform);
+                    note = corrected.status.empty() ? "Corrections applied (" + std::to_string(records.size()) +
+                                                          " record" + (records.size() == 1 ? ")." : "s).")
+                                                    : "A correction failed: " + corrected.status;
+                } else {
+                    note = "No corrections applied: " + found.status;
+                }
+            } catch (const std::exception& e) {
+                note = std::string("No corrections applied: ") + e.what();
+            }
+            std::cout << note << '\n';
+        }
+
+        driver.setProgress(terminalProgress("Downloading"));
+        IoResult r = downloadJob(driver, c, wave, markers, settings.Title, 1, terminalQuestion(yes));
+        driver.setProgress({});
+        if (r.ok()) {
+            r = playJob(driver, c,
+                        settingsOptions.platform == "c" ? playCommands_c(settings.Title, settings)
+                                                        : playCommands(settings.Title, settings));
+            if (!r.ok()) std::cerr << "tolvane download: the waveform was downloaded but playback failed: ";
+        } else {
+            std::cerr << "tolvane download: ";
+        }
+        if (r.ok()) {
+            std::cout << "Downloaded and playing \"" << settings.Title << "\": " << wave.size() << " samples at "
+                      << std::setprecision(10) << settings.SamplingRate / 1e6 << " MHz on " << addressText(c)
+                      << ".\n";
+        } else {
+            std::cerr << r.response << '\n';
+            code = 1;
+        }
+    } catch (const std::exception& e) {
+        std::cerr << "tolvane download: " << e.what() << '\n';
+        code = 1;
+    }
+    driver.closeAll();
+
+    if (sim) {
+        // Commands travel without replies: let the instrument take them all.
+        sim->waitUntilIdle(2000);
+        sim->stop();
+        std::cout << "The simulated instrument received:\n";
+        sim->withInstrument([](SimulatedInstrument& i) {
+            for (const std::string& line : i.log()) std::cout << "  " << line << '\n';
+            for (const std::string& e : i.errors()) std::cout << "  error queue: " << e << '\n';
+            return 0;
+        });
+    }
+    return code;
+}
+
+}  // namespace tolvane::cli

@@ -1,0 +1,51 @@
+// tolvane play: sends the play-back settings to the instrument and starts
+// the waveform already stored there under its title.
+#include <CLI/CLI.hpp>
+
+#include <iostream>
+
+#include "commands.hpp"
+#include "instrument_options.hpp"
+#include "numerics/diagnostics.hpp"
+
+namespace tolvane::cli {
+
+int runPlay(int argc, char** argv) {
+    CLI::App app{"Sends the generator settings and starts playback of a waveform stored in the instrument.",
+                 "tolvane play"};
+    ConnectionOptions conn;
+    addConnectionOptions(app, conn);
+    SettingsOptions settingsOptions;
+    addSettingsOptions(app, settingsOptions);
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        const int code = app.exit(e);
+        return code == 0 ? 0 : 2;
+    }
+    if (!connectionGiven(conn)) {
+        std::cerr << "tolvane play: give the instrument: --tcpip, --gpib, --serial or --connection.\n";
+        return 2;
+    }
+    Driver& driver = instrumentDriver();
+    Connection c;
+    SigGenSettings s;
+    try {
+        c = connectionFrom(conn, driver);
+    } catch (const Error& e) {
+        std::cerr << "tolvane play: " << e.what() << '\n';
+        return 2;
+    }
+    applySettings(settingsOptions, s);
+    const IoResult r = playJob(driver, c, settingsOptions.platform == "c" ? playCommands_c(s.Title, s)
+                                                                          : playCommands(s.Title, s));
+    driver.closeAll();
+    if (!r.ok()) {
+        std::cerr << "tolvane play: " << r.response << '\n';
+        return 1;
+    }
+    std::cout << "Playing \"" << s.Title << "\" on " << addressText(c) << ".\n";
+    return 0;
+}
+
+}  // namespace tolvane::cli
