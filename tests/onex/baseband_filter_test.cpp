@@ -200,8 +200,14 @@ TEST(BasebandFilter, ByNameWithNumberOrText) {
         const cvec want = basebandFilter(frame, 2, FilterShape::Acp);
         for (std::size_t i = 0; i < frame.size(); ++i) EXPECT_EQ(y.complexAt(i), want[i]);
     }
+    // A complex setting whose imaginary part is zero is the number itself.
+    const Value y = callByName("OneX_BasebandFilter", 1, {in, Value::complexScalar({2, 0}), Value::complexScalar({3, 0})})[0];
+    EXPECT_EQ(y.toComplex(), basebandFilter(frame, 2, FilterShape::Acp));
     EXPECT_EQ(callByName("FilterCoeff_IS95_Std", 1, {Value::scalar(4)})[0].numel(), 48u);
     EXPECT_EQ(callByName("FilterCoeff_IS95_Acp", 1, {Value::scalar(4)})[0].numel(), 104u);
+    // The highest ratio accepted by name is one the design can make.
+    EXPECT_EQ(callByName("FilterCoeff_IS95_Std", 1, {Value::scalar(kMaxOversampling)})[0].numel(),
+              12u * kMaxOversampling);
 }
 
 }  // namespace

@@ -166,6 +166,16 @@ TEST(TrafficChannelByName, MissingFieldsAndSwitches) {
                                                           callByName("OneX_FwdTrfChnModParams", 1, {Value::scalar(1)}).at(0)})
                             .at(0);
     EXPECT_EQ(coded.numel(), 5120u);
+
+    // The record's rate reaches the coder as a number: 1 drops only the
+    // tail field, a number that is no code rate codes nothing.
+    const std::vector<double> packet = randomBits(1024, 6);
+    for (double rate : {1.0, 0.3}) {
+        Record r;
+        r.set("codeRate", Value::scalar(rate));
+        const Value out = callByName("OneX_FwdEncoder", 1, {Value::row(packet), Value::record(r)}).at(0);
+        EXPECT_EQ(out.numel(), rate == 1.0 ? 1018u : 0u) << rate;
+    }
 }
 
 }  // namespace
