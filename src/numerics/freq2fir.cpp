@@ -38,10 +38,12 @@ std::vector<cplx> freq2fir(long long n, const std::vector<double>& F, const std:
         throw Error("N = " + numberText(static_cast<double>(n)) + " exceeds the limit of " +
                     numberText(static_cast<double>(kMaxLeastSquaresTaps)) + " taps.");
     if (F.empty()) throw Error("F must hold at least one frequency.");
-    if (static_cast<double>(F.size()) * static_cast<double>(n) > static_cast<double>(kMaxSamples))
-        throw Error("F holds " + numberText(static_cast<double>(F.size())) + " frequencies; at N = " +
-                    numberText(static_cast<double>(n)) + " taps the design takes at most " +
-                    numberText(static_cast<double>(kMaxSamples / static_cast<std::size_t>(n))) + ".");
+    const double taps = static_cast<double>(n);
+    const double mostPoints =
+        std::floor(std::min(static_cast<double>(kMaxSamples) / taps, kMaxLeastSquaresWork / (taps * taps)));
+    if (static_cast<double>(F.size()) > mostPoints)
+        throw Error("\"F\" holds " + numberText(static_cast<double>(F.size())) + " frequencies; a design of N = " +
+                    numberText(taps) + " taps takes at most " + numberText(mostPoints) + ".");
     if (2.0 * *std::max_element(F.begin(), F.end()) > SR) throw Error("SR must be greater than 2*max{F}.");
     const long long m = (n - 1) / 2;
     const double pi = std::acos(-1.0);

@@ -8,7 +8,7 @@
 namespace tolvane {
 
 // Taps h[k], k = -m ... m (n = 2m + 1 odd, 1 <= n <= kMaxLeastSquaresTaps,
-// length(F) * n <= kMaxSamples), minimising
+// length(F) within the limits.hpp bounds on the design), minimising
 // sum_p |sum_k h[k] exp(-2 pi i F[p] k / SR) - conj(H[p])|^2.
 // Errors: "F must be the same size as H", "N must be greater than 1.",
 // "N must be an odd integer", "SR must be greater than 2*max{F}.".

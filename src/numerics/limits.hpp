@@ -14,9 +14,11 @@ namespace tolvane {
 constexpr std::size_t kMaxSamples = std::size_t{1} << 24;
 
 // Taps of a least-squares FIR design from a sampled response (freq2fir,
-// createRealFIR): its cost grows as points * taps^2, about half a minute at
-// this size.
+// createRealFIR), and the work of one design (points * taps^2; createRealFIR
+// always uses 5000 points, about half a minute at 1023 taps). The design
+// matrix (points * taps) stays within kMaxSamples as well.
 constexpr long long kMaxLeastSquaresTaps = 1023;
+constexpr double kMaxLeastSquaresWork = 5000.0 * 1023.0 * 1023.0;
 
 // Coefficients of an analog transfer function for the bilinear transform
 // (an order-63 prototype): the transform's cost grows as n^3, and beyond a

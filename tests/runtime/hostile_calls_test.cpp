@@ -105,6 +105,8 @@ INSTANTIATE_TEST_SUITE_P(
         HostileCall{"createRealFIR", {"20001", "[1,2,3]", "[1,1,1]", "10"},
                     "\"n\" = 20001 must be a whole number of at most 1023."},
         HostileCall{"freq2fir", {"4097", "[1,2,3]", "[1,1,1]", "10"}, "\"n\" = 4097 must be a whole number of at most 1023."},
+        HostileCall{"freq2fir", {"1023", row(6000, "1"), row(6000, "1"), "10"},
+                    "\"F\" holds 6000 frequencies; a design of N = 1023 taps takes at most 5000."},
         HostileCall{"bilinear", {"[1]", row(3000, "1"), "1000"},
                     "\"den\" has 3000 coefficients; the bilinear transform takes at most 64."},
         HostileCall{"eqlrfilt", {"100"}, "the sample rate Fs = 100 must be a finite number above 1000000 Hz"},

@@ -119,7 +119,6 @@ void registerNumerics(Registry& reg) {
         if (!F.isVector()) throw Error("F must be either a 1xN or a Nx1 matrix.");
         if (!H.isVector()) throw Error("H must be either a 1xN or a Nx1 matrix.");
         const long long n = argWhole(c, 0, kWholeMin, kMaxLeastSquaresTaps);
-        checkResultSize(static_cast<double>(F.numel()) * static_cast<double>(n), "F");
         c.setOut(0, complexResult(freq2fir(n, argReal(c, 1), argComplex(c, 2), argScalar(c, 3))));
     });
     define(reg, "wgn", -4, 1, {"m", "n", "p", "varargin"}, {"y"}, whiteNoise);
