@@ -91,30 +91,26 @@ std::vector<double> valueReal(const Value& v, const std::string& name) {
     throw Error(notNumeric(v, name));
 }
 
-std::vector<cplx> valueComplex(const Value& v, const std::string& name) {
-    if (!v.isNumeric()) throw Error(notNumeric(v, name));
-    return v.toComplex();
-}
-
-bool valueTruth(const Value& v) {
-    if (!v.isNumeric() || v.numel() == 0) return false;
-    for (std::size_t i = 0; i < v.numel(); ++i)
-        if (v.complexAt(i) == cplx(0.0, 0.0)) return false;
-    return true;
-}
-
 const Value& valueRecord(const Value& v, const std::string& name) {
     if (!v.isRecord()) throw Error(quoted(name) + " must be a record, not " + kindName(v.kind()) + ".");
     return v;
 }
 
-const Value& argRecord(const Call& c, std::size_t i) { return valueRecord(c.in(i), inputName(c, i)); }
-
 std::vector<double> argReal(const Call& c, std::size_t i) { return valueReal(c.in(i), inputName(c, i)); }
 
-std::vector<cplx> argComplex(const Call& c, std::size_t i) { return valueComplex(c.in(i), inputName(c, i)); }
+std::vector<cplx> argComplex(const Call& c, std::size_t i) {
+    const Value& v = c.in(i);
+    if (!v.isNumeric()) throw Error(notNumeric(v, inputName(c, i)));
+    return v.toComplex();
+}
 
-bool argTruth(const Call& c, std::size_t i) { return valueTruth(c.in(i)); }
+bool argTruth(const Call& c, std::size_t i) {
+    const Value& v = c.in(i);
+    if (!v.isNumeric() || v.numel() == 0) return false;
+    for (std::size_t k = 0; k < v.numel(); ++k)
+        if (v.complexAt(k) == cplx(0.0, 0.0)) return false;
+    return true;
+}
 
 Value complexResult(std::vector<cplx> values) {
     Value v = Value::complexRow(std::move(values));

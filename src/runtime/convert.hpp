@@ -65,11 +65,8 @@ bool argTruth(const Call& c, std::size_t i);
 
 // Same, on a plain value with an explicit name for messages.
 std::vector<double> valueReal(const Value& v, const std::string& name);
-std::vector<cplx> valueComplex(const Value& v, const std::string& name);
-bool valueTruth(const Value& v);
 
-// The record an input must hold; anything else is refused naming it.
-const Value& argRecord(const Call& c, std::size_t i);
+// The record a value must be; anything else is refused naming it.
 const Value& valueRecord(const Value& v, const std::string& name);
 
 // Results: a complex row keeps its imaginary parts only when one is non-zero,
