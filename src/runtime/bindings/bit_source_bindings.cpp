@@ -16,9 +16,11 @@ namespace {
 // Longest register lfsr runs by name.
 constexpr long long kMaxRegisterOrder = 1024;
 
-// An optional input of the PN generator: absent when not given or empty.
+// An optional input of the PN generator: absent when not given or empty. A
+// single number is read as a setting (a complex one is refused).
 std::optional<std::vector<double>> optionalVector(const Call& c, std::size_t i) {
     if (!c.has(i) || c.in(i).numel() == 0) return std::nullopt;
+    if (c.in(i).numel() == 1) return std::vector<double>{argScalar(c, i)};
     return argReal(c, i);
 }
 

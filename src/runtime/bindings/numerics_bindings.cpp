@@ -52,7 +52,8 @@ void whiteNoise(Call& c) {
             } else if (o == "real" || o == "complex") {
                 complex = o == "complex";
             } else {
-                throw Error("Unknown option \"" + option.str() + "\" of wgn.");
+                throw Error("Unknown option \"" + option.str() +
+                            "\" of wgn: the options are \"dBW\", \"dBm\", \"linear\", \"real\" and \"complex\".");
             }
         } else if (option.isReal() && option.numel() == 1) {
             if (numeric == 0) {
