@@ -15,12 +15,12 @@
 namespace {
 
 void BM_TrafficSlot(benchmark::State& state) {
-    const int modulation = static_cast<int>(state.range(0));
+    const auto modulation = static_cast<tolvane::Modulation>(state.range(0));
     tolvane::ModParams params = *tolvane::fwdTrfChnModParams(1);
     params.modulationSymbolsRequired = 1600;
     params.modulationType = modulation;
     const std::vector<double> bits =
-        *tolvane::generateBitStream(6, 1600LL * tolvane::bitsPerSymbol(modulation), {});
+        tolvane::generateBitStream(tolvane::DataSource::Pn15, 1600LL * tolvane::bitsPerSymbol(modulation), {});
     for (auto _ : state) {
         auto chips = tolvane::fwdTrfChn(bits, params, 5, tolvane::TrafficSwitches{});
         benchmark::DoNotOptimize(chips.data());
@@ -29,7 +29,7 @@ void BM_TrafficSlot(benchmark::State& state) {
 BENCHMARK(BM_TrafficSlot)->ArgName("mod")->Arg(1)->Arg(2)->Arg(3)->Unit(benchmark::kMicrosecond);
 
 void BM_MacSlot(benchmark::State& state) {
-    const std::vector<double> bits = *tolvane::generateBitStream(3, 59, {});
+    const std::vector<double> bits = tolvane::generateBitStream(tolvane::DataSource::Alternating01, 59, {});
     const std::vector<double> gains(59, 0.5);
     for (auto _ : state) {
         auto chips = tolvane::fwdMacSlot(bits, gains, 1, 0.7);
@@ -40,8 +40,8 @@ BENCHMARK(BM_MacSlot)->Unit(benchmark::kMicrosecond);
 
 void BM_Pn15Bits(benchmark::State& state) {
     for (auto _ : state) {
-        auto bits = tolvane::generateBitStream(6, 102400, {});
-        benchmark::DoNotOptimize(bits->data());
+        auto bits = tolvane::generateBitStream(tolvane::DataSource::Pn15, 102400, {});
+        benchmark::DoNotOptimize(bits.data());
     }
 }
 BENCHMARK(BM_Pn15Bits)->Unit(benchmark::kMicrosecond);

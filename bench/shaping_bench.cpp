@@ -28,8 +28,8 @@ void ShapingAcpAndEqualiser(benchmark::State& state) {
     const cvec chips = frameChips();
     tolvane::filterCoeffAcp(os);  // the design is made once per ratio
     for (auto _ : state) {
-        cvec y = tolvane::basebandFilterChips(chips, os, 3.0);
-        y = tolvane::fwdPhaseEq(std::move(y), os, 3.0);
+        cvec y = tolvane::basebandFilterChips(chips, os, tolvane::FilterShape::Acp);
+        y = tolvane::fwdPhaseEq(std::move(y), os, tolvane::FilterShape::Acp);
         benchmark::DoNotOptimize(y.data());
     }
     state.SetItemsProcessed(state.iterations() * static_cast<long long>(chips.size()) * os);
@@ -41,7 +41,7 @@ void ShapingAcpOnly(benchmark::State& state) {
     const cvec chips = frameChips();
     tolvane::filterCoeffAcp(os);
     for (auto _ : state) {
-        cvec y = tolvane::basebandFilterChips(chips, os, 3.0);
+        cvec y = tolvane::basebandFilterChips(chips, os, tolvane::FilterShape::Acp);
         benchmark::DoNotOptimize(y.data());
     }
 }
@@ -50,9 +50,9 @@ BENCHMARK(ShapingAcpOnly)->Arg(5)->Arg(30)->Unit(benchmark::kMillisecond);
 // The all-pass equaliser alone.
 void EqualiserAllPass(benchmark::State& state) {
     const int os = static_cast<int>(state.range(0));
-    const cvec x = tolvane::basebandFilterChips(frameChips(), os, 3.0);
+    const cvec x = tolvane::basebandFilterChips(frameChips(), os, tolvane::FilterShape::Acp);
     for (auto _ : state) {
-        cvec y = tolvane::fwdPhaseEq(x, os, 3.0);  // includes copying the row
+        cvec y = tolvane::fwdPhaseEq(x, os, tolvane::FilterShape::Acp);  // includes copying the row
         benchmark::DoNotOptimize(y.data());
     }
 }
@@ -61,9 +61,9 @@ BENCHMARK(EqualiserAllPass)->Arg(5)->Arg(30)->Unit(benchmark::kMillisecond);
 // No baseband filter: the stored FIR equaliser response.
 void EqualiserStoredFir(benchmark::State& state) {
     const int os = static_cast<int>(state.range(0));
-    const cvec x = tolvane::basebandFilterChips(frameChips(), os, 4.0);
+    const cvec x = tolvane::basebandFilterChips(frameChips(), os, tolvane::FilterShape::None);
     for (auto _ : state) {
-        cvec y = tolvane::fwdPhaseEq(x, os, 4.0);
+        cvec y = tolvane::fwdPhaseEq(x, os, tolvane::FilterShape::None);
         benchmark::DoNotOptimize(y.data());
     }
 }

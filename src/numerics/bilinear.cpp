@@ -1,9 +1,9 @@
 #include "numerics/bilinear.hpp"
 
 #include <cmath>
-#include <string>
 
 #include "numerics/diagnostics.hpp"
+#include "numerics/limits.hpp"
 
 namespace tolvane {
 
@@ -35,6 +35,10 @@ std::vector<double> substitute(const std::vector<double>& c, double k) {
 DigitalFilter bilinear(const std::vector<double>& num, const std::vector<double>& den, double fs,
                        std::optional<double> prewarpHz) {
     if (den.empty()) throw Error("The denominator must not be empty.");
+    if (den.size() > kMaxAnalogCoefficients)
+        throw Error("\"den\" has " + numberText(static_cast<double>(den.size())) +
+                    " coefficients; the bilinear transform takes at most " +
+                    numberText(static_cast<double>(kMaxAnalogCoefficients)) + ".");
     if (num.size() > den.size()) throw Error("Numerator cannot be higher order than denominator.");
     if (!(fs > 0.0) || !std::isfinite(fs)) throw Error("The sample rate must be positive.");
     double k = 2.0 * fs;

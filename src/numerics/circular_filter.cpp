@@ -112,7 +112,7 @@ void directReal(const std::vector<cplx>& x, const std::vector<double>& h, Rotate
 struct AlignedRow {
     explicit AlignedRow(std::size_t n)
         : data(reinterpret_cast<cplx*>(fftw_alloc_complex(n)), [](cplx* p) { fftw_free(p); }) {
-        if (!data) throw Error("Out of memory for an FFT buffer of " + std::to_string(n) + " samples.");
+        if (!data) throw Error("Out of memory for an FFT buffer of " + numberText(static_cast<double>(n)) + " samples.");
     }
     cplx* get() const { return data.get(); }
     std::unique_ptr<cplx, void (*)(cplx*)> data;
@@ -193,7 +193,7 @@ std::vector<cplx> circularConvolve(const std::vector<cplx>& x, const std::vector
 
 std::vector<cplx> circularConvolveUpsampled(const std::vector<cplx>& chips, int factor,
                                             const std::vector<double>& h, long long delay) {
-    if (factor < 1) throw Error("Upsampling factor must be a positive integer (was " + std::to_string(factor) + ").");
+    if (factor < 1) throw Error("Upsampling factor must be a positive integer (was " + numberText(factor) + ").");
     const std::size_t r = static_cast<std::size_t>(factor);
     const std::size_t nChips = chips.size();
     const std::size_t n = nChips * r;

@@ -1,8 +1,7 @@
 #include "numerics/diagnostics.hpp"
 
-#include <cmath>
-
 #include <charconv>
+#include <cmath>
 #include <iostream>
 #include <utility>
 
@@ -26,7 +25,11 @@ std::string numberText(double value) {
     if (std::isnan(value)) return "NaN";
     if (std::isinf(value)) return value > 0 ? "Inf" : "-Inf";
     char buf[32];
-    const auto end = std::to_chars(buf, buf + sizeof buf, value).ptr;
+    // Whole numbers as people type them (1000000, not 1e+06) as long as
+    // every digit is exact.
+    const bool whole = std::floor(value) == value && std::fabs(value) < 9007199254740992.0;
+    const auto end = whole ? std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed).ptr
+                           : std::to_chars(buf, buf + sizeof buf, value).ptr;
     return std::string(buf, end);
 }
 

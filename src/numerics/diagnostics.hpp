@@ -20,7 +20,9 @@ public:
 };
 
 // The shortest text that reads back as the same double, for messages that
-// quote a value the user gave.
+// quote a value the user gave; whole numbers below 2^53 without exponent
+// (1000000), non-finite values as "NaN", "Inf" and "-Inf" (the spellings
+// the JSON arguments use).
 std::string numberText(double value);
 
 using WarningSink = std::function<void(const std::string&)>;

@@ -33,7 +33,7 @@ public:
                                           dir == FftDirection::Forward ? FFTW_FORWARD : FFTW_BACKWARD, flags);
         if (!inPlace) fftw_free(b);
         fftw_free(a);
-        if (!plan) throw Error("FFT planning failed for length " + std::to_string(n) + ".");
+        if (!plan) throw Error("FFT planning failed for length " + numberText(static_cast<double>(n)) + ".");
         plans_.emplace(key, plan);
         return plan;
     }
@@ -63,7 +63,7 @@ PlanCache& cache() {
 void dft(const std::complex<double>* in, std::complex<double>* out, std::size_t n, FftDirection direction) {
     if (n == 0) return;
     if (n > static_cast<std::size_t>(std::numeric_limits<int>::max()))
-        throw Error("FFT length " + std::to_string(n) + " is too large.");
+        throw Error("FFT length " + numberText(static_cast<double>(n)) + " is too large.");
     // FFTW reads the input of an out-of-place plan without changing it.
     auto* src = reinterpret_cast<fftw_complex*>(const_cast<std::complex<double>*>(in));
     auto* dst = reinterpret_cast<fftw_complex*>(out);

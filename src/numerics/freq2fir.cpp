@@ -7,6 +7,7 @@
 #include <numeric>
 
 #include "numerics/diagnostics.hpp"
+#include "numerics/limits.hpp"
 
 namespace tolvane {
 
@@ -33,7 +34,16 @@ std::vector<cplx> freq2fir(long long n, const std::vector<double>& F, const std:
     if (F.size() != H.size()) throw Error("F must be the same size as H");
     if (n < 1) throw Error("N must be greater than 1.");
     if (n % 2 == 0) throw Error("N must be an odd integer");
+    if (n > kMaxLeastSquaresTaps)
+        throw Error("N = " + numberText(static_cast<double>(n)) + " exceeds the limit of " +
+                    numberText(static_cast<double>(kMaxLeastSquaresTaps)) + " taps.");
     if (F.empty()) throw Error("F must hold at least one frequency.");
+    const double taps = static_cast<double>(n);
+    const double mostPoints =
+        std::floor(std::min(static_cast<double>(kMaxSamples) / taps, kMaxLeastSquaresWork / (taps * taps)));
+    if (static_cast<double>(F.size()) > mostPoints)
+        throw Error("\"F\" holds " + numberText(static_cast<double>(F.size())) + " frequencies; a design of N = " +
+                    numberText(taps) + " taps takes at most " + numberText(mostPoints) + ".");
     if (2.0 * *std::max_element(F.begin(), F.end()) > SR) throw Error("SR must be greater than 2*max{F}.");
     const long long m = (n - 1) / 2;
     const double pi = std::acos(-1.0);
@@ -52,6 +62,9 @@ std::vector<cplx> freq2fir(long long n, const std::vector<double>& F, const std:
 std::vector<cplx> createRealFIR(long long n, const std::vector<double>& F, const std::vector<cplx>& H, double SR) {
     n = std::max<long long>(3, n);
     if (n % 2 == 0) ++n;
+    if (n > kMaxLeastSquaresTaps)
+        throw Error("N = " + numberText(static_cast<double>(n)) + " exceeds the limit of " +
+                    numberText(static_cast<double>(kMaxLeastSquaresTaps)) + " taps.");
     if (F.size() != H.size()) throw Error("F must be the same size as H");
     if (!(SR > 0.0)) throw Error("SR > 0 The sample rate must be greater than zero.");
     if (F.empty()) throw Error("F must hold at least two different frequencies.");

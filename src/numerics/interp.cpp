@@ -3,9 +3,9 @@
 #include <Eigen/Dense>
 
 #include <cmath>
-#include <string>
 
 #include "numerics/diagnostics.hpp"
+#include "numerics/limits.hpp"
 
 namespace tolvane {
 
@@ -32,9 +32,18 @@ Interpolation interpolate(const std::vector<double>& x, double r, int l, double 
     if (!std::isfinite(r) || std::floor(r) != r) throw Error("Resampling rate R must be an integer.");
     if (r < 1.0) throw Error("Resampling rate R must be at least 1.");
     if (l < 1) throw Error("The number of neighbours L must be at least 1.");
+    if (l > kMaxInterpNeighbours)
+        throw Error("The number of neighbours L = " + numberText(l) + " exceeds the limit of " +
+                    numberText(kMaxInterpNeighbours) + ".");
     if (!(alpha > 0.0 && alpha <= 1.0)) throw Error("The cut-off ALPHA must lie in (0, 1].");
     const std::size_t minLength = 2 * static_cast<std::size_t>(l) + 1;
-    if (x.size() < minLength) throw Error("Length of data sequence must be at least " + std::to_string(minLength));
+    if (x.size() < minLength)
+        throw Error("Length of data sequence must be at least " + numberText(static_cast<double>(minLength)));
+    // The result holds length(x) * R samples; R alone bounds the filter.
+    if (r * static_cast<double>(x.size()) > static_cast<double>(kMaxSamples))
+        throw Error("Resampling rate R = " + numberText(r) + " would make " +
+                    numberText(r * static_cast<double>(x.size())) + " samples; the limit is " +
+                    numberText(static_cast<double>(kMaxSamples)) + ".");
     const int rate = static_cast<int>(r);
     const int taps = 2 * l;
 

@@ -19,7 +19,8 @@ struct Interpolation {
 
 // r must be a whole number >= 1 ("Resampling rate R must be an integer.");
 // x needs at least 2 l + 1 samples ("Length of data sequence must be at
-// least " and that number); 1 <= l, 0 < alpha <= 1.
+// least " and that number); 1 <= l <= kMaxInterpNeighbours, 0 < alpha <= 1;
+// the result holds at most kMaxSamples samples.
 Interpolation interpolate(const std::vector<double>& x, double r, int l = 4, double alpha = 0.5);
 
 }  // namespace tolvane

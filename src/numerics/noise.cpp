@@ -49,11 +49,6 @@ NoiseState& state() {
 
 void seedNoise(std::uint64_t seed) { state().reseed(seed); }
 
-void seedNoiseFromEntropy() {
-    std::random_device rd;
-    state().reseed((std::uint64_t(rd()) << 32) ^ rd());
-}
-
 double standardNormal() { return state().normal(); }
 
 std::vector<std::complex<double>> complexWhiteNoise(std::size_t count, double powerDbW) {

@@ -15,7 +15,6 @@
 namespace tolvane {
 
 void seedNoise(std::uint64_t seed);
-void seedNoiseFromEntropy();
 double standardNormal();
 
 // Complex white Gaussian noise, `count` samples of total power

@@ -8,7 +8,6 @@
 
 #include <cmath>
 #include <limits>
-#include <string>
 
 #include "numerics/diagnostics.hpp"
 
@@ -328,21 +327,23 @@ void cosineCoefficients(Exchange& s, Grid& g, const std::vector<double>& edge, i
     if (nfcns <= 3) alpha[nfcns + 1] = alpha[nfcns + 2] = 0.0;
 }
 
+std::string count(std::size_t n) { return numberText(static_cast<double>(n)); }
+
 void checkArguments(int order, const std::vector<double>& edges, const std::vector<double>& amplitudes,
                     const std::vector<double>& weights, int gridDensity) {
-    if (order < 3) throw Error("Filter order must be 3 or more (was " + std::to_string(order) + ").");
+    if (order < 3) throw Error("Filter order must be 3 or more (was " + numberText(order) + ").");
     if (edges.empty() || edges.size() % 2 != 0)
-        throw Error("Band edges must come in pairs (" + std::to_string(edges.size()) + " given).");
+        throw Error("Band edges must come in pairs (" + count(edges.size()) + " given).");
     if (amplitudes.size() != edges.size())
-        throw Error("One desired amplitude is needed per band edge (" + std::to_string(edges.size()) +
-                    " edges, " + std::to_string(amplitudes.size()) + " amplitudes).");
+        throw Error("One desired amplitude is needed per band edge (" + count(edges.size()) + " edges, " +
+                    count(amplitudes.size()) + " amplitudes).");
     const std::size_t bands = edges.size() / 2;
     if (!weights.empty() && weights.size() != bands)
-        throw Error("One weight is needed per band (" + std::to_string(bands) + " bands, " +
-                    std::to_string(weights.size()) + " weights).");
+        throw Error("One weight is needed per band (" + count(bands) + " bands, " + count(weights.size()) +
+                    " weights).");
     for (std::size_t i = 0; i < edges.size(); ++i) {
         if (!(edges[i] >= 0.0 && edges[i] <= 1.0))
-            throw Error("Band edges must lie between 0 and 1 (edge " + std::to_string(i + 1) + ").");
+            throw Error("Band edges must lie between 0 and 1 (edge " + count(i + 1) + ").");
         if (i > 0 && edges[i] < edges[i - 1]) throw Error("Band edges must not decrease.");
         if (!std::isfinite(amplitudes[i])) throw Error("Desired amplitudes must be finite.");
     }
@@ -401,7 +402,7 @@ RemezDesign remezDesign(int order, const std::vector<double>& edges, const std::
     // An even length has a zero at Nyquist: leave that point out.
     if (!odd && g.f[g.size] > 0.5 - delf) --g.size;
     if (g.size < nfcns + 1)
-        throw Error("The bands are too narrow for a filter of order " + std::to_string(order) + ".");
+        throw Error("The bands are too narrow for a filter of order " + numberText(order) + ".");
     g.f.resize(g.size + 1);
     g.des.resize(g.size + 1);
     g.wt.resize(g.size + 1);
@@ -456,9 +457,17 @@ RemezDesign remezDesign(int order, const std::vector<double>& edges, const std::
     return result;
 }
 
+std::vector<double> designTaps(const RemezDesign& design, const std::string& what) {
+    if (!design.converged)
+        warn(what + ": the equiripple design did not converge (stopped after " + numberText(design.iterations) +
+             " iterations); its taps are used as they are.");
+    return design.taps;
+}
+
 std::vector<double> remez(int order, const std::vector<double>& edges, const std::vector<double>& amplitudes,
                           const std::vector<double>& weights, int gridDensity) {
-    return remezDesign(order, edges, amplitudes, weights, gridDensity).taps;
+    return designTaps(remezDesign(order, edges, amplitudes, weights, gridDensity),
+                      "Parks-McClellan design of order " + numberText(order));
 }
 
 double symmetricAmplitude(const std::vector<double>& h, double f) {

@@ -15,6 +15,7 @@
 // equal steps, the last point of a band moved onto its upper edge.
 #pragma once
 
+#include <string>
 #include <vector>
 
 namespace tolvane {
@@ -30,7 +31,13 @@ struct RemezDesign {
 RemezDesign remezDesign(int order, const std::vector<double>& edges, const std::vector<double>& amplitudes,
                         const std::vector<double>& weights = {}, int gridDensity = 16, int maxIterations = 25);
 
-// The taps only.
+// The taps of a design. One that did not converge is still returned (its
+// taps are the best the exchange reached), after a warning naming `what`:
+// "<what>: the equiripple design did not converge ...".
+std::vector<double> designTaps(const RemezDesign& design, const std::string& what);
+
+// The taps only, through designTaps, `what` being "Parks-McClellan design
+// of order N".
 std::vector<double> remez(int order, const std::vector<double>& edges, const std::vector<double>& amplitudes,
                           const std::vector<double>& weights = {}, int gridDensity = 16);
 

@@ -7,19 +7,19 @@
 #include "numerics/circular_filter.hpp"
 #include "numerics/diagnostics.hpp"
 #include "numerics/remez.hpp"
+#include "onex/constants.hpp"
 
 namespace tolvane {
 
 namespace {
 
-constexpr double kChipRate = 1228800.0;
 constexpr double kPassEdgeHz = 590000.0;
 constexpr double kStopEdgeHz = 740000.0;
 
-void checkOversampling(int oversampling, const char* what) {
-    if (oversampling < 1)
-        throw Error(std::string(what) + ": the oversampling ratio must be a positive integer (was " +
-                    std::to_string(oversampling) + ").");
+void checkOversampling(int oversampling, int lowest, const char* what) {
+    if (oversampling < lowest || oversampling > kMaxOversampling)
+        throw Error(std::string(what) + ": the oversampling ratio must be a whole number from " + numberText(lowest) +
+                    " to " + numberText(kMaxOversampling) + " (was " + numberText(oversampling) + ").");
 }
 
 // Pass band 0 ... 590 kHz, stop band 740 kHz ... fs/2, as fractions of Nyquist.
@@ -28,16 +28,22 @@ std::vector<double> bandEdges(int oversampling) {
     return {0.0, kPassEdgeHz / nyquist, kStopEdgeHz / nyquist, 1.0};
 }
 
+std::string designName(const char* design, int oversampling) {
+    return std::string(design) + " at oversampling " + numberText(oversampling);
+}
+
 std::vector<double> designStd(int oversampling) {
-    return remez(12 * oversampling - 1, bandEdges(oversampling), {1.0, 1.0, 0.0, 0.0}, {1.0, 20.0});
+    return designTaps(remezDesign(12 * oversampling - 1, bandEdges(oversampling), {1.0, 1.0, 0.0, 0.0}, {1.0, 20.0}),
+                      designName("FilterCoeff_IS95_Std", oversampling));
 }
 
 std::vector<double> designAcp(int oversampling) {
     const std::vector<double> h0 = designStd(oversampling);
     // Second stage: a longer lowpass whose stop band target slopes from
     // 0.005 down to 0.001, scaled to unit gain at 0 Hz.
-    std::vector<double> h1 =
-        remez(14 * oversampling, bandEdges(oversampling), {1.0, 1.0, 0.005, 0.001}, {1.0, 2.0});
+    std::vector<double> h1 = designTaps(
+        remezDesign(14 * oversampling, bandEdges(oversampling), {1.0, 1.0, 0.005, 0.001}, {1.0, 2.0}),
+        designName("FilterCoeff_IS95_Acp", oversampling) + " (second stage)");
     double sum = 0.0;
     for (double v : h1) sum += v;
     for (double& v : h1) v /= sum;
@@ -58,22 +64,6 @@ const std::vector<double>& cachedDesign(int oversampling, bool acp) {
     if (it == designs.end())
         it = designs.emplace(key, acp ? designAcp(oversampling) : designStd(oversampling)).first;
     return it->second;
-}
-
-enum class Shape { Rectangular, Std, Acp, None };
-
-Shape shapeOf(const FilterType& type) {
-    if (const double* number = std::get_if<double>(&type)) {
-        if (*number == 1.0) return Shape::Rectangular;
-        if (*number == 3.0) return Shape::Acp;
-        if (*number == 4.0) return Shape::None;
-        return Shape::Std;
-    }
-    const std::string& text = std::get<std::string>(type);
-    if (text == "IS95-STD") return Shape::Std;
-    if (text == "IS95-ACP") return Shape::Acp;
-    if (text == "IS95-EVM") return Shape::None;
-    return Shape::Rectangular;
 }
 
 // First N samples of the linear convolution with `oversampling` ones.
@@ -99,15 +89,19 @@ bool isZeroStuffed(const cvec& frame, int factor) {
 
 }  // namespace
 
+int lowestOversampling(FilterShape shape) {
+    return shape == FilterShape::Std || shape == FilterShape::Acp ? kMinDesignOversampling : 1;
+}
+
 cvec upsample(const cvec& x, int factor) {
-    if (factor < 1) throw Error("upsample: the factor must be a positive integer (was " + std::to_string(factor) + ").");
+    if (factor < 1) throw Error("upsample: the factor must be a positive integer (was " + numberText(factor) + ").");
     cvec y(x.size() * static_cast<std::size_t>(factor));
     for (std::size_t k = 0; k < x.size(); ++k) y[k * static_cast<std::size_t>(factor)] = x[k];
     return y;
 }
 
 std::vector<double> upsampleMarker(const std::vector<double>& in, int ratio) {
-    if (ratio < 0) throw Error("upsampleMarker: the ratio must not be negative (was " + std::to_string(ratio) + ").");
+    if (ratio < 0) throw Error("upsampleMarker: the ratio must not be negative (was " + numberText(ratio) + ").");
     std::vector<double> out;
     out.reserve(in.size() * static_cast<std::size_t>(ratio));
     for (double v : in) out.insert(out.end(), static_cast<std::size_t>(ratio), v);
@@ -115,12 +109,12 @@ std::vector<double> upsampleMarker(const std::vector<double>& in, int ratio) {
 }
 
 std::vector<double> filterCoeffStd(int oversampling) {
-    checkOversampling(oversampling, "FilterCoeff_IS95_Std");
+    checkOversampling(oversampling, kMinDesignOversampling, "FilterCoeff_IS95_Std");
     return cachedDesign(oversampling, false);
 }
 
 std::vector<double> filterCoeffAcp(int oversampling) {
-    checkOversampling(oversampling, "FilterCoeff_IS95_Acp");
+    checkOversampling(oversampling, kMinDesignOversampling, "FilterCoeff_IS95_Acp");
     return cachedDesign(oversampling, true);
 }
 
@@ -128,18 +122,18 @@ cvec circfilt(const cvec& x, const std::vector<double>& h) {
     return circularConvolve(x, h, static_cast<long long>(h.size() / 2));
 }
 
-cvec basebandFilter(const cvec& frame, int oversampling, const FilterType& type) {
-    checkOversampling(oversampling, "OneX_BasebandFilter");
-    switch (shapeOf(type)) {
-    case Shape::Rectangular:
+cvec basebandFilter(const cvec& frame, int oversampling, FilterShape shape) {
+    checkOversampling(oversampling, lowestOversampling(shape), "OneX_BasebandFilter");
+    switch (shape) {
+    case FilterShape::Rectangular:
         return holdFilter(frame, oversampling);
-    case Shape::None:
+    case FilterShape::None:
         return frame;
-    case Shape::Std:
-    case Shape::Acp:
+    case FilterShape::Std:
+    case FilterShape::Acp:
         break;
     }
-    const std::vector<double>& h = cachedDesign(oversampling, shapeOf(type) == Shape::Acp);
+    const std::vector<double>& h = cachedDesign(oversampling, shape == FilterShape::Acp);
     const long long delay = static_cast<long long>(h.size() / 2);
     if (isZeroStuffed(frame, oversampling)) {
         cvec chips(frame.size() / static_cast<std::size_t>(oversampling));
@@ -149,23 +143,23 @@ cvec basebandFilter(const cvec& frame, int oversampling, const FilterType& type)
     return circularConvolve(frame, h, delay);
 }
 
-cvec basebandFilterChips(const cvec& chips, int oversampling, const FilterType& type) {
-    checkOversampling(oversampling, "OneX_BasebandFilter");
-    switch (shapeOf(type)) {
-    case Shape::Rectangular: {
+cvec basebandFilterChips(const cvec& chips, int oversampling, FilterShape shape) {
+    checkOversampling(oversampling, lowestOversampling(shape), "OneX_BasebandFilter");
+    switch (shape) {
+    case FilterShape::Rectangular: {
         cvec out(chips.size() * static_cast<std::size_t>(oversampling));
         for (std::size_t q = 0; q < chips.size(); ++q)
             std::fill_n(out.begin() + static_cast<std::ptrdiff_t>(q * static_cast<std::size_t>(oversampling)),
                         oversampling, chips[q]);
         return out;
     }
-    case Shape::None:
+    case FilterShape::None:
         return upsample(chips, oversampling);
-    case Shape::Std:
-    case Shape::Acp:
+    case FilterShape::Std:
+    case FilterShape::Acp:
         break;
     }
-    const std::vector<double>& h = cachedDesign(oversampling, shapeOf(type) == Shape::Acp);
+    const std::vector<double>& h = cachedDesign(oversampling, shape == FilterShape::Acp);
     return circularConvolveUpsampled(chips, oversampling, h, static_cast<long long>(h.size() / 2));
 }
 

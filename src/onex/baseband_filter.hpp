@@ -2,9 +2,9 @@
 #pragma once
 
 #include <complex>
-#include <string>
-#include <variant>
 #include <vector>
+
+#include "onex/choices.hpp"
 
 namespace tolvane {
 
@@ -13,23 +13,30 @@ using cvec = std::vector<std::complex<double>>;
 cvec upsample(const cvec& x, int factor);
 std::vector<double> upsampleMarker(const std::vector<double>& in, int ratio);
 
-// Equiripple designs at `oversampling` (>= 1) samples per chip. Each design
-// is made once per ratio and kept for the life of the process.
+// The equiripple designs need at least this many samples per chip: below
+// it their stop band edge lies beyond the Nyquist frequency.
+constexpr int kMinDesignOversampling = 2;
+
+// The lowest oversampling ratio a shape works at: kMinDesignOversampling
+// for the equiripple shapes, 1 for the others.
+int lowestOversampling(FilterShape shape);
+
+// Equiripple designs at `oversampling` samples per chip,
+// kMinDesignOversampling .. kMaxOversampling (Error otherwise). Each design
+// is made once per ratio and kept for the life of the process; one that did
+// not converge is used after a warning naming it.
 std::vector<double> filterCoeffStd(int oversampling);  // 12 * os taps
 std::vector<double> filterCoeffAcp(int oversampling);  // 26 * os taps
 
-// Filter choice: a number (1 rect, 2 std, 3 acp, 4 none, other std) or a
-// text ("IS95-STD", "IS95-ACP", "IS95-EVM", other rect).
-using FilterType = std::variant<double, std::string>;
-
 // Shapes the upsampled (zero-stuffed) frame; the result has its length.
-// A zero-stuffed frame is filtered by the fast polyphase path.
-cvec basebandFilter(const cvec& frame, int oversampling, const FilterType& type);
+// A zero-stuffed frame is filtered by the fast polyphase path. The ratio
+// runs from lowestOversampling(shape) to kMaxOversampling (Error otherwise).
+cvec basebandFilter(const cvec& frame, int oversampling, FilterShape shape);
 
 // The same result from the chip-rate row: equal to
-// basebandFilter(upsample(chips, oversampling), oversampling, type) without
+// basebandFilter(upsample(chips, oversampling), oversampling, shape) without
 // building the zero-stuffed row.
-cvec basebandFilterChips(const cvec& chips, int oversampling, const FilterType& type);
+cvec basebandFilterChips(const cvec& chips, int oversampling, FilterShape shape);
 
 // Circular convolution with h, advanced by floor(length(h)/2) samples:
 // y[n] = sum_k h[k] x[(n + D - k) mod N].

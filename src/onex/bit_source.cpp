@@ -10,14 +10,11 @@
 #include <string>
 
 #include "numerics/diagnostics.hpp"
+#include "numerics/limits.hpp"
 
 namespace tolvane {
 
 namespace {
-
-// Longest sequence the generators produce; far above the 102 400 bits a
-// frame needs, it only keeps a mistyped length from exhausting memory.
-constexpr double kMaxBits = 1u << 30;
 
 struct TapEntry {
     int order;
@@ -42,14 +39,15 @@ constexpr TapEntry kTapTable[] = {
 // Order 20 with zero suppression uses its own pair of taps.
 constexpr TapEntry kOrder20ZeroSuppressed = {20, {20, 17}, false};
 
-// A requested length as a bit count: whole part of a finite, non-negative
-// number; `what` names it in the error.
+// A requested length as a bit count: the whole part of a non-negative
+// number, 0 for a negative one; `what` names it in the error. The longest
+// sequence is kMaxSamples bits, far above the 102,400 a frame needs.
 std::size_t bitCount(double length, const char* what) {
     if (std::isnan(length)) throw Error(std::string(what) + " must be a number, not NaN.");
     if (length <= 0) return 0;
-    if (length > kMaxBits)
-        throw Error(std::string(what) + " = " + std::to_string(length) + " exceeds the largest supported length (" +
-                    std::to_string(static_cast<long long>(kMaxBits)) + ").");
+    if (length >= static_cast<double>(kMaxSamples) + 1.0)
+        throw Error(std::string(what) + " = " + numberText(length) + " exceeds the longest sequence of " +
+                    numberText(static_cast<double>(kMaxSamples)) + " bits.");
     return static_cast<std::size_t>(std::floor(length));
 }
 
@@ -77,15 +75,18 @@ void suppressZeroRuns(Bits& bits) {
 }  // namespace
 
 Bits lfsr(int order, const std::vector<double>& taps, long long m, const std::vector<double>& seed) {
-    if (order < 0) throw Error("lfsr: order = " + std::to_string(order) + " must not be negative.");
+    if (order < 0) throw Error("lfsr: order = " + numberText(order) + " must not be negative.");
     if (taps.size() < static_cast<std::size_t>(order))
-        throw Error("lfsr: taps has " + std::to_string(taps.size()) + " entries but order " + std::to_string(order) +
-                    " needs at least that many.");
+        throw Error("lfsr: taps has " + numberText(static_cast<double>(taps.size())) + " entries but order " +
+                    numberText(order) + " needs at least that many.");
     if (seed.size() != static_cast<std::size_t>(order))
-        throw Error("lfsr: seed has " + std::to_string(seed.size()) + " entries but must have exactly order = " +
-                    std::to_string(order) + ".");
+        throw Error("lfsr: seed has " + numberText(static_cast<double>(seed.size())) +
+                    " entries but must have exactly order = " + numberText(order) + ".");
     const std::size_t n = static_cast<std::size_t>(order);
     const std::size_t total = std::max(bitCount(static_cast<double>(m), "lfsr: m"), n);
+    if (total > 0 && n > kMaxRegisterSteps / total)
+        throw Error("lfsr: m = " + numberText(static_cast<double>(m)) + " at order " + numberText(order) +
+                    " exceeds " + numberText(static_cast<double>(kMaxRegisterSteps)) + " register steps (order * m).");
     Bits a(total, 0.0);
     std::copy(seed.begin(), seed.end(), a.begin());
     if (total == n) return a;
@@ -192,8 +193,8 @@ std::vector<T> extendVector(const std::vector<T>& data, long long length) {
     const std::size_t want = bitCount(static_cast<double>(length), "reqLength");
     if (want <= data.size()) return std::vector<T>(data.begin(), data.begin() + static_cast<std::ptrdiff_t>(want));
     if (data.empty())
-        throw Error("extendVector: data is empty, so it cannot be repeated to reqLength = " + std::to_string(length) +
-                    ".");
+        throw Error("extendVector: data is empty, so it cannot be repeated to reqLength = " +
+                    numberText(static_cast<double>(length)) + ".");
     std::vector<T> out;
     out.reserve(want);
     while (out.size() + data.size() <= want) out.insert(out.end(), data.begin(), data.end());
@@ -204,30 +205,35 @@ std::vector<T> extendVector(const std::vector<T>& data, long long length) {
 template std::vector<double> extendVector(const std::vector<double>&, long long);
 template std::vector<std::complex<double>> extendVector(const std::vector<std::complex<double>>&, long long);
 
-std::optional<Bits> generateBitStream(int type, long long length, const Bits& pattern) {
+Bits generateBitStream(DataSource source, long long length, const Bits& pattern) {
     const auto count = [length] { return bitCount(static_cast<double>(length), "len"); };
-    switch (type) {
-        case 1:
+    switch (source) {
+        case DataSource::Zeros:
             return Bits(count(), 0.0);
-        case 2:
+        case DataSource::Ones:
             return Bits(count(), 1.0);
-        case 3:
-        case 4: {
-            // Ones, then every odd-numbered (type 3) or even-numbered (type 4) bit cleared.
+        case DataSource::Alternating01:
+        case DataSource::Alternating10: {
+            // Ones, then every odd-numbered (0101..) or even-numbered (1010..) bit cleared.
             Bits bits(count(), 1.0);
-            for (std::size_t i = (type == 3 ? 0 : 1); i < bits.size(); i += 2) bits[i] = 0.0;
+            for (std::size_t i = (source == DataSource::Alternating01 ? 0 : 1); i < bits.size(); i += 2) bits[i] = 0.0;
             return bits;
         }
-        case 5:
+        case DataSource::Pn9:
             return pnGenerator(9, length);
-        case 6:
+        case DataSource::Pn15:
             return pnGenerator(15, length);
-        case 7:
-        case 8:
+        case DataSource::UserPattern:
+        case DataSource::UserPatternAlt:
             return extendVector(pattern, length);
-        default:
-            return std::nullopt;
     }
+    return {};
+}
+
+std::optional<Bits> generateBitStream(int type, long long length, const Bits& pattern) {
+    if (type < static_cast<int>(DataSource::Zeros) || type > static_cast<int>(DataSource::UserPatternAlt))
+        return std::nullopt;
+    return generateBitStream(static_cast<DataSource>(type), length, pattern);
 }
 
 }  // namespace tolvane

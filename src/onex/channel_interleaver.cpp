@@ -37,29 +37,26 @@ std::vector<double> fwdSymbolPermuter(const std::vector<double>& block, int k, i
         typeV = true;
     else
         throw Error("Symbol permuter: type \"" + type + "\" is not supported (use \"U\" or \"V\").");
-    if (k < 1) throw Error("Symbol permuter: row count k = " + std::to_string(k) + " must be positive.");
+    if (k < 1) throw Error("Symbol permuter: row count k = " + numberText(k) + " must be positive.");
     if (m < 1 || (m & (m - 1)) != 0)
-        throw Error("Symbol permuter: column count m = " + std::to_string(m) + " must be a power of two.");
+        throw Error("Symbol permuter: column count m = " + numberText(m) + " must be a power of two.");
     const std::size_t rows = static_cast<std::size_t>(k);
     const std::size_t cols = static_cast<std::size_t>(m);
     if (block.size() != rows * cols)
-        throw Error("Symbol permuter: block of " + std::to_string(block.size()) + " symbols does not fill " +
-                    std::to_string(k) + " x " + std::to_string(m) + ".");
+        throw Error("Symbol permuter: block of " + numberText(static_cast<double>(block.size())) +
+                    " symbols does not fill " + numberText(k) + " x " + numberText(m) + ".");
 
     std::vector<double> out(block.size());
     permuteInto([&](std::size_t p) { return block[p]; }, rows, cols, typeV, out.data());
     return out;
 }
 
-std::vector<double> fwdChannelInterleaver(const std::vector<double>& input, double codeRate, int bits) {
-    if (codeRate == 1.0) return input;
-    std::size_t streams = 0;
-    if (codeRate == 1.0 / 3.0)
-        streams = 3;
-    else if (codeRate == 0.2)
-        streams = 5;
-    else
-        throw Error("Channel interleaver: code rate " + numberText(codeRate) + " is not supported (1, 1/3 or 1/5).");
+std::vector<double> fwdChannelInterleaver(const std::vector<double>& input, CodeRate codeRate, int bits) {
+    if (codeRate == CodeRate::One) return input;
+    if (codeRate != CodeRate::Third && codeRate != CodeRate::Fifth)
+        throw Error("Channel interleaver: code rate " + numberText(codeRateValue(codeRate)) +
+                    " is not supported (1, 1/3 or 1/5).");
+    const std::size_t streams = static_cast<std::size_t>(symbolsPerBit(codeRate));
 
     int k = 0, m = 0;
     switch (bits) {
@@ -68,14 +65,14 @@ std::vector<double> fwdChannelInterleaver(const std::vector<double>& input, doub
         case 3072: k = 3; m = 1024; break;
         case 4096: k = 4; m = 1024; break;
         default:
-            throw Error("Channel interleaver: packet size bits = " + std::to_string(bits) +
+            throw Error("Channel interleaver: packet size bits = " + numberText(bits) +
                         " is not supported (1024, 2048, 3072 or 4096).");
     }
     const std::size_t packet = static_cast<std::size_t>(bits);
     if (input.size() != streams * packet)
-        throw Error("Channel interleaver: " + std::to_string(input.size()) + " symbols given, " +
-                    std::to_string(streams * packet) + " expected for " + std::to_string(bits) +
-                    " bits at code rate " + numberText(codeRate) + ".");
+        throw Error("Channel interleaver: " + numberText(static_cast<double>(input.size())) + " symbols given, " +
+                    numberText(static_cast<double>(streams * packet)) + " expected for " + numberText(bits) +
+                    " bits at code rate " + numberText(codeRateValue(codeRate)) + ".");
 
     // The groups are read straight from the multiplexed input: sub-sequence
     // s of the code symbols is input[streams * i + s]. A V group is its first

@@ -5,11 +5,13 @@
 #include <string>
 #include <vector>
 
+#include "onex/choices.hpp"
+
 namespace tolvane {
 
-// codeRate exactly 1, 1.0/3.0 or 0.2; bits 1024, 2048, 3072 or 4096.
-// Throws Error naming the unsupported value.
-std::vector<double> fwdChannelInterleaver(const std::vector<double>& input, double codeRate, int bits);
+// Rate 1 returns the input; rates 1/3 and 1/5 interleave packets of 1024,
+// 2048, 3072 or 4096 bits. Throws Error naming an unsupported rate or size.
+std::vector<double> fwdChannelInterleaver(const std::vector<double>& input, CodeRate codeRate, int bits);
 // type "U"/"u" or "V"/"v"; the block has exactly k * m elements.
 std::vector<double> fwdSymbolPermuter(const std::vector<double>& block, int k, int m, const std::string& type);
 

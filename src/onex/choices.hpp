@@ -21,6 +21,16 @@ enum class Modulation {
     Qam16 = 3,
 };
 
+// Bits carried by one symbol: 2, 3 or 4.
+constexpr int bitsPerSymbol(Modulation modulation) {
+    switch (modulation) {
+    case Modulation::Qpsk: return 2;
+    case Modulation::Psk8: return 3;
+    case Modulation::Qam16: return 4;
+    }
+    return 0;
+}
+
 // Turbo code rates of the forward traffic channel.
 enum class CodeRate {
     One,      // 1: no parity
@@ -29,6 +39,21 @@ enum class CodeRate {
     Quarter,  // 1/4
     Fifth,    // 1/5
 };
+
+// Code symbols per data bit (1 / rate).
+constexpr int symbolsPerBit(CodeRate rate) {
+    switch (rate) {
+    case CodeRate::One: return 1;
+    case CodeRate::Half: return 2;
+    case CodeRate::Third: return 3;
+    case CodeRate::Quarter: return 4;
+    case CodeRate::Fifth: return 5;
+    }
+    return 0;
+}
+
+// The rate as the number records hold: 1, 0.5, 1.0/3.0, 0.25, 0.2.
+constexpr double codeRateValue(CodeRate rate) { return 1.0 / symbolsPerBit(rate); }
 
 // Data bit sources (the `DATAsourceType` setting).
 enum class DataSource {

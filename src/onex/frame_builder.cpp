@@ -18,6 +18,17 @@ namespace {
 
 using cplx = std::complex<double>;
 
+std::string count(std::size_t n) { return numberText(static_cast<double>(n)); }
+
+// The modulation of an active data slot. The column holds the numbers the
+// configuration stores (DATAslotMod), so it is checked here.
+Modulation slotModulation(double format, int slot) {
+    if (format != 1 && format != 2 && format != 3)
+        throw Error("DATAformat of slot " + numberText(slot + 1) + " = " + numberText(format) +
+                    " must be 1 (QPSK), 2 (8PSK) or 3 (16QAM).");
+    return static_cast<Modulation>(format);
+}
+
 // Appends `count` copies of `value` to the mask at `pos`.
 void fill(std::array<double, kSlotChips>& mask, int& pos, int count, double value) {
     for (int i = 0; i < count; ++i) mask[static_cast<std::size_t>(pos++)] = value;
@@ -60,15 +71,6 @@ std::array<double, kSlotChips> rfOnMask(SlotIdle idle) {
             break;
     }
     return mask;
-}
-
-double equaliserFilterType(const FilterType& type) {
-    if (const double* number = std::get_if<double>(&type)) return *number;
-    const std::string& text = std::get<std::string>(type);
-    if (text == "IS95-STD") return 2;
-    if (text == "IS95-ACP") return 3;
-    if (text == "IS95-EVM") return 4;
-    return 1;
 }
 
 ChipFrame buildChipFrame(const FrameInputs& in) {
@@ -115,18 +117,14 @@ ChipFrame buildChipFrame(const FrameInputs& in) {
         std::vector<cplx> dataChips;
         bool dataIdle;
         if (in.dataActive[slot] == 1) {
-            const double format = in.dataFormat[slot];
-            if (format != 1 && format != 2 && format != 3)
-                throw Error("DATAformat of slot " + std::to_string(slot + 1) +
-                            " must be 1 (QPSK), 2 (8PSK) or 3 (16QAM).");
             ModParams params = *rate1;
             params.modulationSymbolsRequired = kDataChipsPerSlot;
-            params.modulationType = static_cast<int>(format);
-            const std::size_t need = static_cast<std::size_t>(format + 1) * kDataChipsPerSlot;
+            params.modulationType = slotModulation(in.dataFormat[slot], slot);
+            const std::size_t need =
+                static_cast<std::size_t>(bitsPerSymbol(params.modulationType)) * kDataChipsPerSlot;
             if (bitCounter + need > in.dataBits.size())
-                throw Error("DATAbits holds " + std::to_string(in.dataBits.size()) + " bits but slot " +
-                            std::to_string(slot + 1) + " needs bits " + std::to_string(bitCounter + 1) + " to " +
-                            std::to_string(bitCounter + need) + ".");
+                throw Error("DATAbits holds " + count(in.dataBits.size()) + " bits but slot " + numberText(slot + 1) +
+                            " needs bits " + count(bitCounter + 1) + " to " + count(bitCounter + need) + ".");
             std::vector<double> bits(in.dataBits.begin() + static_cast<std::ptrdiff_t>(bitCounter),
                                      in.dataBits.begin() + static_cast<std::ptrdiff_t>(bitCounter + need));
             dataChips = fwdTrfChn(bits, params, 5, TrafficSwitches{});
@@ -166,7 +164,9 @@ ChipFrame buildChipFrame(const FrameInputs& in) {
 }
 
 FrameResult fwdChnFrame(const FrameInputs& in) {
-    if (in.oversampling < 1) throw Error("oversamplingRate must be a positive whole number.");
+    if (in.oversampling < lowestOversampling(in.filterType) || in.oversampling > kMaxOversampling)
+        throw Error("oversamplingRate = " + numberText(in.oversampling) + " must be a whole number from " +
+                    numberText(lowestOversampling(in.filterType)) + " to " + numberText(kMaxOversampling) + ".");
     ChipFrame chips = buildChipFrame(in);
     std::vector<cplx> spread = fwdQuadSpreading(chips.chips, in.pilotOffsetIndex);
     chips.chips.clear();
@@ -178,7 +178,7 @@ FrameResult fwdChnFrame(const FrameInputs& in) {
     spread.clear();
     spread.shrink_to_fit();
     if (in.phaseEqActive == 1)
-        out.waveform = fwdPhaseEq(std::move(out.waveform), in.oversampling, equaliserFilterType(in.filterType));
+        out.waveform = fwdPhaseEq(std::move(out.waveform), in.oversampling, in.filterType);
     if (in.mirrorSpectrum == 0)
         for (auto& z : out.waveform) z = std::conj(z);
     out.marker1 = upsampleMarker(chips.marker1, in.oversampling);

@@ -9,20 +9,16 @@
 #include <vector>
 
 #include "onex/baseband_filter.hpp"
+#include "onex/choices.hpp"
+#include "onex/constants.hpp"
 
 namespace tolvane {
 
-constexpr int kSlots = 16;
-constexpr int kSlotChips = 2048;
-constexpr int kFrameChips = kSlots * kSlotChips;
-constexpr int kRpcChannels = 59;
-constexpr int kDataChipsPerSlot = 1600;
-constexpr int kMacChipsPerSlot = 256;
+// Chips the RF-on mask is widened by around each burst.
 constexpr int kRfBlankingMargin = 4;
-constexpr double kChipRate = 1228800.0;
 
 using SlotColumn = std::array<double, kSlots>;
-// One row per slot, 59 RPC channels per row (slot-major).
+// One row per slot, kRpcChannels RPC channels per row (slot-major).
 using RpcMatrix = std::array<std::array<double, kRpcChannels>, kSlots>;
 
 // The eighteen inputs of the frame builder, in their order.
@@ -41,36 +37,33 @@ struct FrameInputs {
     RpcMatrix rpcGainsDb{};
     double idleSlotGainActive = 1;
     double idleSlotGainDb = -10;
-    int oversampling = 5;
-    FilterType filterType = 3.0;
+    int oversampling = 5;  // 1 .. kMaxOversampling; 2 or more for the equiripple shapes
+    FilterShape filterType = FilterShape::Acp;
     double phaseEqActive = 1;
     double mirrorSpectrum = 0;
 };
 
 struct FrameResult {
-    std::vector<std::complex<double>> waveform;  // 32768 * oversampling samples
+    std::vector<std::complex<double>> waveform;  // kFrameChips * oversampling samples
     std::vector<double> marker1;                 // half-slot pulses
     std::vector<double> marker2;                 // RF-on mask
 };
 
-// The four RF-on masks of one slot (2048 values each).
+// The four RF-on masks of one slot (kSlotChips values each).
 enum class SlotIdle { None, Mac, Data, Both };
 std::array<double, kSlotChips> rfOnMask(SlotIdle idle);
 
 // Builds the frame. Throws Error when DATAbits is shorter than the active
-// data slots consume, or an input is out of its domain.
+// data slots consume, or an input is out of its domain. The phase
+// equaliser, when on, acts on the filter shape the frame was built with.
 FrameResult fwdChnFrame(const FrameInputs& in);
 
 // The chip-rate frame before spreading and the chip-rate markers (steps up
 // to the flattening), exposed for inspection and tests.
 struct ChipFrame {
-    std::vector<std::complex<double>> chips;  // 32768
-    std::vector<double> marker1, marker2;     // 32768 each
+    std::vector<std::complex<double>> chips;  // kFrameChips
+    std::vector<double> marker1, marker2;     // kFrameChips each
 };
 ChipFrame buildChipFrame(const FrameInputs& in);
-
-// The numeric filter type the phase equaliser acts on for a given baseband
-// filter choice (texts mapped to their numeric counterparts).
-double equaliserFilterType(const FilterType& type);
 
 }  // namespace tolvane

@@ -53,7 +53,7 @@ FrameInputs frameInputs(const FrameConfig& config, std::vector<double> dataBits)
     in.idleSlotGainActive = config.IdleSlotGainActive;
     in.idleSlotGainDb = config.IdleSlotGain;
     in.oversampling = static_cast<int>(config.OverSampling);
-    std::get<double>(in.filterType) = config.FilterType;  // FrameInputs starts with a numeric type
+    in.filterType = static_cast<FilterShape>(config.FilterType);  // 1..4, checked when the record is read
     in.phaseEqActive = config.PhaseEq;
     in.mirrorSpectrum = config.MirrorSpectrum;
     return in;

@@ -4,17 +4,17 @@
 #include "onex/mac_channel.hpp"
 
 #include <array>
-#include <string>
 
 #include "numerics/diagnostics.hpp"
+#include "onex/constants.hpp"
 #include "onex/walsh.hpp"
 
 namespace tolvane {
 
 namespace {
 
-constexpr int kRpc = 59;
-constexpr std::size_t kBurst = 64;
+constexpr std::size_t kBurst = kMacBurstChips;
+constexpr std::size_t kBursts = kMacChipsPerSlot / kMacBurstChips;
 
 const RowMatrix<double>& walsh64() {
     static const RowMatrix<double> table = walshMatrix(64);
@@ -34,26 +34,28 @@ void accumulate(std::array<double, kBurst>& branch, double symbol, std::size_t i
 
 std::vector<std::complex<double>> fwdMacSlot(const std::vector<double>& rpcBits,
                                              const std::vector<double>& rpcGains, double raBit, double raGain) {
-    if (rpcBits.size() < kRpc)
-        throw Error("RPCbits has " + std::to_string(rpcBits.size()) + " elements; the MAC slot needs 59.");
-    if (rpcGains.size() != 1 && rpcGains.size() < kRpc)
-        throw Error("RPCgains has " + std::to_string(rpcGains.size()) +
-                    " elements; the MAC slot needs 59 (or one gain for all).");
+    constexpr std::size_t channels = kRpcChannels;
+    if (rpcBits.size() < channels)
+        throw Error("RPCbits has " + numberText(static_cast<double>(rpcBits.size())) +
+                    " elements; the MAC slot needs " + numberText(kRpcChannels) + ".");
+    if (rpcGains.size() != 1 && rpcGains.size() < channels)
+        throw Error("RPCgains has " + numberText(static_cast<double>(rpcGains.size())) +
+                    " elements; the MAC slot needs " + numberText(kRpcChannels) + " (or one gain for all).");
 
     // Rows are summed in MAC index order 4, 5, ..., 63. The I branch only
     // receives the even indexes and the Q branch the odd ones (the other
     // rows add zero there), so each branch is the in-order sum of its rows.
     std::array<double, kBurst> i{}, q{};
-    accumulate(i, (1.0 - 2.0 * raBit) * raGain, walshIndexOf(4));
-    for (int k = 0; k < kRpc; ++k) {
-        const int macIndex = k + 5;
+    accumulate(i, (1.0 - 2.0 * raBit) * raGain, walshIndexOf(kRaMacIndex));
+    for (int k = 0; k < kRpcChannels; ++k) {
+        const int macIndex = k + kRaMacIndex + 1;
         const double gain = rpcGains.size() == 1 ? rpcGains[0] : rpcGains[static_cast<std::size_t>(k)];
         const double symbol = (1.0 - 2.0 * rpcBits[static_cast<std::size_t>(k)]) * gain;
         accumulate(macIndex % 2 ? q : i, symbol, walshIndexOf(macIndex));
     }
 
-    std::vector<std::complex<double>> out(4 * kBurst);
-    for (std::size_t b = 0; b < 4; ++b)
+    std::vector<std::complex<double>> out(kBursts * kBurst);
+    for (std::size_t b = 0; b < kBursts; ++b)
         for (std::size_t t = 0; t < kBurst; ++t) out[b * kBurst + t] = {i[t], q[t]};
     return out;
 }

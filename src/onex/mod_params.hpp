@@ -3,6 +3,8 @@
 
 #include <optional>
 
+#include "onex/choices.hpp"
+
 namespace tolvane {
 
 struct ModParams {
@@ -10,8 +12,8 @@ struct ModParams {
     double dataRate = 0;
     int slots = 0;
     int bits = 0;
-    double codeRate = 0;  // exactly 0.2 or 1.0/3.0
-    int modulationType = 0;
+    CodeRate codeRate = CodeRate::One;  // 1/5 or 1/3 in the table
+    Modulation modulationType = Modulation::Qpsk;
     int preambleTDMChips = 0;
     int pilotTDMChips = 0;
     int macTDMChips = 0;

@@ -1,8 +1,6 @@
 // Symbol modulator: QPSK, 8PSK and 16QAM points, and the antipodal map.
 #include "onex/modulator.hpp"
 
-#include <string>
-
 #include "numerics/diagnostics.hpp"
 
 namespace tolvane {
@@ -19,29 +17,16 @@ double antipodal(double bit) { return 1.0 - 2.0 * bit; }
 
 }  // namespace
 
-int bitsPerSymbol(int modulationType) {
-    switch (modulationType) {
-        case MOD_QPSK:
-            return 2;
-        case MOD_8PSK:
-            return 3;
-        case MOD_16QAM:
-            return 4;
-        default:
-            throw Error("Modulation type " + std::to_string(modulationType) +
-                        " is not supported (1 QPSK, 2 8PSK, 3 16QAM).");
-    }
-}
-
-std::complex<double> iqMap(const double* bits, std::size_t count, int modulationType) {
-    const int need = bitsPerSymbol(modulationType);
+std::complex<double> iqMap(const double* bits, std::size_t count, Modulation modulation) {
+    const int need = bitsPerSymbol(modulation);
     if (count < static_cast<std::size_t>(need))
-        throw Error("A symbol of modulation type " + std::to_string(modulationType) + " needs " +
-                    std::to_string(need) + " bits, but only " + std::to_string(count) + " were given.");
-    switch (modulationType) {
-        case MOD_QPSK:
+        throw Error("A symbol of modulation type " + numberText(static_cast<int>(modulation)) + " needs " +
+                    numberText(need) + " bits, but only " + numberText(static_cast<double>(count)) +
+                    " were given.");
+    switch (modulation) {
+        case Modulation::Qpsk:
             return {antipodal(bits[0]), antipodal(bits[1])};
-        case MOD_8PSK: {
+        case Modulation::Psk8: {
             // The first bit picks the point nearer the I axis or the Q axis,
             // the other two the signs.
             const bool nearI = bits[0] == 0.0;
@@ -49,26 +34,27 @@ std::complex<double> iqMap(const double* bits, std::size_t count, int modulation
             const double baseQ = nearI ? kSin8 : kCos8;
             return {antipodal(bits[1]) * baseI, antipodal(bits[2]) * baseQ};
         }
-        default: {
+        case Modulation::Qam16: {
             // First bit of each pair the magnitude (0 -> 3, 1 -> 1), second the sign.
             const double i = antipodal(bits[1]) * (3.0 - 2.0 * bits[0]);
             const double q = antipodal(bits[3]) * (3.0 - 2.0 * bits[2]);
             return {i / kRootTen, q / kRootTen};
         }
     }
+    return {};
 }
 
-std::vector<std::complex<double>> fwdTrfModulator(const std::vector<double>& bits, int modulationType) {
-    const std::size_t b = static_cast<std::size_t>(bitsPerSymbol(modulationType));
+std::vector<std::complex<double>> fwdTrfModulator(const std::vector<double>& bits, Modulation modulation) {
+    const std::size_t b = static_cast<std::size_t>(bitsPerSymbol(modulation));
     const std::size_t whole = bits.size() / b;
     std::vector<std::complex<double>> out;
     out.reserve(whole + 1);
-    for (std::size_t s = 0; s < whole; ++s) out.push_back(iqMap(bits.data() + s * b, b, modulationType));
+    for (std::size_t s = 0; s < whole; ++s) out.push_back(iqMap(bits.data() + s * b, b, modulation));
     if (bits.size() % b != 0) {
         // The last, short group is completed with zeros.
         double group[4] = {0.0, 0.0, 0.0, 0.0};
         for (std::size_t k = whole * b; k < bits.size(); ++k) group[k - whole * b] = bits[k];
-        out.push_back(iqMap(group, b, modulationType));
+        out.push_back(iqMap(group, b, modulation));
     }
     return out;
 }

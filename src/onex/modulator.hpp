@@ -1,23 +1,20 @@
-// Symbol modulator: QPSK (1), 8PSK (2), 16QAM (3), and the antipodal map.
+// Symbol modulator: QPSK, 8PSK and 16QAM points, and the antipodal map.
 #pragma once
 
 #include <complex>
+#include <cstddef>
 #include <vector>
+
+#include "onex/choices.hpp"
 
 namespace tolvane {
 
-constexpr int MOD_QPSK = 1;
-constexpr int MOD_8PSK = 2;
-constexpr int MOD_16QAM = 3;
-
-// Bits per symbol of a modulation type; throws Error for other types.
-int bitsPerSymbol(int modulationType);
-
-// Maps one group of bits (at least bitsPerSymbol entries) to a point.
-std::complex<double> iqMap(const double* bits, std::size_t count, int modulationType);
+// Maps one group of bits (at least bitsPerSymbol(modulation) entries; Error
+// otherwise) to a point.
+std::complex<double> iqMap(const double* bits, std::size_t count, Modulation modulation);
 
 // Groups the bits (zero-padded to a whole symbol) and maps each group.
-std::vector<std::complex<double>> fwdTrfModulator(const std::vector<double>& bits, int modulationType);
+std::vector<std::complex<double>> fwdTrfModulator(const std::vector<double>& bits, Modulation modulation);
 
 // 0 -> +1, 1 -> -1, element by element.
 std::vector<double> signalMap(const std::vector<double>& bits);

@@ -1,5 +1,6 @@
 #include "onex/phase_equaliser.hpp"
 
+#include <cmath>
 #include <numeric>
 #include <string>
 
@@ -7,12 +8,12 @@
 #include "numerics/circular_filter.hpp"
 #include "numerics/diagnostics.hpp"
 #include "numerics/interp.hpp"
+#include "onex/constants.hpp"
 
 namespace tolvane {
 
 namespace {
 
-constexpr double kChipRate = 1228800.0;
 // All-pass prototype: (s^2 - alpha w0 s + w0^2) / (s^2 + alpha w0 s + w0^2),
 // w0 = 2 pi 315 kHz, digitised with prewarping at 500 kHz.
 constexpr double kOmega0 = 1979203.3717615698;
@@ -21,9 +22,9 @@ constexpr double kPrewarpHz = 500000.0;
 constexpr int kMaxFirRatio = 15;
 
 void checkOversampling(int oversampling) {
-    if (oversampling < 1)
-        throw Error("OneX_FwdPhaseEq: the oversampling ratio must be a positive integer (was " +
-                    std::to_string(oversampling) + ").");
+    if (oversampling < 1 || oversampling > kMaxOversampling)
+        throw Error("OneX_FwdPhaseEq: the oversampling ratio must be a whole number from 1 to " +
+                    numberText(kMaxOversampling) + " (was " + numberText(oversampling) + ").");
 }
 
 std::vector<double> everyNth(const std::vector<double>& v, std::size_t step) {
@@ -98,29 +99,32 @@ FirEqualiser phaseEqFir(int oversampling) {
 }
 
 IirCoefficients eqlrfilt(double fs) {
+    if (!(fs > 2.0 * kPrewarpHz) || !std::isfinite(fs))
+        throw Error("eqlrfilt: the sample rate Fs = " + numberText(fs) + " must be a finite number above " +
+                    numberText(2.0 * kPrewarpHz) + " Hz, twice the prewarping frequency.");
     const DigitalFilter f = bilinear({1.0, -kAlpha * kOmega0, kOmega0 * kOmega0},
                                      {1.0, kAlpha * kOmega0, kOmega0 * kOmega0}, fs, kPrewarpHz);
     return {f.b, f.a};
 }
 
 std::vector<std::complex<double>> fwdPhaseEq(const std::vector<std::complex<double>>& input, int oversampling,
-                                            double filterType) {
+                                            FilterShape shape) {
     checkOversampling(oversampling);
-    if (filterType == 4.0) {
+    if (shape == FilterShape::None) {
         // Stored FIR response: exactly the circular convolution with b,
         // advanced by 2 * ratio - 1 samples (the ratio it was made for).
         const FirEqualiser fir = phaseEqFir(oversampling);
         return circularConvolve(input, fir.b, 2LL * fir.designRatio - 1);
     }
-    return fwdPhaseEq(std::vector<std::complex<double>>(input), oversampling, filterType);
+    return fwdPhaseEq(std::vector<std::complex<double>>(input), oversampling, shape);
 }
 
 std::vector<std::complex<double>> fwdPhaseEq(std::vector<std::complex<double>>&& input, int oversampling,
-                                            double filterType) {
+                                            FilterShape shape) {
     checkOversampling(oversampling);
-    if (filterType == 4.0) {
+    if (shape == FilterShape::None) {
         const std::vector<std::complex<double>>& row = input;
-        return fwdPhaseEq(row, oversampling, filterType);
+        return fwdPhaseEq(row, oversampling, shape);
     }
     // All-pass section; 25 samples per chip of the row's end run the
     // recursion in before the first output is kept.

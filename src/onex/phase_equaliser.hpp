@@ -6,13 +6,16 @@
 #include <cstddef>
 #include <vector>
 
+#include "onex/choices.hpp"
+
 namespace tolvane {
 
 struct IirCoefficients {
     std::vector<double> b, a;  // three each, a[0] = 1
 };
 
-// The digital all-pass at sample rate fs (bilinear, prewarped at 500 kHz).
+// The digital all-pass at sample rate fs (bilinear, prewarped at 500 kHz);
+// fs must exceed 1 MHz (Error otherwise).
 IirCoefficients eqlrfilt(double fs);
 
 // The stored 85-tap FIR response, designed at 4 samples per chip.
@@ -30,12 +33,13 @@ struct FirEqualiser {
 };
 FirEqualiser phaseEqFir(int oversampling);
 
-// filterType is the baseband filter the waveform was built with: 4 selects
-// the stored FIR response, anything else the all-pass.
+// `shape` is the baseband filter the waveform was built with: without one
+// (FilterShape::None) the stored FIR response applies, after any other the
+// all-pass. The ratio runs from 1 to kMaxOversampling (Error otherwise).
 std::vector<std::complex<double>> fwdPhaseEq(const std::vector<std::complex<double>>& input, int oversampling,
-                                            double filterType);
+                                            FilterShape shape);
 // The same on a row the caller gives up: the all-pass runs in place in it.
 std::vector<std::complex<double>> fwdPhaseEq(std::vector<std::complex<double>>&& input, int oversampling,
-                                            double filterType);
+                                            FilterShape shape);
 
 }  // namespace tolvane

@@ -5,15 +5,14 @@
 
 #include <cstdint>
 #include <cmath>
-#include <string>
 
 #include "numerics/diagnostics.hpp"
 
 namespace tolvane {
 
 std::vector<double> fwdScrambler(const std::vector<double>& input, int drcValue, int macIndex) {
-    if (macIndex < 0) throw Error("Scrambler: MAC index " + std::to_string(macIndex) + " must not be negative.");
-    if (drcValue < 0) throw Error("Scrambler: DRC value " + std::to_string(drcValue) + " must not be negative.");
+    if (macIndex < 0) throw Error("Scrambler: MAC index " + numberText(macIndex) + " must not be negative.");
+    if (drcValue < 0) throw Error("Scrambler: DRC value " + numberText(drcValue) + " must not be negative.");
 
     // Stage s of the register is bit s-1 of `reg`, so stage 1 is the low
     // bit and a shift towards stage 1 is a right shift. Only the low 6 bits
@@ -26,7 +25,7 @@ std::vector<double> fwdScrambler(const std::vector<double>& input, int drcValue,
     std::vector<double> output(input.size());
     for (std::size_t i = 0; i < input.size(); ++i) {
         if (std::isnan(input[i]))
-            throw Error("Scrambler: input bit " + std::to_string(i + 1) + " is NaN.");
+            throw Error("Scrambler: input bit " + numberText(static_cast<double>(i + 1)) + " is NaN.");
         const std::uint32_t first = reg & 1U;
         output[i] = ((input[i] != 0.0) != (first != 0U)) ? 1.0 : 0.0;
         const std::uint32_t shiftIn = first ^ ((reg >> 3) & 1U);  // stage 1 XOR stage 4

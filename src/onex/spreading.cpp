@@ -6,13 +6,14 @@
 
 #include "numerics/diagnostics.hpp"
 #include "onex/bit_source.hpp"
+#include "onex/constants.hpp"
 #include "onex/walsh.hpp"
 
 namespace tolvane {
 
 namespace {
 
-constexpr std::size_t kPeriod = 32768;
+constexpr std::size_t kPeriod = kPnPeriodChips;
 
 // Generator coefficients in ascending powers, x^0 first, x^15 last.
 const std::vector<double> kInPhaseTaps = {1, 0, 0, 0, 0, 1, 0, 1, 1, 1, 0, 0, 0, 1, 0, 1};
@@ -23,7 +24,7 @@ const std::vector<double> kQuadratureTaps = {1, 0, 0, 1, 1, 1, 1, 0, 0, 0, 1, 1,
 std::vector<double> pnPeriod(const std::vector<double>& taps) {
     std::vector<double> seed(15, 0.0);
     seed.back() = 1.0;
-    const std::vector<double> a = lfsr(15, taps, 32767, seed);
+    const std::vector<double> a = lfsr(15, taps, kPeriod - 1, seed);
     std::vector<double> p;
     p.reserve(kPeriod);
     p.push_back(0.0);
@@ -60,8 +61,8 @@ std::vector<T> circularShiftRight(const std::vector<T>& input, double count) {
     const double shift = std::round(count);
     if (!(shift > 0)) return input;
     if (shift > static_cast<double>(input.size()))
-        throw Error("CircularShiftRight: count = " + std::to_string(shift) + " exceeds the input length " +
-                    std::to_string(input.size()) + ".");
+        throw Error("CircularShiftRight: count = " + numberText(shift) + " exceeds the input length " +
+                    numberText(static_cast<double>(input.size())) + ".");
     std::vector<T> out(input);
     std::rotate(out.begin(), out.end() - static_cast<std::ptrdiff_t>(shift), out.end());
     return out;
@@ -73,11 +74,12 @@ template std::vector<std::complex<double>> circularShiftRight(const std::vector<
 std::vector<std::complex<double>> fwdQuadSpreading(const std::vector<std::complex<double>>& frames,
                                                    double offsetIndex) {
     if (frames.size() % kPeriod != 0)
-        throw Error("The frames hold " + std::to_string(frames.size()) +
-                    " chips; quadrature spreading needs a whole number of 32768-chip frames.");
+        throw Error("The frames hold " + numberText(static_cast<double>(frames.size())) +
+                    " chips; quadrature spreading needs a whole number of " + numberText(kPnPeriodChips) +
+                    "-chip frames.");
     const double shift = std::round(64.0 * offsetIndex);
     if (std::isnan(shift) || shift > static_cast<double>(kPeriod))
-        throw Error("PN offset index " + std::to_string(offsetIndex) +
+        throw Error("PN offset index " + numberText(offsetIndex) +
                     " is out of range: the delay must not exceed one frame (512).");
     // The delayed sequences as +-1 (bits 0 -> +1, 1 -> -1): chip k of a
     // frame takes period bit k - delay, wrapping round.

@@ -11,8 +11,8 @@
 namespace tolvane {
 
 std::vector<double> fwdEncoder(const std::vector<double>& packet, const ModParams& params) {
-    // The last six bits are the tail field; the turbo coder adds its own.
-    const std::size_t keep = packet.size() > 6 ? packet.size() - 6 : 0;
+    // The last bits are the tail field; the turbo coder adds its own.
+    const std::size_t keep = packet.size() > kEncoderTailBits ? packet.size() - kEncoderTailBits : 0;
     const std::vector<double> input(packet.begin(), packet.begin() + static_cast<std::ptrdiff_t>(keep));
     return turboCoder(input, params.codeRate);
 }

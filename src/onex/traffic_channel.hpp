@@ -3,11 +3,15 @@
 #pragma once
 
 #include <complex>
+#include <cstddef>
 #include <vector>
 
 #include "onex/mod_params.hpp"
 
 namespace tolvane {
+
+// Bits of the packet's tail field, which the encoder drops.
+constexpr std::size_t kEncoderTailBits = 6;
 
 struct TrafficSwitches {
     bool encoder = false;
@@ -20,7 +24,7 @@ struct TrafficSwitches {
 std::vector<std::complex<double>> fwdTrfChn(const std::vector<double>& bits, const ModParams& params,
                                             int macIndex, TrafficSwitches switches);
 
-// Encoder front end: drops the 6-bit tail field, turbo-codes the rest.
+// Encoder front end: drops the tail field, turbo-codes the rest.
 std::vector<double> fwdEncoder(const std::vector<double>& packet, const ModParams& params);
 
 }  // namespace tolvane

@@ -10,7 +10,6 @@
 
 #include <array>
 #include <cmath>
-#include <string>
 
 #include "numerics/diagnostics.hpp"
 
@@ -49,24 +48,14 @@ constexpr int kLookup[32][5] = {
     {3, 11, 13, 17, 81},  {5, 3, 1, 5, 57},    {5, 15, 13, 15, 31}, {3, 5, 13, 33, 69},
 };
 
-// Symbols per data period: 1 / rate for the five supported rates, 0 otherwise.
-int periodLength(double rate) {
-    if (rate == 1.0) return 1;
-    if (rate == 0.5) return 2;
-    if (rate == 0.25) return 4;
-    if (rate == 1.0 / 3.0) return 3;
-    if (rate == 0.2) return 5;
-    return 0;
-}
-
 }  // namespace
 
 long long reverseBits(long long n, int length) {
     if (length < 0 || length > 62)
-        throw Error("reverseBits: bit count " + std::to_string(length) + " is outside 0 .. 62.");
+        throw Error("reverseBits: bit count " + numberText(length) + " is outside 0 .. 62.");
     if (n < 0 || n >= (1LL << length))
-        throw Error("reverseBits: " + std::to_string(n) + " does not fit in " + std::to_string(length) +
-                    " bits.");
+        throw Error("reverseBits: " + numberText(static_cast<double>(n)) + " does not fit in " +
+                    numberText(length) + " bits.");
     long long out = 0;
     for (int b = 0; b < length; ++b) {
         out = (out << 1) | (n & 1);
@@ -107,13 +96,13 @@ ConstituentOutput constituentEncoder(const std::vector<double>& input) {
 
 std::vector<double> turboInterleaver(const std::vector<double>& input) {
     const std::size_t size = input.size();
-    // n = ceil(log2(N)) - 5, which must pick one of the table's columns 3 .. 7.
-    int bitsNeeded = 0;
-    while (bitsNeeded < 63 && (std::size_t{1} << bitsNeeded) < size) ++bitsNeeded;
-    const int n = bitsNeeded - 5;
-    if (size == 0 || n < 3 || n > 7)
-        throw Error("Turbo interleaver: packet length N = " + std::to_string(size) +
+    if (size < kTurboMinBits || size > kTurboMaxBits)
+        throw Error("Turbo interleaver: packet length N = " + numberText(static_cast<double>(size)) +
                     " is not supported (N must be 129 .. 4096).");
+    // n = ceil(log2(N)) - 5 picks one of the table's columns 3 .. 7.
+    int bitsNeeded = 0;
+    while ((std::size_t{1} << bitsNeeded) < size) ++bitsNeeded;
+    const int n = bitsNeeded - 5;
 
     const std::size_t mask = (std::size_t{1} << n) - 1;  // arithmetic modulo 2^n
     const std::size_t counterEnd = std::size_t{32} << n;  // the addresses run over a permutation of 0 .. 2^(n+5)-1
@@ -129,16 +118,16 @@ std::vector<double> turboInterleaver(const std::vector<double>& input) {
     return output;
 }
 
-std::vector<double> turboPuncturing(const ConstituentOutput& first, const ConstituentOutput& second, double rate) {
-    const int k = periodLength(rate);
-    if (k == 0 || k == 1) return {};
+std::vector<double> turboPuncturing(const ConstituentOutput& first, const ConstituentOutput& second, CodeRate rate) {
+    const int k = symbolsPerBit(rate);
+    if (k == 1) return {};
 
     const std::size_t len = first.x.size();
     const bool sameLength = first.y0.size() == len && first.y1.size() == len && second.x.size() == len &&
                             second.y0.size() == len && second.y1.size() == len;
     if (!sameLength || len < 3)
         throw Error("Turbo puncturing: the six streams must have the same length of at least 3 (x has " +
-                    std::to_string(len) + ").");
+                    numberText(static_cast<double>(len)) + ").");
 
     const std::size_t n = len - 3;
     const std::size_t kk = static_cast<std::size_t>(k);
@@ -212,8 +201,8 @@ std::vector<double> turboPuncturing(const ConstituentOutput& first, const Consti
     return out;
 }
 
-std::vector<double> turboCoder(const std::vector<double>& input, double rate) {
-    if (rate == 1.0) return input;
+std::vector<double> turboCoder(const std::vector<double>& input, CodeRate rate) {
+    if (rate == CodeRate::One) return input;
     const std::vector<double> interleaved = turboInterleaver(input);
     return turboPuncturing(constituentEncoder(input), constituentEncoder(interleaved), rate);
 }

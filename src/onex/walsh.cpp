@@ -28,10 +28,10 @@ const RowMatrix<double>& walsh16() {
 }  // namespace
 
 RowMatrix<double> walshMatrix(double index) {
-    if (!(index > 0)) throw Error("Walsh index = " + std::to_string(index) + " must be a positive number.");
+    if (!(index > 0)) throw Error("Walsh index = " + numberText(index) + " must be a positive number.");
     const double order = std::floor(std::log2(index));
     if (order > kMaxWalshOrder)
-        throw Error("Walsh index = " + std::to_string(index) + " asks for a table larger than 4096 x 4096.");
+        throw Error("Walsh index = " + numberText(index) + " asks for a table larger than 4096 x 4096.");
     // Indexes below 1 give no doubling step: the 1 x 1 table [1].
     const std::size_t size = std::size_t{1} << static_cast<int>(std::max(order, 0.0));
     RowMatrix<double> h{size, size, std::vector<double>(size * size)};
@@ -66,7 +66,7 @@ cvec fwdTrfRepSeq(const cvec& data, long long length) {
     const auto want = static_cast<std::size_t>(length);
     if (want <= data.size()) return cvec(data.begin(), data.begin() + static_cast<std::ptrdiff_t>(want));
     if (data.empty())
-        throw Error("The symbol repetition got no symbols to repeat to reqLength = " + std::to_string(length) + ".");
+        throw Error("The symbol repetition got no symbols to repeat to reqLength = " + numberText(static_cast<double>(length)) + ".");
     cvec out;
     out.reserve(want);
     while (out.size() + data.size() <= want) out.insert(out.end(), data.begin(), data.end());
@@ -83,7 +83,7 @@ RowMatrix<cplx> fwdTrfDemux(const cvec& data) {
 
 RowMatrix<cplx> fwdTrfWalshCover(const RowMatrix<cplx>& input) {
     if (input.rows < 16)
-        throw Error("The Walsh cover needs 16 rows of symbols, but the input has " + std::to_string(input.rows) + ".");
+        throw Error("The Walsh cover needs 16 rows of symbols, but the input has " + numberText(static_cast<double>(input.rows)) + ".");
     const RowMatrix<double>& w = walsh16();
     RowMatrix<cplx> out{16, input.cols * 16, std::vector<cplx>(16 * input.cols * 16)};
     for (std::size_t r = 0; r < 16; ++r) {

@@ -95,9 +95,13 @@ TEST(CreateRealFir, Errors) {
                 ::testing::EndsWith("You must have 4 inputs to createRealFIR."));
     EXPECT_THAT(message({Value::scalar(31), Value::row(f), Value::row(std::vector<double>(10, 1.0)), Value::scalar(1e7)}),
                 ::testing::EndsWith("F must be the same size as H"));
+    // Shapes are checked one input at a time, each refusal naming its input.
     EXPECT_THAT(message({Value::scalar(3), Value::matrix(2, 2, {1, 2, 3, 4}), Value::matrix(2, 2, {1, 1, 1, 1}),
                          Value::scalar(1e7)}),
-                ::testing::EndsWith("F and H must be either a 1xN or a Nx1 matrix."));
+                ::testing::EndsWith("\"F\" must be either a 1xN or a Nx1 matrix, not 2 x 2."));
+    EXPECT_THAT(message({Value::scalar(3), Value::row({1, 2, 3, 4}), Value::matrix(2, 4, std::vector<double>(8, 1.0)),
+                         Value::scalar(1e7)}),
+                ::testing::EndsWith("\"H\" must be either a 1xN or a Nx1 matrix, not 2 x 4."));
     const Value h = callByName("createRealFIR", 1,
                                {Value::scalar(30), Value::row(f), Value::row(std::vector<double>(11, 1.0)), Value::scalar(1e7)})[0];
     EXPECT_EQ(h.numel(), 31u);

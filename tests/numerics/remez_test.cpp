@@ -141,6 +141,26 @@ TEST(Remez, EvenLengthHasAZeroAtNyquist) {
     EXPECT_NEAR(symmetricAmplitude(h, 1.0), 0.0, 1e-15);
 }
 
+// A design stopped before it converged is still usable, but never silently:
+// its taps come with a warning naming the design. A converged one is quiet.
+TEST(Remez, UnconvergedDesignWarnsNamingIt) {
+    std::vector<std::string> warnings;
+    const WarningSink previous = setWarningSink([&](const std::string& m) { warnings.push_back(m); });
+    const std::vector<double> edges{0.0, 0.48, 0.6, 1.0};
+    const RemezDesign stopped = remezDesign(47, edges, {1.0, 1.0, 0.0, 0.0}, {1.0, 20.0}, 16, 1);
+    const RemezDesign finished = remezDesign(47, edges, {1.0, 1.0, 0.0, 0.0}, {1.0, 20.0});
+    const std::vector<double> taps = designTaps(stopped, "Test lowpass at oversampling 4");
+    designTaps(finished, "Converged lowpass");
+    setWarningSink(previous);
+
+    EXPECT_FALSE(stopped.converged);
+    EXPECT_TRUE(finished.converged);
+    EXPECT_EQ(taps, stopped.taps);
+    ASSERT_EQ(warnings.size(), 1u);
+    EXPECT_EQ(warnings[0].rfind("Test lowpass at oversampling 4: the equiripple design did not converge", 0), 0u)
+        << warnings[0];
+}
+
 TEST(Remez, RejectsMalformedSpecifications) {
     struct Case {
         int order;

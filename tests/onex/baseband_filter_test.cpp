@@ -7,7 +7,9 @@
 #include <vector>
 
 #include "numerics/diagnostics.hpp"
+#include "numerics/remez.hpp"
 #include "onex/baseband_filter.hpp"
+#include "onex/constants.hpp"
 #include "runtime/library.hpp"
 #include "../support/signal_checks.hpp"
 
@@ -78,7 +80,27 @@ TEST(FilterDesigns, TapCountsSymmetryAndGain) {
     }
     EXPECT_EQ(filterCoeffStd(4).size(), 48u);
     EXPECT_EQ(filterCoeffAcp(4).size(), 104u);
-    EXPECT_THROW(filterCoeffStd(0), Error);
+    // Below 2 the stop band would lie beyond Nyquist; above the ceiling the
+    // design is refused before anything is allocated.
+    for (int os : {0, 1, kMaxOversampling + 1, 1000000000}) {
+        EXPECT_THROW(filterCoeffStd(os), Error) << os;
+        EXPECT_THROW(filterCoeffAcp(os), Error) << os;
+    }
+}
+
+// Both stages of the designs converge at every ratio the windows offer and
+// at the highest one accepted by name, so their taps never come with the
+// design's warning.
+TEST(FilterDesigns, ConvergeAtEveryRatio) {
+    std::vector<int> ratios;
+    for (int os = 2; os <= 30; ++os) ratios.push_back(os);
+    ratios.push_back(kMaxOversampling);
+    for (int os : ratios) {
+        const double nyquist = os * kChipRate / 2.0;
+        const std::vector<double> edges{0.0, 590000.0 / nyquist, 740000.0 / nyquist, 1.0};
+        EXPECT_TRUE(remezDesign(12 * os - 1, edges, {1.0, 1.0, 0.0, 0.0}, {1.0, 20.0}).converged) << os;
+        EXPECT_TRUE(remezDesign(14 * os, edges, {1.0, 1.0, 0.005, 0.001}, {1.0, 2.0}).converged) << os;
+    }
 }
 
 TEST(FilterDesigns, StdMatchesTheReferenceDesign) {
@@ -93,44 +115,58 @@ TEST(FilterDesigns, StdMatchesTheReferenceDesign) {
     for (std::size_t i = 0; i < h.size(); ++i) EXPECT_NEAR(h[i], golden[i], 1e-13) << i;
 }
 
+// Each shape selects its filter. By name a number or a text selects the
+// shape: a number other than 1, 3 and 4 is the standard filter, a text other
+// than the three filter names (compared exactly) the rectangular one.
 TEST(BasebandFilter, FilterTypesSelectTheirFilters) {
     const int os = 4;
-    const cvec frame = upsample(testChips(64), os);
+    const cvec chips = testChips(64);
+    const cvec frame = upsample(chips, os);
     const cvec rect = hold(frame, os);
     const cvec std_ = closedForm(frame, filterCoeffStd(os));
     const cvec acp = closedForm(frame, filterCoeffAcp(os));
-    struct Case {
-        FilterType type;
+    const struct {
+        FilterShape shape;
         const cvec* expected;
-    } cases[] = {
-        {1.0, &rect},   {2.0, &std_},          {3.0, &acp},           {4.0, &frame},
-        {7.0, &std_},   {0.0, &std_},          {std::string("IS95-STD"), &std_},
-        {std::string("IS95-ACP"), &acp},       {std::string("IS95-EVM"), &frame},
-        {std::string("is95-acp"), &rect},      {std::string("Gaussian"), &rect},
-    };
-    for (const auto& c : cases) {
-        const cvec y = basebandFilter(frame, os, c.type);
-        EXPECT_LT(relativeError(y, *c.expected), 1e-12) << c.type.index();
+    } shapes[] = {{FilterShape::Rectangular, &rect}, {FilterShape::Std, &std_}, {FilterShape::Acp, &acp},
+                  {FilterShape::None, &frame}};
+    for (const auto& c : shapes) {
+        EXPECT_LT(relativeError(basebandFilter(frame, os, c.shape), *c.expected), 1e-12) << static_cast<int>(c.shape);
         // The chip-rate entry gives the same result.
-        EXPECT_LT(relativeError(basebandFilterChips(testChips(64), os, c.type), *c.expected), 1e-12);
+        EXPECT_LT(relativeError(basebandFilterChips(chips, os, c.shape), *c.expected), 1e-12);
+    }
+
+    const struct {
+        Value type;
+        const cvec* expected;
+    } named[] = {
+        {Value::scalar(1), &rect},          {Value::scalar(2), &std_},          {Value::scalar(3), &acp},
+        {Value::scalar(4), &frame},         {Value::scalar(7), &std_},          {Value::scalar(0), &std_},
+        {Value::scalar(2.5), &std_},        {Value::scalar(std::nan("")), &std_}, {Value::text("IS95-STD"), &std_},
+        {Value::text("IS95-ACP"), &acp},    {Value::text("IS95-EVM"), &frame},  {Value::text("is95-acp"), &rect},
+        {Value::text("Gaussian"), &rect},
+    };
+    for (const auto& c : named) {
+        const Value y = callByName("OneX_BasebandFilter", 1, {Value::complexRow(frame), Value::scalar(os), c.type})[0];
+        EXPECT_LT(relativeError(y.toComplex(), *c.expected), 1e-12) << (c.type.isText() ? c.type.str() : "number");
     }
 }
 
 TEST(BasebandFilter, RowsThatAreNotZeroStuffedAreFilteredToo) {
     cvec frame = upsample(testChips(40), 5);
     frame[3] = cplx(0.25, -0.5);  // an off-phase sample: the general path
-    EXPECT_LT(relativeError(basebandFilter(frame, 5, 3.0), closedForm(frame, filterCoeffAcp(5))), 1e-12);
-    EXPECT_EQ(basebandFilter(cvec{}, 5, 3.0).size(), 0u);
+    EXPECT_LT(relativeError(basebandFilter(frame, 5, FilterShape::Acp), closedForm(frame, filterCoeffAcp(5))), 1e-12);
+    EXPECT_EQ(basebandFilter(cvec{}, 5, FilterShape::Acp).size(), 0u);
 }
 
 TEST(BasebandFilter, RotatingTheFrameRotatesTheOutput) {
     const int os = 5;
     const cvec chips = testChips(300);
-    const cvec y = basebandFilterChips(chips, os, 3.0);
+    const cvec y = basebandFilterChips(chips, os, FilterShape::Acp);
     const std::size_t k = 17;  // chips
     cvec rotated(chips.size());
     for (std::size_t i = 0; i < chips.size(); ++i) rotated[i] = chips[(i + k) % chips.size()];
-    const cvec yr = basebandFilterChips(rotated, os, 3.0);
+    const cvec yr = basebandFilterChips(rotated, os, FilterShape::Acp);
     cvec expected(y.size());
     for (std::size_t i = 0; i < y.size(); ++i) expected[i] = y[(i + k * os) % y.size()];
     EXPECT_LT(relativeError(yr, expected), 1e-12);
@@ -161,11 +197,17 @@ TEST(BasebandFilter, ByNameWithNumberOrText) {
     for (const Value& type : {Value::scalar(3), Value::text("IS95-ACP")}) {
         const Value y = callByName("OneX_BasebandFilter", 1, {in, Value::scalar(2), type})[0];
         ASSERT_EQ(y.numel(), frame.size());
-        const cvec want = basebandFilter(frame, 2, 3.0);
+        const cvec want = basebandFilter(frame, 2, FilterShape::Acp);
         for (std::size_t i = 0; i < frame.size(); ++i) EXPECT_EQ(y.complexAt(i), want[i]);
     }
+    // A complex setting whose imaginary part is zero is the number itself.
+    const Value y = callByName("OneX_BasebandFilter", 1, {in, Value::complexScalar({2, 0}), Value::complexScalar({3, 0})})[0];
+    EXPECT_EQ(y.toComplex(), basebandFilter(frame, 2, FilterShape::Acp));
     EXPECT_EQ(callByName("FilterCoeff_IS95_Std", 1, {Value::scalar(4)})[0].numel(), 48u);
     EXPECT_EQ(callByName("FilterCoeff_IS95_Acp", 1, {Value::scalar(4)})[0].numel(), 104u);
+    // The highest ratio accepted by name is one the design can make.
+    EXPECT_EQ(callByName("FilterCoeff_IS95_Std", 1, {Value::scalar(kMaxOversampling)})[0].numel(),
+              12u * kMaxOversampling);
 }
 
 }  // namespace

@@ -118,7 +118,7 @@ TEST(SymbolPermuter, BadArgumentsAreErrorsNamingTheValue) {
 }
 
 TEST(ChannelInterleaver, StatedPositionsAtRateOneThird) {
-    const auto out = fwdChannelInterleaver(positions(3072), 1.0 / 3.0, 1024);
+    const auto out = fwdChannelInterleaver(positions(3072), CodeRate::Third, 1024);
     ASSERT_EQ(out.size(), 3072u);
     EXPECT_EQ(out[0], 0);        // U[0]
     EXPECT_EQ(out[1], 3 * 512);  // U[512]: row 1 of column 0
@@ -129,7 +129,7 @@ TEST(ChannelInterleaver, PermutesEachGroupAndTheInverseRestoresTheInput) {
     std::mt19937 gen(4);
     for (const auto& s : kSizes) {
         for (std::size_t streams : {3u, 5u}) {
-            const double rate = streams == 3 ? 1.0 / 3.0 : 0.2;
+            const CodeRate rate = streams == 3 ? CodeRate::Third : CodeRate::Fifth;
             const std::size_t b = static_cast<std::size_t>(s.bits), n = streams * b;
             const auto out = fwdChannelInterleaver(positions(n), rate, s.bits);
             ASSERT_EQ(out.size(), n);
@@ -161,7 +161,7 @@ TEST(ChannelInterleaver, PermutesEachGroupAndTheInverseRestoresTheInput) {
 
 TEST(ChannelInterleaver, RateOnePassesAnyLengthThrough) {
     const std::vector<double> in{1, 0, 1, 1, 0};
-    EXPECT_EQ(fwdChannelInterleaver(in, 1.0, 0), in);
+    EXPECT_EQ(fwdChannelInterleaver(in, CodeRate::One, 0), in);
 
     // The record needs no packet size at rate 1, and the value comes back as given.
     Record r;
@@ -181,14 +181,22 @@ TEST(ChannelInterleaver, UnsupportedRateSizeOrLengthIsAnErrorNamingTheValue) {
         {0.2, 8192, 40960, "8192"},      {1.0 / 3.0, 1024, 3071, "3071"}, {0.2, 2048, 3 * 2048, "6144"},
         {0.33333333, 1024, 3072, "0.33333333"},
     };
+    // By name the record's numbers reach the interleaver: a rate that is no
+    // code rate at all is refused where it is read, the others by the
+    // interleaver.
     for (const auto& c : cases) {
+        Record r;
+        r.set("codeRate", Value::scalar(c.rate));
+        r.set("bits", Value::scalar(c.bits));
         try {
-            fwdChannelInterleaver(std::vector<double>(c.size, 0.0), c.rate, c.bits);
+            callByName("OneX_FwdChannelInterleaver", 1, {Value::zeros(1, c.size), Value::record(r)});
             ADD_FAILURE() << "no error for " << c.named;
         } catch (const Error& e) {
             EXPECT_NE(std::string(e.what()).find(c.named), std::string::npos) << e.what();
         }
     }
+    for (CodeRate rate : {CodeRate::Half, CodeRate::Quarter})
+        EXPECT_THROW(fwdChannelInterleaver(std::vector<double>(2048, 0.0), rate, 1024), Error);
 
     Record fractional;
     fractional.set("codeRate", Value::scalar(1.0 / 3.0));

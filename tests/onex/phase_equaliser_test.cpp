@@ -128,22 +128,23 @@ TEST(FwdPhaseEq, StoredResponseIsACircularConvolution) {
     cvec want(x.size());
     for (std::size_t n = 0; n < x.size(); ++n)
         for (std::size_t k = 0; k < stored.size(); ++k) want[n] += stored[k] * x[(n + 7 + x.size() - k) % x.size()];
-    EXPECT_LT(relativeError(fwdPhaseEq(x, 4, 4.0), want), 1e-12);
+    EXPECT_LT(relativeError(fwdPhaseEq(x, 4, FilterShape::None), want), 1e-12);
     // Other ratios: the written-out procedure with the adapted taps.
     for (int os : {1, 2, 3, 8}) {
         const FirEqualiser fir = phaseEqFir(os);
-        EXPECT_LT(relativeError(fwdPhaseEq(x, os, 4.0), reference(x, fir.b, {1.0}, fir.filtlen, os)), 1e-12) << os;
-        EXPECT_EQ(fwdPhaseEq(cvec(x), os, 4.0), fwdPhaseEq(x, os, 4.0));
+        EXPECT_LT(relativeError(fwdPhaseEq(x, os, FilterShape::None), reference(x, fir.b, {1.0}, fir.filtlen, os)), 1e-12) << os;
+        EXPECT_EQ(fwdPhaseEq(cvec(x), os, FilterShape::None), fwdPhaseEq(x, os, FilterShape::None));
     }
 }
 
 TEST(FwdPhaseEq, AllPassBranchWarmsUpOverTheRowEnd) {
     const cvec x = testRow(2000);
     for (int os : {2, 5}) {
-        for (double type : {1.0, 2.0, 3.0}) {
+        for (FilterShape type : {FilterShape::Rectangular, FilterShape::Std, FilterShape::Acp}) {
             const IirCoefficients f = eqlrfilt(os * 1228800.0);
             const cvec y = fwdPhaseEq(x, os, type);
-            EXPECT_LT(relativeError(y, reference(x, f.b, f.a, 25 * os, os)), 1e-12) << os << " " << type;
+            EXPECT_LT(relativeError(y, reference(x, f.b, f.a, 25 * os, os)), 1e-12)
+                << os << " " << static_cast<int>(type);
             cvec moved = x;
             EXPECT_EQ(fwdPhaseEq(std::move(moved), os, type), y);  // in place, same result
         }
@@ -152,7 +153,7 @@ TEST(FwdPhaseEq, AllPassBranchWarmsUpOverTheRowEnd) {
 
 TEST(FwdPhaseEq, AllPassKeepsTheMagnitudeSpectrum) {
     const cvec x = testRow(4096);
-    const cvec y = fwdPhaseEq(x, 4, 3.0);
+    const cvec y = fwdPhaseEq(x, 4, FilterShape::Acp);
     const cvec X = fft(x), Y = fft(y);
     double peak = 0.0, worst = 0.0;
     for (std::size_t k = 0; k < X.size(); ++k) {
@@ -174,12 +175,17 @@ TEST(FwdPhaseEq, ByNameReadsTheConfiguredFilterType) {
         return out.toComplex();
     };
     parameters = Value();  // unset: the default filter type 3, the all-pass
-    EXPECT_EQ(byName(), fwdPhaseEq(x, 2, 3.0));
+    EXPECT_EQ(byName(), fwdPhaseEq(x, 2, FilterShape::Acp));
     parameters = Value::record();
     parameters.setField("FilterType", Value::scalar(4));
-    EXPECT_EQ(byName(), fwdPhaseEq(x, 2, 4.0));
-    parameters.setField("FilterType", Value::scalar(2));
-    EXPECT_EQ(byName(), fwdPhaseEq(x, 2, 2.0));
+    const cvec stored = fwdPhaseEq(x, 2, FilterShape::None);
+    const cvec allPass = fwdPhaseEq(x, 2, FilterShape::Acp);
+    EXPECT_EQ(byName(), stored);
+    // Only 4 (no baseband filter) selects the stored response.
+    for (double type : {1.0, 2.0, 3.0, 7.0, 4.5}) {
+        parameters.setField("FilterType", Value::scalar(type));
+        EXPECT_EQ(byName(), allPass) << type;
+    }
     parameters = saved;
 }
 

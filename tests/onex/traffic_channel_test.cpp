@@ -41,8 +41,8 @@ TEST(ModParams, TableRows) {
         EXPECT_EQ(p->dataRate, r.rate) << r.drc;
         EXPECT_EQ(p->slots, r.slots) << r.drc;
         EXPECT_EQ(p->bits, r.bits) << r.drc;
-        EXPECT_EQ(p->codeRate, r.code) << r.drc;  // exactly 0.2 or the double nearest 1/3
-        EXPECT_EQ(p->modulationType, r.mod) << r.drc;
+        EXPECT_EQ(codeRateValue(p->codeRate), r.code) << r.drc;  // exactly 0.2 or the double nearest 1/3
+        EXPECT_EQ(static_cast<int>(p->modulationType), r.mod) << r.drc;
         EXPECT_EQ(p->preambleTDMChips, r.preamble) << r.drc;
         EXPECT_EQ(p->pilotTDMChips, r.pilot) << r.drc;
         EXPECT_EQ(p->macTDMChips, r.mac) << r.drc;
@@ -57,8 +57,8 @@ TEST(ModParams, TableRows) {
         EXPECT_EQ(p.macTDMChips, 256 * p.slots) << drc;
         EXPECT_EQ(p.dataTDMChips, 1600 * p.slots - p.preambleTDMChips) << drc;
         EXPECT_EQ(p.modulationSymbolsRequired, p.dataTDMChips) << drc;
-        EXPECT_EQ(p.modulationSymbolsProvided, static_cast<int>(std::lround(p.bits / p.codeRate)) /
-                                                   bitsPerSymbol(p.modulationType)) << drc;
+        EXPECT_EQ(p.modulationSymbolsProvided,
+                  p.bits * symbolsPerBit(p.codeRate) / bitsPerSymbol(p.modulationType)) << drc;
     }
     for (double drc : {0.0, 13.0, 2.5, -1.0}) EXPECT_FALSE(fwdTrfChnModParams(drc).has_value()) << drc;
 }
@@ -82,7 +82,7 @@ TEST(ModParams, RecordByName) {
 
 using testing_support::randomBits;
 
-ModParams slotParams(int modulation) {
+ModParams slotParams(Modulation modulation) {
     ModParams p = *fwdTrfChnModParams(1);
     p.modulationSymbolsRequired = 1600;
     p.modulationType = modulation;
@@ -90,24 +90,25 @@ ModParams slotParams(int modulation) {
 }
 
 TEST(TrafficChannel, OneSlotOfChipsForEveryModulation) {
-    for (int mod : {MOD_QPSK, MOD_8PSK, MOD_16QAM}) {
-        const std::vector<double> bits = randomBits(1600u * bitsPerSymbol(mod), mod);
+    for (Modulation mod : {Modulation::Qpsk, Modulation::Psk8, Modulation::Qam16}) {
+        const std::vector<double> bits = randomBits(1600u * bitsPerSymbol(mod), static_cast<int>(mod));
         const std::vector<cplx> chips = fwdTrfChn(bits, slotParams(mod), 5, TrafficSwitches{});
-        ASSERT_EQ(chips.size(), 1600u) << mod;
+        ASSERT_EQ(chips.size(), 1600u) << static_cast<int>(mod);
         // The stages run one by one give the same chips.
         const cvec symbols = fwdTrfRepSeq(fwdTrfModulator(bits, mod), 1600);
-        EXPECT_EQ(chips, fwdTrfSummer(fwdTrfChnGain(fwdTrfWalshCover(fwdTrfDemux(symbols))))) << mod;
+        EXPECT_EQ(chips, fwdTrfSummer(fwdTrfChnGain(fwdTrfWalshCover(fwdTrfDemux(symbols)))))
+            << static_cast<int>(mod);
     }
     // 16QAM on QPSK's 3200 bits: 800 symbols sent twice.
     const std::vector<double> bits = randomBits(3200, 9);
-    const std::vector<cplx> chips = fwdTrfChn(bits, slotParams(MOD_16QAM), 5, TrafficSwitches{});
+    const std::vector<cplx> chips = fwdTrfChn(bits, slotParams(Modulation::Qam16), 5, TrafficSwitches{});
     ASSERT_EQ(chips.size(), 1600u);
     EXPECT_EQ(std::vector<cplx>(chips.begin(), chips.begin() + 800), std::vector<cplx>(chips.begin() + 800, chips.end()));
-    EXPECT_THROW(fwdTrfChn({}, slotParams(MOD_QPSK), 5, TrafficSwitches{}), Error);
+    EXPECT_THROW(fwdTrfChn({}, slotParams(Modulation::Qpsk), 5, TrafficSwitches{}), Error);
 }
 
 TEST(TrafficChannel, RequiredSymbolsRoundUpToWholeColumns) {
-    ModParams p = slotParams(MOD_QPSK);
+    ModParams p = slotParams(Modulation::Qpsk);
     p.modulationSymbolsRequired = 20;
     EXPECT_EQ(fwdTrfChn(randomBits(40, 1), p, 5, TrafficSwitches{}).size(), 32u);
 }
@@ -124,12 +125,12 @@ TEST(TrafficChannel, EncoderDropsTheTailFieldAndRunsInThePipeline) {
     // symbols, repeated to the 24576 the packet's 16 slots carry.
     const std::vector<cplx> chips = fwdTrfChn(packet, p, 5, TrafficSwitches{true, false, false});
     ASSERT_EQ(chips.size(), 24576u);
-    EXPECT_EQ(chips, fwdTrfCoverAndSum(fwdTrfRepSeq(fwdTrfModulator(coded, MOD_QPSK), 24576)));
+    EXPECT_EQ(chips, fwdTrfCoverAndSum(fwdTrfRepSeq(fwdTrfModulator(coded, Modulation::Qpsk), 24576)));
 }
 
 TEST(TrafficChannelByName, MissingFieldsAndSwitches) {
     const Value bits = Value::row(randomBits(3200, 2));
-    Value record = modParamsToValue(slotParams(MOD_QPSK));
+    Value record = modParamsToValue(slotParams(Modulation::Qpsk));
     const Value off = Value::scalar(0);
     const Value out =
         callByName("OneX_FwdTrfChn", 1, {bits, record, Value::scalar(5), off, off, off}).at(0);
@@ -165,6 +166,16 @@ TEST(TrafficChannelByName, MissingFieldsAndSwitches) {
                                                           callByName("OneX_FwdTrfChnModParams", 1, {Value::scalar(1)}).at(0)})
                             .at(0);
     EXPECT_EQ(coded.numel(), 5120u);
+
+    // The record's rate reaches the coder as a number: 1 drops only the
+    // tail field, a number that is no code rate codes nothing.
+    const std::vector<double> packet = randomBits(1024, 6);
+    for (double rate : {1.0, 0.3}) {
+        Record r;
+        r.set("codeRate", Value::scalar(rate));
+        const Value out = callByName("OneX_FwdEncoder", 1, {Value::row(packet), Value::record(r)}).at(0);
+        EXPECT_EQ(out.numel(), rate == 1.0 ? 1018u : 0u) << rate;
+    }
 }
 
 }  // namespace

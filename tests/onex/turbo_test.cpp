@@ -168,13 +168,14 @@ struct MarkedStreams {
 
 TEST(TurboPuncturing, KeepsTheRightSymbolsOfEachPeriod) {
     struct Case {
-        double rate;
+        CodeRate rate;
         std::vector<std::string> odd, even, tail, tailP;
     } cases[] = {
-        {0.5, {"x", "y0"}, {"x", "y0p"}, {"x", "y0"}, {"xp", "y0p"}},
-        {0.25, {"x", "y0", "y1", "y1p"}, {"x", "y0", "y0p", "y1p"}, {"x", "x", "y0", "y1"}, {"xp", "xp", "y0p", "y1p"}},
-        {1.0 / 3.0, {"x", "y0", "y0p"}, {"x", "y0", "y0p"}, {"x", "x", "y0"}, {"xp", "xp", "y0p"}},
-        {0.2, {"x", "y0", "y1", "y0p", "y1p"}, {"x", "y0", "y1", "y0p", "y1p"}, {"x", "x", "x", "y0", "y1"},
+        {CodeRate::Half, {"x", "y0"}, {"x", "y0p"}, {"x", "y0"}, {"xp", "y0p"}},
+        {CodeRate::Quarter, {"x", "y0", "y1", "y1p"}, {"x", "y0", "y0p", "y1p"}, {"x", "x", "y0", "y1"},
+         {"xp", "xp", "y0p", "y1p"}},
+        {CodeRate::Third, {"x", "y0", "y0p"}, {"x", "y0", "y0p"}, {"x", "x", "y0"}, {"xp", "xp", "y0p"}},
+        {CodeRate::Fifth, {"x", "y0", "y1", "y0p", "y1p"}, {"x", "y0", "y1", "y0p", "y1p"}, {"x", "x", "x", "y0", "y1"},
          {"xp", "xp", "xp", "y0p", "y1p"}},
     };
     const std::size_t n = 6;
@@ -186,46 +187,49 @@ TEST(TurboPuncturing, KeepsTheRightSymbolsOfEachPeriod) {
         for (const auto* pattern : {&c.tail, &c.tailP})
             for (std::size_t t = n + 1; t <= n + 3; ++t)
                 for (const auto& s : *pattern) expected.push_back(s + std::to_string(t));
-        EXPECT_EQ(m.read(turboPuncturing(m.first, m.second, c.rate)), expected) << "rate " << c.rate;
+        EXPECT_EQ(m.read(turboPuncturing(m.first, m.second, c.rate)), expected) << "rate " << codeRateValue(c.rate);
     }
 }
 
+// Rate 1 has nothing to puncture; by name, so has any number that is not
+// one of the five rates.
 TEST(TurboPuncturing, UnknownRateIsEmptyAndRaggedStreamsAreRejected) {
     const MarkedStreams m(6);
-    for (double rate : {0.3, 1.0, 0.0, 0.33333}) EXPECT_TRUE(turboPuncturing(m.first, m.second, rate).empty());
+    EXPECT_TRUE(turboPuncturing(m.first, m.second, CodeRate::One).empty());
+    for (double rate : {0.3, 1.0, 0.0, 0.33333}) {
+        const auto out = callByName("OneX_TurboPuncturing", 1,
+                                    {Value::row(m.first.x), Value::row(m.first.y0), Value::row(m.first.y1),
+                                     Value::row(m.second.x), Value::row(m.second.y0), Value::row(m.second.y1),
+                                     Value::scalar(rate)});
+        EXPECT_TRUE(out[0].isEmpty()) << rate;
+    }
 
     ConstituentOutput shortP = m.second;
     shortP.y1.pop_back();
-    EXPECT_THROW(turboPuncturing(m.first, shortP, 0.2), Error);
+    EXPECT_THROW(turboPuncturing(m.first, shortP, CodeRate::Fifth), Error);
     const ConstituentOutput tiny{{1, 0}, {1, 0}, {1, 0}};
-    EXPECT_THROW(turboPuncturing(tiny, tiny, 0.5), Error);
-
-    const auto out = callByName("OneX_TurboPuncturing", 1,
-                                {Value::row(m.first.x), Value::row(m.first.y0), Value::row(m.first.y1),
-                                 Value::row(m.second.x), Value::row(m.second.y0), Value::row(m.second.y1),
-                                 Value::scalar(0.3)});
-    EXPECT_TRUE(out[0].isEmpty());
+    EXPECT_THROW(turboPuncturing(tiny, tiny, CodeRate::Half), Error);
 }
 
 TEST(TurboCoder, OutputLengthsAndSystematicPart) {
     struct Case {
         std::size_t n;
-        double rate;
+        CodeRate rate;
         std::size_t length;
-    } cases[] = {{1018, 0.2, 5120},      {1018, 0.5, 2048},       {1018, 0.25, 4096},
-                 {1018, 1.0 / 3.0, 3072}, {2042, 1.0 / 3.0, 6144}, {3066, 1.0 / 3.0, 9216},
-                 {4090, 1.0 / 3.0, 12288}};
+    } cases[] = {{1018, CodeRate::Fifth, 5120}, {1018, CodeRate::Half, 2048},  {1018, CodeRate::Quarter, 4096},
+                 {1018, CodeRate::Third, 3072}, {2042, CodeRate::Third, 6144}, {3066, CodeRate::Third, 9216},
+                 {4090, CodeRate::Third, 12288}};
     for (const auto& c : cases) {
         const auto in = randomBits(c.n, static_cast<unsigned>(c.n));
         const auto out = turboCoder(in, c.rate);
-        ASSERT_EQ(out.size(), c.length) << c.n << " at " << c.rate;
+        ASSERT_EQ(out.size(), c.length) << c.n << " at " << codeRateValue(c.rate);
         const std::size_t k = c.length / (c.n + 6);
         for (std::size_t i = 0; i < c.n; ++i) ASSERT_EQ(out[k * i], in[i]) << "systematic bit " << i;
     }
 
     // Rate 1/5: the last 30 symbols are the tails, the interleaved encoder's last.
     const auto in = randomBits(1018, 3);
-    const auto out = turboCoder(in, 0.2);
+    const auto out = turboCoder(in, CodeRate::Fifth);
     const auto first = constituentEncoder(in);
     const auto second = constituentEncoder(turboInterleaver(in));
     for (std::size_t t = 0; t < 3; ++t) {
@@ -239,10 +243,13 @@ TEST(TurboCoder, OutputLengthsAndSystematicPart) {
     }
 }
 
+// By name a rate that is none of the five codes nothing, after the length
+// check every coding rate makes.
 TEST(TurboCoder, RateOneIsIdentityAndUnknownRateIsEmpty) {
     const auto in = randomBits(50, 5);  // too short for the interleaver, unused at rate 1
-    EXPECT_EQ(turboCoder(in, 1.0), in);
-    EXPECT_TRUE(turboCoder(randomBits(1018, 5), 0.3).empty());
+    EXPECT_EQ(turboCoder(in, CodeRate::One), in);
+    EXPECT_TRUE(callByName("OneX_TurboCoder", 1, {Value::row(randomBits(1018, 5)), Value::scalar(0.3)})[0].isEmpty());
+    EXPECT_THROW(callByName("OneX_TurboCoder", 1, {Value::row(in), Value::scalar(0.3)}), Error);
 
     const Value column = Value::column(in);
     EXPECT_EQ(callByName("OneX_TurboCoder", 1, {column, Value::scalar(1)})[0], column);
@@ -264,7 +271,7 @@ TEST(TurboBindings, ConstituentEncoderGivesThreeRowsAndInterleaverErrorsNameN) {
         callByName("OneX_TurboInterleaver", 1, {Value::row(std::vector<double>(100, 0.0))});
         ADD_FAILURE() << "no error";
     } catch (const Error& e) {
-        EXPECT_NE(std::string(e.what()).find("N = 100"), std::string::npos) << e.what();
+        EXPECT_NE(std::string(e.what()).find("\"input\" holds 100 bits"), std::string::npos) << e.what();
     }
 }
 

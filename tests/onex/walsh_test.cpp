@@ -105,7 +105,7 @@ TEST(CoverAndSum, EqualsTheStagedChainBitForBit) {
     std::uniform_int_distribution<int> bit(0, 1);
     std::normal_distribution<double> normal;
     std::vector<cvec> inputs;
-    for (int type : {MOD_QPSK, MOD_8PSK, MOD_16QAM}) {
+    for (Modulation type : {Modulation::Qpsk, Modulation::Psk8, Modulation::Qam16}) {
         std::vector<double> bits(1600 * bitsPerSymbol(type));
         for (double& b : bits) b = bit(rng);
         inputs.push_back(fwdTrfModulator(bits, type));

@@ -2,6 +2,9 @@
 // Each family's adapters live in their own file beside this header.
 #pragma once
 
+#include <string>
+#include <vector>
+
 namespace tolvane {
 
 class Library;
@@ -22,7 +25,13 @@ void registerChannelInterleaver(Registry& reg); // OneX_FwdChannelInterleaver, O
 void registerBasebandFilter(Registry& reg);     // upsample, filters, OneX_BasebandFilter, circfilt
 void registerPhaseEqualiser(Registry& reg);     // OneX_FwdPhaseEq, eqlrfilt, createRealFIR
 void registerFrameBuilder(Registry& reg);       // OneX_FwdChnFrame, the Calculate step
-void registerNumerics(Registry& reg);           // wgn, interp, remez2, bilinear, ...
+void registerNumerics(Registry& reg);           // interp, bilinear, freq2fir, wgn
 void registerInstrument(Registry& reg);         // hwIO and the I/O operations, download and play, corrections
+
+// The turbo coder at a rate given as a number, as OneX_TurboCoder and
+// OneX_FwdEncoder run it: rate 1 returns the input; any other rate needs
+// 129 .. 4096 input bits (Error naming `inputName` otherwise), and a rate
+// that is none of 1/2, 1/3, 1/4, 1/5 codes nothing: an empty result.
+std::vector<double> turboCodeByName(const std::vector<double>& input, double rate, const std::string& inputName);
 
 }  // namespace tolvane

@@ -1,29 +1,26 @@
 // Adapters registering the data bit source by name.
-#include <cmath>
-#include <limits>
 #include <string>
 
 #include "numerics/diagnostics.hpp"
+#include "numerics/limits.hpp"
 #include "onex/bit_source.hpp"
 #include "runtime/bindings/bindings.hpp"
 #include "runtime/bindings/chain_values.hpp"
+#include "runtime/bindings/choice_values.hpp"
 #include "runtime/convert.hpp"
 
 namespace tolvane {
 
 namespace {
 
-// A length or count as a whole number: the whole part of a finite value
-// (sizes are truncated), saturated far beyond any length the core accepts.
-long long wholePart(double x, const std::string& name) {
-    if (!std::isfinite(x)) throw Error("\"" + name + "\" must be a finite number.");
-    constexpr double limit = static_cast<double>(std::numeric_limits<int>::max());
-    return static_cast<long long>(std::floor(std::max(std::min(x, limit), -limit)));
-}
+// Longest register lfsr runs by name.
+constexpr long long kMaxRegisterOrder = 1024;
 
-// An optional input of the PN generator: absent when not given or empty.
+// An optional input of the PN generator: absent when not given or empty. A
+// single number is read as a setting (a complex one is refused).
 std::optional<std::vector<double>> optionalVector(const Call& c, std::size_t i) {
     if (!c.has(i) || c.in(i).numel() == 0) return std::nullopt;
+    if (c.in(i).numel() == 1) return std::vector<double>{argScalar(c, i)};
     return argReal(c, i);
 }
 
@@ -44,15 +41,15 @@ void registerBitSource(Registry& reg) {
         // A type that is not one of 1..8 matches no case: bits stays unassigned.
         const Value& typeValue = args[0];
         if (!typeValue.isNumeric() || typeValue.numel() != 1) return;
-        const double type = typeValue.realAt(0);
-        if (type != std::floor(type) || type < 1 || type > 8) return;
-        const long long len = wholePart(valueScalar(args[1], "len"), "len");
+        const std::optional<DataSource> source = dataSourceOf(valueScalar(typeValue, "type"));
+        if (!source) return;
+        const auto len = static_cast<long long>(valueCount(args[1], "len", kMaxSamples));
         Bits pattern;
-        if (type == 7 || type == 8) {
+        if (*source == DataSource::UserPattern || *source == DataSource::UserPatternAlt) {
             if (args.size() < 3) throw RuntimeError(uninitialisedMessage("pattern", "GenerateBitStream"));
             pattern = valueReal(args[2], "pattern");
         }
-        c.setOut(0, Value::row(*generateBitStream(static_cast<int>(type), len, pattern)));
+        c.setOut(0, Value::row(generateBitStream(*source, len, pattern)));
     });
 
     define(reg, "PNgenerator", 5, 1, {"n", "dataLength", "userInvert", "seed", "zeroSuppresion"}, {"sequence"},
@@ -67,18 +64,24 @@ void registerBitSource(Registry& reg) {
            });
 
     define(reg, "lfsr", 4, 1, {"order", "taps", "m", "seed"}, {"a"}, [](Call& c) {
-        const long long order = argInteger(c, 0);
-        if (order < 0 || order > 1024)
-            throw Error("\"order\" = " + std::to_string(order) + " must be a register length from 0 to 1024.");
+        const long long order = argWhole(c, 0, 0, kMaxRegisterOrder);
         const std::vector<double> taps = argReal(c, 1);
-        const long long m = wholePart(argScalar(c, 2), "m");
-        c.setOut(0, Value::row(lfsr(static_cast<int>(order), taps, m, argReal(c, 3))));
+        // Each output takes `order` steps of the general register, so the
+        // longest output shrinks as the register grows.
+        const std::size_t m = argCount(c, 2, kMaxSamples);
+        const std::size_t most = order > 0 ? kMaxRegisterSteps / static_cast<std::size_t>(order) : kMaxSamples;
+        if (m > most)
+            throw Error("\"m\" = " + numberText(static_cast<double>(m)) + " exceeds the limit of " +
+                        numberText(static_cast<double>(most)) + " outputs for a register of order " +
+                        numberText(static_cast<double>(order)) + " (" +
+                        numberText(static_cast<double>(kMaxRegisterSteps)) + " register steps).");
+        c.setOut(0, Value::row(lfsr(static_cast<int>(order), taps, static_cast<long long>(m), argReal(c, 3))));
     });
 
     define(reg, "extendVector", 2, 1, {"data", "reqLength"}, {"output"}, [](Call& c) {
         const Value& data = c.in(0);
         chain::requireVector(data, "data");
-        const long long length = wholePart(argScalar(c, 1), "reqLength");
+        const auto length = static_cast<long long>(argCount(c, 1, kMaxSamples));
         if (data.isComplex())
             c.setOut(0, chain::complexLike(data, extendVector(data.complexData(), length)));
         else

@@ -18,15 +18,15 @@ inline bool isColumn(const Value& v) { return v.cols() == 1 && v.rows() > 1; }
 // Raises Error unless `v` is a row, a scalar or empty.
 inline void requireRow(const Value& v, const std::string& name) {
     if (v.numel() > 1 && v.rows() != 1)
-        throw Error("\"" + name + "\" must be a row vector, not " + std::to_string(v.rows()) + " x " +
-                    std::to_string(v.cols()) + ".");
+        throw Error("\"" + name + "\" must be a row vector, not " + numberText(static_cast<double>(v.rows())) +
+                    " x " + numberText(static_cast<double>(v.cols())) + ".");
 }
 
 // Raises Error unless `v` is a vector (or scalar, or empty).
 inline void requireVector(const Value& v, const std::string& name) {
     if (v.numel() > 1 && !v.isVector())
-        throw Error("\"" + name + "\" must be a vector, not " + std::to_string(v.rows()) + " x " +
-                    std::to_string(v.cols()) + ".");
+        throw Error("\"" + name + "\" must be a vector, not " + numberText(static_cast<double>(v.rows())) + " x " +
+                    numberText(static_cast<double>(v.cols())) + ".");
 }
 
 // A result oriented like `like`: a column when `like` is a column, else a row.

@@ -3,6 +3,7 @@
 #include "onex/frame_builder.hpp"
 #include "onex/frame_config.hpp"
 #include "runtime/bindings/bindings.hpp"
+#include "runtime/bindings/choice_values.hpp"
 #include "runtime/convert.hpp"
 #include "runtime/library.hpp"
 #include "runtime/parameters_value.hpp"
@@ -48,12 +49,8 @@ void frameBody(Call& c) {
         for (double a : in.dataActive) anyData = anyData || a == 1;
         if (anyData) in.dataBits = argReal(c, 4);
     }
-    const long long os = argInteger(c, 14);
-    if (os < 1) throw Error("\"oversamplingRate\" must be a positive whole number.");
-    in.oversampling = static_cast<int>(os);
-    const Value& type = c.in(15);
-    if (type.isText()) in.filterType = type.str();
-    else in.filterType = argScalar(c, 15);
+    in.filterType = filterShapeOf(c.in(15), inputName(c, 15));
+    in.oversampling = static_cast<int>(argWhole(c, 14, lowestOversampling(in.filterType), kMaxOversampling));
     in.phaseEqActive = argScalar(c, 16);
     in.mirrorSpectrum = argScalar(c, 17);
 

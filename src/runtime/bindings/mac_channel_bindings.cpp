@@ -19,7 +19,8 @@ std::vector<double> realInput(const Call& c, std::size_t i) {
 double realScalar(const Call& c, std::size_t i) {
     const std::vector<double> v = realInput(c, i);
     if (v.size() != 1)
-        throw Error("\"" + inputName(c, i) + "\" must be a scalar, not " + std::to_string(v.size()) + " elements.");
+        throw Error("\"" + inputName(c, i) + "\" must be a scalar, not " + numberText(static_cast<double>(v.size())) +
+                    " elements.");
     return v[0];
 }
 

@@ -1,4 +1,5 @@
-// Adapters registering this family's functions by name.
+// Adapters registering the numeric helpers by name: interpolation, the
+// bilinear transform, least-squares FIR design and white noise.
 #include <algorithm>
 #include <cctype>
 #include <cmath>
@@ -8,6 +9,7 @@
 #include "numerics/diagnostics.hpp"
 #include "numerics/freq2fir.hpp"
 #include "numerics/interp.hpp"
+#include "numerics/limits.hpp"
 #include "numerics/noise.hpp"
 #include "runtime/bindings/bindings.hpp"
 #include "runtime/convert.hpp"
@@ -33,6 +35,9 @@ void whiteNoise(Call& c) {
         if (v->isNumeric())
             for (std::size_t i = 0; i < v->numel(); ++i) dims.push_back(v->realAt(i));
     checkNoiseDimensions(dims, m.isReal() && n.isReal() && m.numel() == 1 && n.numel() == 1);
+    if (dims[0] * dims[1] > static_cast<double>(kMaxSamples))
+        throw Error("\"m\" x \"n\" = " + numberText(dims[0]) + " x " + numberText(dims[1]) + " exceeds the limit of " +
+                    numberText(static_cast<double>(kMaxSamples)) + " elements.");
     checkNoisePower(p.numel(), p.isReal());
 
     double impedance = 1.0;
@@ -47,7 +52,8 @@ void whiteNoise(Call& c) {
             } else if (o == "real" || o == "complex") {
                 complex = o == "complex";
             } else {
-                throw Error("Unknown option \"" + option.str() + "\" of wgn.");
+                throw Error("Unknown option \"" + option.str() +
+                            "\" of wgn: the options are \"dBW\", \"dBm\", \"linear\", \"real\" and \"complex\".");
             }
         } else if (option.isReal() && option.numel() == 1) {
             if (numeric == 0) {
@@ -91,7 +97,7 @@ void registerNumerics(Registry& reg) {
     define(reg, "interp", 4, 2, {"x", "r", "l", "alpha"}, {"y", "b"}, [](Call& c) {
         const Value& x = c.in(0);
         const double r = argScalar(c, 1);
-        const int l = c.has(2) ? static_cast<int>(argInteger(c, 2)) : 4;
+        const int l = c.has(2) ? static_cast<int>(argWhole(c, 2, 1, kMaxInterpNeighbours)) : 4;
         const double alpha = c.has(3) ? argScalar(c, 3) : 0.5;
         Interpolation result = interpolate(argReal(c, 0), r, l, alpha);
         const bool column = x.cols() == 1 && x.rows() != 1;
@@ -113,7 +119,8 @@ void registerNumerics(Registry& reg) {
         if (F.numel() != H.numel()) throw Error("F must be the same size as H");
         if (!F.isVector()) throw Error("F must be either a 1xN or a Nx1 matrix.");
         if (!H.isVector()) throw Error("H must be either a 1xN or a Nx1 matrix.");
-        c.setOut(0, complexResult(freq2fir(argInteger(c, 0), argReal(c, 1), argComplex(c, 2), argScalar(c, 3))));
+        const long long n = argWhole(c, 0, kWholeMin, kMaxLeastSquaresTaps);
+        c.setOut(0, complexResult(freq2fir(n, argReal(c, 1), argComplex(c, 2), argScalar(c, 3))));
     });
     define(reg, "wgn", -4, 1, {"m", "n", "p", "varargin"}, {"y"}, whiteNoise);
 }

@@ -1,8 +1,6 @@
 // Adapters registering the pilot burst and the idle-slot filler by name.
-#include <cmath>
-#include <string>
-
 #include "numerics/diagnostics.hpp"
+#include "numerics/limits.hpp"
 #include "numerics/noise.hpp"
 #include "onex/pilot_idle.hpp"
 #include "runtime/bindings/bindings.hpp"
@@ -21,19 +19,13 @@ void registerPilotIdle(Registry& reg) {
                    if (!chips.isNumeric() || chips.numel() != 1)
                        throw Error("The required dimensions must be real, integer scalars > 1.");
                    checkNoiseDimensions({1.0, chips.realAt(0)}, chips.isReal());
-                   if (chips.realAt(0) > 1e9)
-                       throw Error("\"NumberOfChips\" = " + std::to_string(chips.realAt(0)) +
-                                   " is not a usable chip count.");
+                   const std::size_t n = argCount(c, 2, kMaxSamples);
                    const Value& gain = c.in(1);
                    checkNoisePower(gain.isNumeric() ? gain.numel() : 0, gain.isReal());
-                   const auto n = static_cast<long long>(chips.realAt(0));
-                   c.setOut(0, Value::complexRow(fwdIdleSlot(true, gain.realAt(0), n)));
+                   c.setOut(0, Value::complexRow(fwdIdleSlot(true, gain.realAt(0), static_cast<long long>(n))));
                    return;
                }
-               const double n = argScalar(c, 2);
-               if (!std::isfinite(n) || n > 1e9)
-                   throw Error("\"NumberOfChips\" = " + std::to_string(n) + " is not a usable chip count.");
-               c.setOut(0, Value::zeros(1, n > 0 ? static_cast<std::size_t>(std::floor(n)) : 0));
+               c.setOut(0, Value::zeros(1, argCount(c, 2, kMaxSamples)));
            });
 }
 

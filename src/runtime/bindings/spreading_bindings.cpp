@@ -1,10 +1,10 @@
 // Adapters registering quadrature spreading, the PN sequences and the
 // circular shifts by name.
-#include <cmath>
-#include <limits>
 #include <string>
 
 #include "numerics/diagnostics.hpp"
+#include "numerics/limits.hpp"
+#include "onex/constants.hpp"
 #include "onex/spreading.hpp"
 #include "runtime/bindings/bindings.hpp"
 #include "runtime/bindings/chain_values.hpp"
@@ -14,20 +14,9 @@ namespace tolvane {
 
 namespace {
 
-// Repetitions of the 32768-bit period; a count whose result could not be
-// held is refused.
+// Repetitions of the short PN period: as many as fit in kMaxSamples bits.
 long long periods(const Call& c) {
-    const double reps = argScalar(c, 0);
-    if (!(reps <= 1024)) throw Error("\"reps\" = " + std::to_string(reps) + " is too large or not a number.");
-    return static_cast<long long>(std::floor(reps));
-}
-
-// A whole-number argument of circularShift; `what` names it.
-long long wholeArgument(const Value& v, const char* what) {
-    const double x = valueScalar(v, what);
-    if (!std::isfinite(x) || std::floor(x) != x || std::fabs(x) > 9e15)
-        throw Error(std::string("circularShift: ") + what + " must be a whole number.");
-    return static_cast<long long>(x);
+    return static_cast<long long>(argCount(c, 0, kMaxSamples / kPnPeriodChips));
 }
 
 }  // namespace
@@ -60,8 +49,8 @@ void registerSpreading(Registry& reg) {
         Value out = args[0];
         if (!out.isNumeric())
             throw Error("circularShift: matrix must be numeric, not " + std::string(kindName(out.kind())) + ".");
-        const long long amount = args.size() >= 2 ? wholeArgument(args[1], "amount") : 1;
-        const long long position = args.size() >= 3 ? wholeArgument(args[2], "position") : 1;
+        const long long amount = args.size() >= 2 ? valueWhole(args[1], "amount", kWholeMin, kWholeMax) : 1;
+        const long long position = args.size() >= 3 ? valueWhole(args[2], "position", kWholeMin, kWholeMax) : 1;
         const bool row = args.size() < 4 || (args[3].isText() && args[3].str() == "r");
         if (out.isReal())
             circularShift(out.realData(), out.rows(), out.cols(), amount, position, row);

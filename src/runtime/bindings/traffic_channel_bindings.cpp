@@ -3,21 +3,42 @@
 #include <string>
 
 #include "numerics/diagnostics.hpp"
+#include "numerics/limits.hpp"
 #include "onex/traffic_channel.hpp"
+#include "onex/turbo.hpp"
 #include "runtime/bindings/bindings.hpp"
 #include "runtime/convert.hpp"
 #include "runtime/mod_params_value.hpp"
 
 namespace tolvane {
 
+namespace {
+
+// A packet the encoder turbo-codes: the turbo interleaver's length and the
+// tail field.
+void checkEncoderPacket(const std::vector<double>& packet, const std::string& name) {
+    const std::size_t keep = packet.size() > kEncoderTailBits ? packet.size() - kEncoderTailBits : 0;
+    if (keep < kTurboMinBits || keep > kTurboMaxBits)
+        throw Error("\"" + name + "\" holds " + numberText(static_cast<double>(packet.size())) +
+                    " bits; the encoder takes " + numberText(static_cast<double>(kTurboMinBits + kEncoderTailBits)) +
+                    " to " + numberText(static_cast<double>(kTurboMaxBits + kEncoderTailBits)) +
+                    " (a turbo interleaver packet and the tail field).");
+}
+
+}  // namespace
+
 void registerTrafficChannel(Registry& reg) {
     define(reg, "OneX_FwdTrfChnModParams", 1, 1, {"drcValue"}, {"modParams"},
            [](Call& c) { c.setOut(0, modParamsRecord(argScalar(c, 0))); });
 
+    // The record's code rate reaches the turbo coder as the number it holds.
     define(reg, "OneX_FwdEncoder", 2, 1, {"physicalLayerPacket", "modulationParameters"}, {"output"}, [](Call& c) {
         const std::vector<double> packet = argReal(c, 0);
-        const ModParams params = modParamsFromValue(c.in(1), {"codeRate"}, "modulationParameters");
-        c.setOut(0, realRow(fwdEncoder(packet, params)));
+        const double rate = modParamsNumber(c.in(1), "codeRate", inputName(c, 1));
+        const std::size_t keep = packet.size() > kEncoderTailBits ? packet.size() - kEncoderTailBits : 0;
+        if (rate != 1.0) checkEncoderPacket(packet, inputName(c, 0));
+        const std::vector<double> payload(packet.begin(), packet.begin() + static_cast<std::ptrdiff_t>(keep));
+        c.setOut(0, realRow(turboCodeByName(payload, rate, inputName(c, 0))));
     });
 
     define(reg, "OneX_FwdTrfChn", 6, 1,
@@ -40,14 +61,13 @@ void registerTrafficChannel(Registry& reg) {
                }
                needed.push_back("modulationType");
                needed.push_back("modulationSymbolsRequired");
-               const ModParams params = modParamsFromValue(record, needed);
-               int macIndex = 0;
-               if (switches.scrambler) {
-                   const long long mac = argInteger(c, 2);
-                   if (mac < 0 || mac > 63)
-                       throw Error("\"macIndex\" = " + std::to_string(mac) + " must be a MAC index from 0 to 63.");
-                   macIndex = static_cast<int>(mac);
-               }
+               const ModParams params = modParamsFromValue(record, needed, inputName(c, 1));
+               if (params.modulationSymbolsRequired > static_cast<long long>(kMaxSamples))
+                   throw Error("\"" + inputName(c, 1) + ".modulationSymbolsRequired\" = " +
+                               numberText(params.modulationSymbolsRequired) + " exceeds the limit of " +
+                               numberText(static_cast<double>(kMaxSamples)) + ".");
+               const int macIndex = switches.scrambler ? static_cast<int>(argWhole(c, 2, 0, 63)) : 0;
+               if (switches.encoder && params.codeRate != CodeRate::One) checkEncoderPacket(data, inputName(c, 0));
                c.setOut(0, complexResult(fwdTrfChn(data, params, macIndex, switches)));
            });
 }

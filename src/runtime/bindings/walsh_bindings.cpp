@@ -1,10 +1,9 @@
 // Adapters registering repetition, demultiplexing, Walsh cover, gain and
 // summer by name.
-#include <cmath>
-#include <limits>
 #include <string>
 
 #include "numerics/diagnostics.hpp"
+#include "numerics/limits.hpp"
 #include "onex/walsh.hpp"
 #include "runtime/bindings/bindings.hpp"
 #include "runtime/bindings/chain_values.hpp"
@@ -13,14 +12,6 @@
 namespace tolvane {
 
 namespace {
-
-// A length or factor: the whole part of a finite number (sizes truncate).
-long long wholeCount(const Call& c, std::size_t i) {
-    const double x = argScalar(c, i);
-    if (!std::isfinite(x)) throw Error("\"" + inputName(c, i) + "\" must be a finite number.");
-    constexpr double limit = static_cast<double>(std::numeric_limits<int>::max());
-    return static_cast<long long>(std::floor(std::max(std::min(x, limit), -limit)));
-}
 
 // Values are copied unchanged: a real input gives a real result.
 Value keepKind(const Value& like, cvec data) {
@@ -35,15 +26,15 @@ void registerWalsh(Registry& reg) {
     define(reg, "OneX_FwdTrfRepSeq", 2, 1, {"data", "reqLength"}, {"output"}, [](Call& c) {
         const Value& data = c.in(0);
         chain::requireVector(data, "data");
-        c.setOut(0, keepKind(data, fwdTrfRepSeq(argComplex(c, 0), wholeCount(c, 1))));
+        const auto length = static_cast<long long>(argCount(c, 1, kMaxSamples));
+        c.setOut(0, keepKind(data, fwdTrfRepSeq(argComplex(c, 0), length)));
     });
 
     define(reg, "OneX_Repeat", 2, 1, {"input", "factor"}, {"output"}, [](Call& c) {
         const Value& input = c.in(0);
         chain::requireRow(input, "input");
-        const long long factor = wholeCount(c, 1);
-        if (factor > 0 && static_cast<double>(input.numel()) * static_cast<double>(factor) > 1e9)
-            throw Error("\"factor\" = " + std::to_string(factor) + " would make the result too long.");
+        const auto factor = static_cast<long long>(argCount(c, 1, kMaxSamples));
+        checkResultSize(static_cast<double>(input.numel()) * static_cast<double>(factor), inputName(c, 1));
         if (input.isReal())
             c.setOut(0, Value::row(repeatSequence(input.realData(), factor)));
         else
@@ -61,12 +52,14 @@ void registerWalsh(Registry& reg) {
 
     define(reg, "OneX_FwdTrfWalshCover", 1, 1, {"input"}, {"output"}, [](Call& c) {
         argComplex(c, 0);  // numeric check
+        checkResultSize(16.0 * static_cast<double>(c.in(0).numel()), inputName(c, 0));
         c.setOut(0, chain::fromRowMatrix(fwdTrfWalshCover(chain::toRowMatrix(c.in(0)))));
     });
 
     define(reg, "OneX_WalshCover", 2, 1, {"signal", "code"}, {"output"}, [](Call& c) {
         chain::requireRow(c.in(0), "signal");
         chain::requireVector(c.in(1), "code");
+        checkResultSize(static_cast<double>(c.in(0).numel()) * static_cast<double>(c.in(1).numel()), "code");
         c.setOut(0, complexResult(walshCover(argComplex(c, 0), argReal(c, 1))));
     });
 
