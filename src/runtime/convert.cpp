@@ -98,11 +98,12 @@ const Value& valueRecord(const Value& v, const std::string& name) {
 
 std::vector<double> argReal(const Call& c, std::size_t i) { return valueReal(c.in(i), inputName(c, i)); }
 
-std::vector<cplx> argComplex(const Call& c, std::size_t i) {
-    const Value& v = c.in(i);
-    if (!v.isNumeric()) throw Error(notNumeric(v, inputName(c, i)));
+std::vector<cplx> valueComplex(const Value& v, const std::string& name) {
+    if (!v.isNumeric()) throw Error(notNumeric(v, name));
     return v.toComplex();
 }
+
+std::vector<cplx> argComplex(const Call& c, std::size_t i) { return valueComplex(c.in(i), inputName(c, i)); }
 
 bool argTruth(const Call& c, std::size_t i) {
     const Value& v = c.in(i);

@@ -65,6 +65,7 @@ bool argTruth(const Call& c, std::size_t i);
 
 // Same, on a plain value with an explicit name for messages.
 std::vector<double> valueReal(const Value& v, const std::string& name);
+std::vector<cplx> valueComplex(const Value& v, const std::string& name);
 
 // The record a value must be; anything else is refused naming it.
 const Value& valueRecord(const Value& v, const std::string& name);
