@@ -2,19 +2,18 @@
 
 #include <map>
 #include <mutex>
+#include <span>
 #include <string>
 
 #include "numerics/circular_filter.hpp"
 #include "numerics/diagnostics.hpp"
-#include "numerics/remez.hpp"
 #include "onex/constants.hpp"
+#include "onex/filter_design.hpp"
+#include "onex/filter_tables.hpp"
 
 namespace tolvane {
 
 namespace {
-
-constexpr double kPassEdgeHz = 590000.0;
-constexpr double kStopEdgeHz = 740000.0;
 
 void checkOversampling(int oversampling, int lowest, const char* what) {
     if (oversampling < lowest || oversampling > kMaxOversampling)
@@ -22,47 +21,22 @@ void checkOversampling(int oversampling, int lowest, const char* what) {
                     " to " + numberText(kMaxOversampling) + " (was " + numberText(oversampling) + ").");
 }
 
-// Pass band 0 ... 590 kHz, stop band 740 kHz ... fs/2, as fractions of Nyquist.
-std::vector<double> bandEdges(int oversampling) {
-    const double nyquist = oversampling * kChipRate / 2.0;
-    return {0.0, kPassEdgeHz / nyquist, kStopEdgeHz / nyquist, 1.0};
-}
-
-std::string designName(const char* design, int oversampling) {
-    return std::string(design) + " at oversampling " + numberText(oversampling);
-}
-
-std::vector<double> designStd(int oversampling) {
-    return designTaps(remezDesign(12 * oversampling - 1, bandEdges(oversampling), {1.0, 1.0, 0.0, 0.0}, {1.0, 20.0}),
-                      designName("FilterCoeff_IS95_Std", oversampling));
-}
-
-std::vector<double> designAcp(int oversampling) {
-    const std::vector<double> h0 = designStd(oversampling);
-    // Second stage: a longer lowpass whose stop band target slopes from
-    // 0.005 down to 0.001, scaled to unit gain at 0 Hz.
-    std::vector<double> h1 = designTaps(
-        remezDesign(14 * oversampling, bandEdges(oversampling), {1.0, 1.0, 0.005, 0.001}, {1.0, 2.0}),
-        designName("FilterCoeff_IS95_Acp", oversampling) + " (second stage)");
-    double sum = 0.0;
-    for (double v : h1) sum += v;
-    for (double& v : h1) v /= sum;
-    std::vector<double> h(h0.size() + h1.size() - 1, 0.0);
-    for (std::size_t i = 0; i < h0.size(); ++i)
-        for (std::size_t j = 0; j < h1.size(); ++j) h[i + j] += h0[i] * h1[j];
-    return h;
-}
-
-// The designs are pure functions of the oversampling ratio and take a few
-// milliseconds at high ratios, so each is made once per ratio and kept.
+// The designs are pure functions of the oversampling ratio. The ratios the
+// windows offer come from the tables made at build time by the same design
+// functions; any other ratio is designed once (a few milliseconds) and kept.
 const std::vector<double>& cachedDesign(int oversampling, bool acp) {
     static std::mutex mutex;
     static std::map<std::pair<int, bool>, std::vector<double>> designs;
     std::lock_guard<std::mutex> lock(mutex);
     auto key = std::make_pair(oversampling, acp);
     auto it = designs.find(key);
-    if (it == designs.end())
-        it = designs.emplace(key, acp ? designAcp(oversampling) : designStd(oversampling)).first;
+    if (it == designs.end()) {
+        const std::span<const double> stored = storedFilterDesign(oversampling, acp);
+        std::vector<double> taps = stored.empty()
+                                       ? (acp ? designFilterAcp(oversampling) : designFilterStd(oversampling))
+                                       : std::vector<double>(stored.begin(), stored.end());
+        it = designs.emplace(key, std::move(taps)).first;
+    }
     return it->second;
 }
 
