@@ -43,7 +43,7 @@ public:
     void set(const std::string& name, Value value);
     bool remove(const std::string& name);
     const std::vector<Field>& fields() const { return fields_; }
-    std::size_t size() const { return fields_.size(); }
+    std::size_t size() const;  // defined below, where Value is complete
     bool operator==(const Record& other) const;
 
     static constexpr std::size_t kIndexedFrom = 32;
@@ -140,5 +140,7 @@ private:
     std::vector<Value> cells_;
     double handle_ = 0.0;
 };
+
+inline std::size_t Record::size() const { return fields_.size(); }
 
 }  // namespace tolvane
