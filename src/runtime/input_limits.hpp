@@ -27,15 +27,21 @@ inline constexpr std::uint64_t kMaxTextBytes = 256ull << 20;  // 256 MiB
 // kMaxMatDepth levels of records and cells fits with room to spare.
 inline constexpr std::size_t kMaxJsonDepth = 64;
 
-// Numbers in one input (a complex number counts once): JSON numbers in one
-// text, elements of all arrays in one MAT-file. 64 Mi numbers are 512 MiB
-// as doubles (1 GiB complex), 68 times the longest waveform.
+// Numbers in one input: JSON numbers (and "NaN", "Inf" words) in one text,
+// elements of all arrays in one MAT-file (a complex element counts once).
+// 64 Mi numbers are 512 MiB as doubles (1 GiB complex), 68 times the
+// longest waveform.
 inline constexpr std::uint64_t kMaxElements = 64ull << 20;
 
-// Values that are not plain numbers in one input: texts, records, cells and
-// their items, record fields, JSON nulls; every array of a MAT-file. Each
-// costs a few hundred bytes of bookkeeping however small it is.
+// Values that are not plain numbers in one input: texts and nulls of a JSON
+// text, the cell items and record fields it converts to; every array of a
+// MAT-file. Each costs a few hundred bytes of bookkeeping however small.
 inline constexpr std::uint64_t kMaxValueCount = 1ull << 20;  // 1 Mi
+
+// Arrays and objects in one JSON text. A matrix takes one array per row, so
+// the longest complex waveform as a column takes about 2 Mi ({"re": [[x],
+// ...], "im": [[y], ...]}).
+inline constexpr std::uint64_t kMaxJsonContainers = 4ull << 20;  // 4 Mi
 
 // Arrays nested in a MAT-file (a variable is level 1, a field of a record
 // variable level 2, ...). The MAT library reads nested arrays recursively;

@@ -142,10 +142,21 @@ std::optional<Value> complexFromJson(const Json& j, const Place* place) {
                 " levels deep; at most " + std::to_string(limits::kMaxJsonDepth) + " are allowed.");
 }
 
+// Counts the values made for cell items and record fields against
+// limits::kMaxValueCount: each costs far more than a number.
+struct ValueCount {
+    std::uint64_t made = 0;
+    void add() {
+        if (++made > limits::kMaxValueCount)
+            throw Error("The JSON value holds more than " + std::to_string(limits::kMaxValueCount) +
+                        " cell items and record fields, the most allowed.");
+    }
+};
+
 // `depth` counts the arrays and objects around `j`. Text parsed here never
 // nests deeper than the limit (the parser stops first), but a JSON value
 // built by code might, so the depth is checked before going down a level.
-Value fromJson(const Json& j, const Place* place, std::size_t depth) {
+Value fromJson(const Json& j, const Place* place, std::size_t depth, ValueCount& count) {
     if (j.is_null()) return Value{};
     if (auto block = numericBlock(j, place)) return Value::matrix(block->rows, block->cols, std::move(block->data));
     if (j.is_string()) return Value::text(j.get<std::string>());
@@ -155,16 +166,18 @@ Value fromJson(const Json& j, const Place* place, std::size_t depth) {
         if (auto z = complexFromJson(j, place)) return std::move(*z);
         Record r;
         for (const auto& [key, item] : j.items()) {
+            count.add();
             const Place child{place, &key};
-            r.set(key, fromJson(item, &child, depth + 1));
+            r.set(key, fromJson(item, &child, depth + 1, count));
         }
         return Value::record(std::move(r));
     }
     std::vector<Value> items;
     items.reserve(j.size());
     for (std::size_t i = 0; i < j.size(); ++i) {
+        count.add();
         const Place child{place, nullptr, i};
-        items.push_back(fromJson(j[i], &child, depth + 1));
+        items.push_back(fromJson(j[i], &child, depth + 1, count));
     }
     return Value::cell(std::move(items));
 }
@@ -178,12 +191,15 @@ class BoundedBuilder final : public nlohmann::json_sax<Json> {
 public:
     explicit BoundedBuilder(Json& root) : root_(root) {}
 
-    bool null() override { return place(Json(nullptr), false) != nullptr; }
-    bool boolean(bool b) override { return place(Json(b), true) != nullptr; }
-    bool number_integer(number_integer_t x) override { return place(Json(x), true) != nullptr; }
-    bool number_unsigned(number_unsigned_t x) override { return place(Json(x), true) != nullptr; }
-    bool number_float(number_float_t x, const string_t&) override { return place(Json(x), true) != nullptr; }
-    bool string(string_t& s) override { return place(Json(std::move(s)), false) != nullptr; }
+    bool null() override { return place(Json(nullptr), Item::Other) != nullptr; }
+    bool boolean(bool b) override { return place(Json(b), Item::Number) != nullptr; }
+    bool number_integer(number_integer_t x) override { return place(Json(x), Item::Number) != nullptr; }
+    bool number_unsigned(number_unsigned_t x) override { return place(Json(x), Item::Number) != nullptr; }
+    bool number_float(number_float_t x, const string_t&) override { return place(Json(x), Item::Number) != nullptr; }
+    bool string(string_t& s) override {
+        const Item kind = nonFinite(s) ? Item::Number : Item::Other;
+        return place(Json(std::move(s)), kind) != nullptr;
+    }
     bool binary(binary_t&) override { throw Error("Malformed JSON: binary data is not JSON text."); }
 
     bool start_object(std::size_t) override { return open(Json::object()); }
@@ -218,14 +234,27 @@ private:
         std::unordered_map<std::string, std::size_t> names;  // objects only
     };
 
-    Json* place(Json&& item, bool number) {
-        if (number) {
-            if (++numbers_ > limits::kMaxElements)
-                throw Error("The JSON value holds more than " + std::to_string(limits::kMaxElements) +
-                            " numbers, the most allowed.");
-        } else if (++others_ > limits::kMaxValueCount) {
-            throw Error("The JSON value holds more than " + std::to_string(limits::kMaxValueCount) +
-                        " texts, arrays, objects and nulls, the most allowed.");
+    // What an item counts against: numbers (and the words for non-finite
+    // numbers), arrays and objects, or other texts and nulls.
+    enum class Item { Number, Container, Other };
+
+    Json* place(Json&& item, Item kind) {
+        switch (kind) {
+            case Item::Number:
+                if (++numbers_ > limits::kMaxElements)
+                    throw Error("The JSON value holds more than " + std::to_string(limits::kMaxElements) +
+                                " numbers, the most allowed.");
+                break;
+            case Item::Container:
+                if (++containers_ > limits::kMaxJsonContainers)
+                    throw Error("The JSON value holds more than " + std::to_string(limits::kMaxJsonContainers) +
+                                " arrays and objects, the most allowed.");
+                break;
+            case Item::Other:
+                if (++others_ > limits::kMaxValueCount)
+                    throw Error("The JSON value holds more than " + std::to_string(limits::kMaxValueCount) +
+                                " texts and nulls, the most allowed.");
+                break;
         }
         if (frames_.empty()) {
             root_ = std::move(item);
@@ -243,7 +272,7 @@ private:
 
     bool open(Json&& container) {
         if (frames_.size() >= limits::kMaxJsonDepth) tooDeep();
-        frames_.push_back(Frame{place(std::move(container), false), {}});
+        frames_.push_back(Frame{place(std::move(container), Item::Container), {}});
         return true;
     }
 
@@ -256,6 +285,7 @@ private:
     std::vector<Frame> frames_;
     Json* slot_ = nullptr;  // the member whose name was read last
     std::uint64_t numbers_ = 0;
+    std::uint64_t containers_ = 0;
     std::uint64_t others_ = 0;
 };
 
@@ -290,7 +320,10 @@ Json blockJson(std::size_t rows, std::size_t cols, At at) {
 
 }  // namespace
 
-Value valueFromJson(const Json& json) { return fromJson(json, nullptr, 0); }
+Value valueFromJson(const Json& json) {
+    ValueCount count;
+    return fromJson(json, nullptr, 0, count);
+}
 
 Json valueToJson(const Value& v) {
     switch (v.kind()) {
