@@ -53,8 +53,9 @@ inline constexpr std::size_t kMaxMatDepth = 32;
 inline constexpr std::uint64_t kMaxMatBytes = 1ull << 30;
 
 // Dimensions of one array in a MAT-file. Only two are read; a few more of
-// size 1 are tolerated.
-inline constexpr std::size_t kMaxMatRank = 32;
+// size 1 are tolerated. (The MAT library reads more than 13 dimensions of a
+// compressed array differently from fewer, so the bound stays well below.)
+inline constexpr std::size_t kMaxMatRank = 8;
 
 // Bytes of a user data file read to make the traffic bit pattern (8 MiB,
 // whose kMaxElements bits take 512 MiB as doubles). Only the bytes the
