@@ -5,7 +5,7 @@ set -euo pipefail
 
 PACKAGES=(
   build-essential cmake ninja-build pkg-config git
-  libfftw3-dev libeigen3-dev libmatio-dev
+  libfftw3-dev libeigen3-dev libmatio-dev zlib1g-dev
   nlohmann-json3-dev libcli11-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev qt6-tools-dev libqcustomplot-dev qt6-charts-dev

@@ -4,19 +4,25 @@
 // The arguments are parsed by hand rather than with an option library so
 // that negative numbers ("-10") stay arguments instead of being taken for
 // options.
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <iostream>
-#include <sstream>
+#include <new>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include <sys/stat.h>
 
 #include "commands.hpp"
 #include "numerics/diagnostics.hpp"
 #include <nlohmann/json.hpp>
 
+#include "runtime/input_limits.hpp"
 #include "runtime/json_value.hpp"
 #include "runtime/library.hpp"
 
@@ -37,7 +43,8 @@ constexpr const char* callHelp =
     "  --help        show this text\n"
     "  --            every later word is an argument\n"
     "\n"
-    "Each ARG is one JSON value; @FILE reads the JSON from FILE.\n"
+    "Each ARG is one JSON value; @FILE reads the JSON from FILE (a file or a\n"
+    "pipe of at most 256 MiB; values nest at most 64 arrays and objects deep).\n"
     "  5                          1 x 1 number\n"
     "  [1,2,3]                    row\n"
     "  [[1,2],[3,4]]              matrix, one array per row\n"
@@ -53,6 +60,9 @@ constexpr const char* callHelp =
     "Outputs use the same forms; an output left unassigned prints as null.\n"
     "Exit status: 0 success; 1 run-time error (message on standard error);\n"
     "2 usage error or malformed argument.\n";
+
+static_assert(limits::kMaxTextBytes == 256ull << 20 && limits::kMaxJsonDepth == 64,
+              "the help text above quotes these ceilings");
 
 int usageError(const std::string& message) {
     std::cerr << "tolvane call: " << message << '\n'
@@ -77,14 +87,35 @@ bool parseCount(const std::string& text, int& out) {
     return true;
 }
 
-bool readFile(const std::string& path, std::string& out) {
+// Reads the JSON text of an @FILE argument: a file or a pipe, at most
+// limits::kMaxTextBytes. Returns why it cannot be read, or nothing.
+std::string readArgumentFile(const std::string& path, std::string& out) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) return std::strerror(errno);
+    if (S_ISDIR(info.st_mode)) return "it is a folder, not a file";
+    if (!S_ISREG(info.st_mode) && !S_ISFIFO(info.st_mode)) return "it is a device or other special file, not a file";
+    const std::uint64_t limit = limits::kMaxTextBytes;
+    const std::string tooLong = "it holds more than " + std::to_string(limit) + " bytes, the most an argument may";
+    if (S_ISREG(info.st_mode) && static_cast<std::uint64_t>(info.st_size) > limit) return tooLong;
+
     std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    std::ostringstream buffer;
-    buffer << in.rdbuf();
-    if (in.bad()) return false;
-    out = buffer.str();
-    return true;
+    if (!in) return std::strerror(errno);
+    // A pipe has no size to check first: read at most one byte more than
+    // the limit to tell whether it holds more.
+    std::string text;
+    constexpr std::size_t chunk = 1 << 16;
+    while (text.size() <= limit) {
+        const std::size_t have = text.size();
+        const std::size_t step = static_cast<std::size_t>(std::min<std::uint64_t>(chunk, limit + 1 - have));
+        text.resize(have + step);
+        in.read(text.data() + have, static_cast<std::streamsize>(step));
+        text.resize(have + static_cast<std::size_t>(in.gcount()));
+        if (in.bad()) return "reading it failed";
+        if (!in) break;  // end of the file
+    }
+    if (text.size() > limit) return tooLong;
+    out = std::move(text);
+    return {};
 }
 
 }  // namespace
@@ -131,30 +162,43 @@ int runCall(int argc, char** argv) {
     for (std::size_t k = 0; k < args.size(); ++k) {
         const std::string& arg = args[k];
         const std::string place = "argument " + std::to_string(k + 1) + " (" + shown(arg) + ")";
-        std::string text = arg;
-        if (!arg.empty() && arg[0] == '@' && !readFile(arg.substr(1), text)) {
-            std::cerr << "tolvane call: " << place << ": cannot read the file '" << arg.substr(1) << "'.\n";
-            return 2;
-        }
         try {
+            std::string text;
+            if (!arg.empty() && arg[0] == '@') {
+                if (const std::string why = readArgumentFile(arg.substr(1), text); !why.empty()) {
+                    std::cerr << "tolvane call: " << place << ": cannot read the file '" << arg.substr(1)
+                              << "': " << why << ".\n";
+                    return 2;
+                }
+            } else {
+                text = arg;
+            }
             inputs.push_back(parseJsonValue(text));
+        } catch (const std::bad_alloc&) {
+            std::cerr << "tolvane call: " << place << " is too large: there is not enough memory to read it.\n";
+            return 2;
         } catch (const std::exception& e) {
             std::cerr << "tolvane call: " << place << " is not a valid value: " << e.what() << '\n';
             return 2;
         }
     }
 
-    std::vector<Value> outputs;
+    std::string printed;
     try {
-        outputs = callByName(name, nargout, std::move(inputs));
+        const std::vector<Value> outputs = callByName(name, nargout, std::move(inputs));
+        Json results = Json::array();
+        for (const auto& v : outputs) results.push_back(valueToJson(v));
+        printed = jsonText(results);
+    } catch (const std::bad_alloc&) {
+        std::cerr << "tolvane call: there is not enough memory to call \"" << name
+                  << "\" and write its results as JSON.\n";
+        return 1;
     } catch (const std::exception& e) {
         std::cerr << e.what() << '\n';
         return 1;
     }
 
-    Json printed = Json::array();
-    for (const auto& v : outputs) printed.push_back(valueToJson(v));
-    std::cout << jsonText(printed) << '\n';
+    std::cout << printed << '\n';
     std::cout.flush();
     return std::cout ? 0 : 1;
 }

@@ -47,12 +47,17 @@ namespace tolvane {
 using Json = nlohmann::ordered_json;
 
 // Converts by the rules above; throws Error for ragged rows or a complex
-// value whose "re" and "im" differ in shape, naming the offending place.
+// value whose "re" and "im" differ in shape, naming the offending place, and
+// for arrays and objects nested deeper than limits::kMaxJsonDepth.
 Value valueFromJson(const Json& json);
 Json valueToJson(const Value& value);
 
 // Parses JSON text and converts it; malformed text throws Error carrying the
-// parser's description (with the position of the fault).
+// parser's description (with the position of the fault). Text past the
+// ceilings of runtime/input_limits.hpp (its length, nesting depth, count of
+// numbers and of other items) throws Error naming the ceiling; the parse stops
+// there, before the input can exhaust the stack or the memory. A name given
+// twice in one object keeps its first place and its last value.
 Value parseJsonValue(const std::string& text);
 // One line of compact JSON text.
 std::string jsonText(const Json& json);

@@ -2,25 +2,28 @@
 
 #include "instrument/atomic_file.hpp"
 
-#include <hdf5.h>
 #include <matio.h>
+#include <zlib.h>
 
-#include <atomic>
+#include <algorithm>
 #include <cctype>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <limits>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <system_error>
 #include <vector>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "numerics/diagnostics.hpp"
+#include "runtime/input_limits.hpp"
 
 namespace tolvane {
 
@@ -44,12 +47,7 @@ void matLog(int level, char* message) {
 
 void installMatLog() {
     static std::once_flag once;
-    std::call_once(once, [] {
-        Mat_LogInitFunc("tolvane", matLog);
-        // HDF5 would print its own error stack; failures are reported with
-        // our errors instead.
-        H5Eset_auto2(H5E_DEFAULT, nullptr, nullptr);
-    });
+    std::call_once(once, [] { Mat_LogInitFunc("tolvane", matLog); });
     matMessages().clear();
 }
 
@@ -224,6 +222,26 @@ VarPtr toMatVar(const Value& v, const std::string& varName, const std::string& w
 
 // ---- Reading -------------------------------------------------------------------------
 
+// Bytes per stored element of a numeric or text type; 0 for any other type.
+std::size_t typeSize(std::uint32_t type) {
+    switch (type) {
+        case MAT_T_INT8:
+        case MAT_T_UINT8:
+        case MAT_T_UTF8: return 1;
+        case MAT_T_INT16:
+        case MAT_T_UINT16:
+        case MAT_T_UTF16: return 2;
+        case MAT_T_INT32:
+        case MAT_T_UINT32:
+        case MAT_T_UTF32:
+        case MAT_T_SINGLE: return 4;
+        case MAT_T_INT64:
+        case MAT_T_UINT64:
+        case MAT_T_DOUBLE: return 8;
+        default: return 0;
+    }
+}
+
 template <typename T>
 void widen(const void* data, std::size_t n, std::vector<double>& out) {
     const T* p = static_cast<const T*>(data);
@@ -231,11 +249,18 @@ void widen(const void* data, std::size_t n, std::vector<double>& out) {
     for (std::size_t i = 0; i < n; ++i) out[i] = static_cast<double>(p[i]);
 }
 
-// Numeric data of any stored type as doubles.
-std::vector<double> asDoubles(const void* data, matio_types type, std::size_t n, const std::string& where) {
+// Numeric data of any stored type as doubles. `bytes` is the size of the
+// block at `data`; it must hold the n elements.
+std::vector<double> asDoubles(const void* data, matio_types type, std::size_t n, std::size_t bytes,
+                              const std::string& where) {
     std::vector<double> out;
     if (n == 0) return out;
     if (!data) throw Error(where + " has no data");
+    const std::size_t size = typeSize(type);
+    if (size == 0) throw Error(where + " has an unsupported element type");
+    if (bytes / size < n)
+        throw Error(where + " is damaged: it declares " + std::to_string(n) + " elements but holds " +
+                    std::to_string(bytes / size));
     switch (type) {
         case MAT_T_DOUBLE: widen<double>(data, n, out); break;
         case MAT_T_SINGLE: widen<float>(data, n, out); break;
@@ -255,7 +280,7 @@ std::vector<double> asDoubles(const void* data, matio_types type, std::size_t n,
     return out;
 }
 
-const char* className(matio_classes c) {
+const char* className(unsigned c) {
     switch (c) {
         case MAT_C_SPARSE: return "a sparse matrix";
         case MAT_C_OBJECT: return "an object";
@@ -270,14 +295,16 @@ Value fromMatVar(matvar_t* v, const std::string& where);
 Value charFromMatVar(matvar_t* v, std::size_t rows, std::size_t cols, const std::string& where) {
     std::vector<std::string> lines(rows);
     if (rows * cols > 0) {
-        std::vector<std::uint32_t> units(rows * cols);
         if (v->data_type == MAT_T_UTF8 && v->nbytes != rows * cols) {
             // UTF-8 with characters of several bytes: the bytes are the text.
             if (rows != 1) throw Error(where + " is a multi-row UTF-8 char array, which is not supported");
+            if (v->nbytes < cols)
+                throw Error(where + " is damaged: it declares " + std::to_string(cols) + " characters but holds " +
+                            std::to_string(v->nbytes) + " bytes");
             const char* bytes = static_cast<const char*>(v->data);
             return Value::text(std::string(bytes, bytes ? v->nbytes : 0));
         }
-        auto codes = asDoubles(v->data, v->data_type, rows * cols, where);
+        auto codes = asDoubles(v->data, v->data_type, rows * cols, v->nbytes, where);
         for (std::size_t r = 0; r < rows; ++r) {
             std::vector<std::uint32_t> row(cols);
             for (std::size_t c = 0; c < cols; ++c) row[c] = static_cast<std::uint32_t>(codes[c * rows + r]);
@@ -298,6 +325,9 @@ Value fromMatVar(matvar_t* v, const std::string& where) {
     }
     const std::size_t rows = v->rank >= 1 ? v->dims[0] : 0;
     const std::size_t cols = v->rank >= 2 ? v->dims[1] : (rows ? 1 : 0);
+    if (cols != 0 && rows > limits::kMaxElements / cols)
+        throw Error(where + " declares " + std::to_string(rows) + " x " + std::to_string(cols) +
+                    " elements, more than the " + std::to_string(limits::kMaxElements) + " allowed");
     const std::size_t n = rows * cols;
 
     switch (v->class_type) {
@@ -312,12 +342,14 @@ Value fromMatVar(matvar_t* v, const std::string& where) {
         case MAT_C_UINT32:
         case MAT_C_INT64:
         case MAT_C_UINT64: {
-            if (!v->isComplex) return Value::matrix(rows, cols, asDoubles(v->data, v->data_type, n, where));
+            if (!v->isComplex)
+                return Value::matrix(rows, cols, asDoubles(v->data, v->data_type, n, v->nbytes, where));
             if (n == 0) return Value::complexMatrix(rows, cols, {});
             const auto* split = static_cast<const mat_complex_split_t*>(v->data);
             if (!split) throw Error(where + " has no data");
-            auto re = asDoubles(split->Re, v->data_type, n, where);
-            auto im = asDoubles(split->Im, v->data_type, n, where);
+            // Each part is a block of nbytes.
+            auto re = asDoubles(split->Re, v->data_type, n, v->nbytes, where);
+            auto im = asDoubles(split->Im, v->data_type, n, v->nbytes, where);
             std::vector<cplx> z(n);
             for (std::size_t i = 0; i < n; ++i) z[i] = cplx(re[i], im[i]);
             return Value::complexMatrix(rows, cols, std::move(z));
@@ -354,103 +386,498 @@ Value fromMatVar(matvar_t* v, const std::string& where) {
 }
 
 // ---- Checks before the MAT library reads a file ----------------------------------
+//
+// The MAT library trusts the sizes a file declares: it reads a truncated file
+// without complaint, allocates what a damaged size asks for, and reads
+// nested cells and records recursively. So a file is walked here first, from
+// the outside and without recursion deeper than limits::kMaxMatDepth, and
+// handed to the library only when its layout holds together:
+//
+//   128-byte header ("IM" or "MI" for the byte order, version 0x0100), then
+//   top-level elements: an array (miMATRIX) or a compressed array
+//   (miCOMPRESSED, a zlib stream holding one miMATRIX element).
+//   Each element: a tag (type and byte count, 8 bytes; or type, count and up
+//   to 4 bytes of data in one 8-byte "small" tag), then its bytes, padded to
+//   a multiple of 8.
+//   An array: array flags (class, complex), dimensions, name, then by class
+//   the real and imaginary data (numbers, characters), the items (cell, each
+//   an array), or the field name length, the field names and the fields
+//   (record, one array per field and element).
+//
+// Every element must fit inside the one around it, every count must agree
+// with the dimensions (so nothing is read past the data present), the
+// nesting, the number of arrays and numbers, and the expanded size of
+// compressed data stay within the ceilings of runtime/input_limits.hpp.
+// Classes the reader refuses anyway (sparse, objects) are refused here,
+// before the library reads them. The layout is checked the way the library
+// reads it: items of cells and records carry no name, and an array's size is
+// a multiple of 8 bytes.
 
-// The MAT library reads a truncated file without complaint (a format 5 file
-// yields damaged values, a format 7.3 file no variables), so the layout is
-// checked first: a format 5 file is a 128-byte header followed by data
-// elements whose sizes must fit the file; a format 7.3 file must open as
-// HDF5.
-std::string layoutFault(const std::string& path) {
+// Why a file is refused, without the file's name (readMatFile adds it).
+struct LayoutFault {
+    std::string why;
+};
+
+[[noreturn]] void refuse(std::string why) { throw LayoutFault{std::move(why)}; }
+
+// Bytes read one after another: a stretch of the file, or the expanded
+// content of one compressed variable.
+class ByteSource {
+public:
+    virtual ~ByteSource() = default;
+    // Reads exactly n bytes; false when the source ends first.
+    virtual bool read(unsigned char* out, std::size_t n) = 0;
+    // Passes over n bytes; false when the source ends first.
+    virtual bool skip(std::uint64_t n) = 0;
+    std::uint64_t position() const { return position_; }
+
+protected:
+    std::uint64_t position_ = 0;
+};
+
+// The file from `start` to `size`; positions are file offsets.
+class FileBytes final : public ByteSource {
+public:
+    FileBytes(std::FILE* f, std::uint64_t start, std::uint64_t size) : f_(f), size_(size) {
+        position_ = start;
+        if (::fseeko(f_, static_cast<off_t>(start), SEEK_SET) != 0) refuse("it cannot be read");
+    }
+    bool read(unsigned char* out, std::size_t n) override {
+        if (n > size_ - position_) return false;
+        if (std::fread(out, 1, n, f_) != n) refuse("it cannot be read");
+        position_ += n;
+        return true;
+    }
+    bool skip(std::uint64_t n) override {
+        if (n > size_ - position_) return false;
+        position_ += n;
+        if (::fseeko(f_, static_cast<off_t>(position_), SEEK_SET) != 0) refuse("it cannot be read");
+        return true;
+    }
+
+private:
+    std::FILE* f_;
+    std::uint64_t size_;
+};
+
+// The zlib-expanded content of the compressed element whose data lies at
+// `start` (`length` bytes) in the file; positions count expanded bytes from
+// 0. Every byte expanded is taken from `budget`, shared by the whole file.
+class ExpandedBytes final : public ByteSource {
+public:
+    ExpandedBytes(std::FILE* f, std::uint64_t start, std::uint64_t length, std::uint64_t offset,
+                  std::uint64_t& budget)
+        : f_(f), next_(start), left_(length), offset_(offset), budget_(budget) {
+        if (inflateInit(&z_) != Z_OK) refuse("its compressed data cannot be expanded (out of memory)");
+    }
+    ~ExpandedBytes() override { inflateEnd(&z_); }
+    ExpandedBytes(const ExpandedBytes&) = delete;
+    ExpandedBytes& operator=(const ExpandedBytes&) = delete;
+
+    bool read(unsigned char* out, std::size_t n) override {
+        while (n > 0) {
+            if (used_ == have_ && !refill()) return false;
+            const std::size_t step = std::min(n, have_ - used_);
+            std::memcpy(out, out_.data() + used_, step);
+            out += step, n -= step, used_ += step, position_ += step;
+        }
+        return true;
+    }
+    bool skip(std::uint64_t n) override {
+        while (n > 0) {
+            if (used_ == have_ && !refill()) return false;
+            const std::size_t step = static_cast<std::size_t>(std::min<std::uint64_t>(n, have_ - used_));
+            n -= step, used_ += step, position_ += step;
+        }
+        return true;
+    }
+
+private:
+    // Expands the next stretch into out_; false at the end of the stream.
+    bool refill() {
+        if (ended_) return false;
+        z_.next_out = out_.data();
+        z_.avail_out = kChunk;
+        while (z_.avail_out == kChunk && !ended_) {
+            if (z_.avail_in == 0 && left_ > 0) {
+                const std::size_t step = static_cast<std::size_t>(std::min<std::uint64_t>(left_, kChunk));
+                if (::fseeko(f_, static_cast<off_t>(next_), SEEK_SET) != 0 ||
+                    std::fread(in_.data(), 1, step, f_) != step)
+                    refuse("it cannot be read");
+                next_ += step, left_ -= step;
+                z_.next_in = in_.data();
+                z_.avail_in = static_cast<uInt>(step);
+            }
+            const int rc = inflate(&z_, Z_NO_FLUSH);
+            if (rc == Z_STREAM_END || (rc == Z_BUF_ERROR && z_.avail_in == 0 && left_ == 0)) {
+                ended_ = true;  // the end of the stream, or of its data
+            } else if (rc != Z_OK) {
+                refuse("the compressed variable at byte " + std::to_string(offset_) + " is damaged (" +
+                       (z_.msg ? z_.msg : "zlib error " + std::to_string(rc)) + ")");
+            }
+        }
+        have_ = kChunk - z_.avail_out;
+        used_ = 0;
+        if (have_ > budget_)
+            refuse("its compressed data expands to more than " + std::to_string(limits::kMaxMatBytes) +
+                   " bytes, the most allowed");
+        budget_ -= have_;
+        return have_ > 0;
+    }
+
+    std::FILE* f_;
+    std::uint64_t next_;    // file offset of the compressed bytes not yet read
+    std::uint64_t left_;    // compressed bytes not yet read
+    std::uint64_t offset_;  // file offset of the element, for messages
+    std::uint64_t& budget_;
+    z_stream z_{};
+    bool ended_ = false;
+    static constexpr std::size_t kChunk = 1 << 16;
+    std::vector<unsigned char> in_ = std::vector<unsigned char>(kChunk);
+    std::vector<unsigned char> out_ = std::vector<unsigned char>(kChunk);
+    std::size_t have_ = 0;
+    std::size_t used_ = 0;
+};
+
+class LayoutScan {
+public:
+    LayoutScan(std::FILE* f, std::uint64_t size, bool swapped) : f_(f), size_(size), swapped_(swapped) {}
+
+    // Walks every top-level element; returns how many variables there are.
+    std::size_t run() {
+        std::size_t count = 0;
+        std::uint64_t offset = 128;
+        while (offset < size_) {
+            if (size_ - offset < 8) refuse("it is truncated at byte " + std::to_string(offset));
+            FileBytes file(f_, offset, size_);
+            unsigned char raw[8];
+            file.read(raw, 8);
+            const std::uint32_t type = u32(raw);
+            const std::uint64_t bytes = u32(raw + 4);
+            const std::string where = "the variable at byte " + std::to_string(offset);
+            if (type >> 16 || (type != MAT_T_MATRIX && type != MAT_T_COMPRESSED))
+                refuse("it is damaged: the data at byte " + std::to_string(offset) + " is not a variable");
+            if (bytes > size_ - offset - 8)
+                refuse("it is truncated: the data at byte " + std::to_string(offset) + " needs " +
+                       std::to_string(bytes) + " bytes but only " + std::to_string(size_ - offset - 8) +
+                       " remain");
+            if (type == MAT_T_MATRIX) {
+                if (bytes == 0) refuse(where + " is empty");
+                arraySize(bytes, where);
+                array(file, offset + 8 + bytes, 1, where, false);
+            } else {
+                ExpandedBytes expanded(f_, offset + 8, bytes, offset, expandBudget_);
+                const Tag inner = tag(expanded, std::numeric_limits<std::uint64_t>::max(), where, "content");
+                if (inner.small || inner.type != MAT_T_MATRIX || inner.bytes == 0)
+                    refuse(where + " is damaged: its compressed data holds no array");
+                if (inner.bytes > expandBudget_)
+                    refuse(where + " expands to " + std::to_string(inner.bytes) + " bytes, more than the " +
+                           std::to_string(limits::kMaxMatBytes) + " allowed");
+                arraySize(inner.bytes, where);
+                array(expanded, 8 + inner.bytes, 1, where, false);
+            }
+            ++count;
+            offset += 8 + bytes;
+        }
+        return count;
+    }
+
+private:
+    struct Tag {
+        std::uint32_t type = 0;
+        std::uint32_t bytes = 0;
+        bool small = false;
+        unsigned char inlineData[4] = {};
+    };
+
+    std::uint32_t u32(const unsigned char* p) const {
+        return swapped_ ? std::uint32_t(p[0]) << 24 | std::uint32_t(p[1]) << 16 | std::uint32_t(p[2]) << 8 | p[3]
+                        : std::uint32_t(p[3]) << 24 | std::uint32_t(p[2]) << 16 | std::uint32_t(p[1]) << 8 | p[0];
+    }
+
+    [[noreturn]] static void endsEarly(const std::string& where) {
+        refuse(where + " is damaged: its compressed data ends early");
+    }
+
+    // The size of an array element must be a multiple of 8: the library
+    // finds the next element by it without padding.
+    static void arraySize(std::uint64_t bytes, const std::string& where) {
+        if (bytes % 8 != 0)
+            refuse(where + " is damaged: its size of " + std::to_string(bytes) + " bytes is not a multiple of 8");
+    }
+
+    // Reads the tag of an element (`what` of `where`) that must end by `end`.
+    Tag tag(ByteSource& src, std::uint64_t end, const std::string& where, const char* what) const {
+        if (end - src.position() < 8) refuse(where + " is damaged: it ends before its " + what);
+        unsigned char raw[8];
+        if (!src.read(raw, 8)) endsEarly(where);
+        Tag t;
+        const std::uint32_t word = u32(raw);
+        if (word >> 16) {
+            t.small = true;
+            t.type = word & 0xFFFF;
+            t.bytes = word >> 16;
+            std::memcpy(t.inlineData, raw + 4, 4);
+            if (t.bytes > 4) refuse(where + " is damaged: the tag of its " + what + " is malformed");
+        } else {
+            t.type = word;
+            t.bytes = u32(raw + 4);
+            if (t.bytes > end - src.position())
+                refuse(where + " is damaged: " + std::to_string(t.bytes) + " bytes are declared for its " + what +
+                       " but only " + std::to_string(end - src.position()) + " remain");
+        }
+        return t;
+    }
+
+    // Passes the padding after `bytes` of element data, up to `end`.
+    static void pad(ByteSource& src, std::uint64_t bytes, std::uint64_t end, const std::string& where) {
+        const std::uint64_t padding = std::min<std::uint64_t>((8 - bytes % 8) % 8, end - src.position());
+        if (!src.skip(padding)) endsEarly(where);
+    }
+
+    // The data of an element, with its padding passed.
+    static std::vector<unsigned char> data(ByteSource& src, const Tag& t, std::uint64_t end,
+                                           const std::string& where) {
+        if (t.small) return {t.inlineData, t.inlineData + t.bytes};
+        std::vector<unsigned char> out(t.bytes);
+        if (!src.read(out.data(), out.size())) endsEarly(where);
+        pad(src, t.bytes, end, where);
+        return out;
+    }
+
+    static void skipData(ByteSource& src, const Tag& t, std::uint64_t end, const std::string& where) {
+        if (t.small) return;
+        if (!src.skip(t.bytes)) endsEarly(where);
+        pad(src, t.bytes, end, where);
+    }
+
+    void countNumbers(std::uint64_t n) {
+        numbers_ += n;
+        if (numbers_ > limits::kMaxElements)
+            refuse("it holds more than " + std::to_string(limits::kMaxElements) + " numbers, the most allowed");
+    }
+
+    // An item of a cell or a field of a record: an array element of its own.
+    void item(ByteSource& src, std::uint64_t end, std::size_t depth, const std::string& where) {
+        const Tag t = tag(src, end, where, "content");
+        if (t.small || t.type != MAT_T_MATRIX) refuse(where + " is damaged: it is not an array");
+        arraySize(t.bytes, where);
+        array(src, src.position() + t.bytes, depth, where, true);
+    }
+
+    // The content of one array, from the source's position to `end`; `depth`
+    // counts the arrays around it and itself.
+    void array(ByteSource& src, std::uint64_t end, std::size_t depth, std::string where, bool nested) {
+        if (++arrays_ > limits::kMaxValueCount)
+            refuse("it holds more than " + std::to_string(limits::kMaxValueCount) + " arrays, the most allowed");
+        if (src.position() == end) return;  // an empty array: a tag without content
+
+        const Tag flagsTag = tag(src, end, where, "array flags");
+        if (flagsTag.small || flagsTag.type != MAT_T_UINT32 || flagsTag.bytes != 8)
+            refuse(where + " is damaged: its array flags are malformed");
+        const auto flags = data(src, flagsTag, end, where);
+        const unsigned cls = u32(flags.data()) & 0xFF;
+        const bool complex = (u32(flags.data()) & MAT_F_COMPLEX) != 0;
+
+        const Tag dimsTag = tag(src, end, where, "dimensions");
+        if (dimsTag.small || dimsTag.type != MAT_T_INT32 || dimsTag.bytes % 4 != 0 || dimsTag.bytes < 8)
+            refuse(where + " is damaged: its dimensions are malformed");
+        if (dimsTag.bytes / 4 > limits::kMaxMatRank)
+            refuse(where + " has " + std::to_string(dimsTag.bytes / 4) + " dimensions; at most " +
+                   std::to_string(limits::kMaxMatRank) + " are allowed");
+        const auto dimBytes = data(src, dimsTag, end, where);
+
+        const Tag nameTag = tag(src, end, where, "name");
+        if (nested) {
+            // The library takes the name of a nested array to be empty: it
+            // passes over the name's tag and nothing more.
+            if (!nameTag.small && nameTag.bytes != 0) refuse(where + " is damaged: it carries a name");
+        } else {
+            constexpr std::uint32_t longest = 4096;
+            if (nameTag.bytes > longest)
+                refuse(where + " has a name of " + std::to_string(nameTag.bytes) + " bytes; at most " +
+                       std::to_string(longest) + " are allowed");
+            const auto name = data(src, nameTag, end, where);
+            std::string text(name.begin(), name.end());
+            text.resize(std::strlen(text.c_str()));
+            if (!text.empty()) where = text;
+        }
+
+        // The dimensions are checked once the array's name is known.
+        std::uint64_t numel = 1;
+        bool over = false;  // the product passed the ceiling (unless a later size is 0)
+        std::string shape;
+        for (std::size_t k = 0; k < dimBytes.size(); k += 4) {
+            const auto d = static_cast<std::int32_t>(u32(dimBytes.data() + k));
+            if (d < 0) refuse(where + " is damaged: it has a negative size");
+            shape += (k ? " x " : "") + std::to_string(d);
+            if (d == 0) {
+                numel = 0, over = false;
+            } else if (numel != 0 && !over) {
+                numel *= static_cast<std::uint64_t>(d);  // both below 2^31: no overflow
+                if (numel > limits::kMaxElements) over = true, numel = 1;
+            }
+        }
+        if (over)
+            refuse(where + " declares " + shape + " elements, more than the " +
+                   std::to_string(limits::kMaxElements) + " allowed");
+
+        switch (cls) {
+            case MAT_C_DOUBLE:
+            case MAT_C_SINGLE:
+            case MAT_C_INT8:
+            case MAT_C_UINT8:
+            case MAT_C_INT16:
+            case MAT_C_UINT16:
+            case MAT_C_INT32:
+            case MAT_C_UINT32:
+            case MAT_C_INT64:
+            case MAT_C_UINT64:
+                for (int part = 0; part < (complex ? 2 : 1); ++part) {
+                    if (numel == 0 && src.position() == end) break;  // an empty array may store no data
+                    const char* what = part == 0 ? "data" : "imaginary data";
+                    const Tag t = tag(src, end, where, what);
+                    const std::size_t size = t.type == MAT_T_UTF8 || t.type == MAT_T_UTF16 || t.type == MAT_T_UTF32
+                                                 ? 0
+                                                 : typeSize(t.type);
+                    if (size == 0)
+                        refuse(where + " is damaged: its " + what + " is of unknown type " + std::to_string(t.type));
+                    if (t.bytes % size != 0 || t.bytes / size != numel)
+                        refuse(where + " is damaged: it declares " + shape + " numbers but holds " +
+                               std::to_string(t.bytes / size));
+                    skipData(src, t, end, where);
+                }
+                countNumbers(numel);
+                break;
+            case MAT_C_CHAR: {
+                if (numel == 0 && src.position() == end) break;
+                const Tag t = tag(src, end, where, "data");
+                const std::size_t size = typeSize(t.type);
+                if (size == 0) refuse(where + " is damaged: its data is of unknown type " + std::to_string(t.type));
+                // UTF-8 may take up to 4 bytes per character.
+                const bool fits = t.type == MAT_T_UTF8 ? t.bytes >= numel && t.bytes <= 4 * numel
+                                                       : t.bytes % size == 0 && t.bytes / size == numel;
+                if (!fits)
+                    refuse(where + " is damaged: it declares " + shape + " characters but holds " +
+                           std::to_string(t.bytes / size));
+                skipData(src, t, end, where);
+                countNumbers(numel);
+                break;
+            }
+            case MAT_C_CELL:
+                if (numel > 0) deeper(depth, where);
+                for (std::uint64_t i = 0; i < numel; ++i) item(src, end, depth + 1, where + "{" + std::to_string(i + 1) + "}");
+                break;
+            case MAT_C_STRUCT: {
+                const Tag lengthTag = tag(src, end, where, "field name length");
+                const std::uint32_t length = u32(lengthTag.inlineData);
+                if (!lengthTag.small || lengthTag.type != MAT_T_INT32 || lengthTag.bytes != 4 || length == 0)
+                    refuse(where + " is damaged: the length of its field names is malformed");
+                const Tag namesTag = tag(src, end, where, "field names");
+                if (namesTag.type != MAT_T_INT8 || namesTag.bytes % length != 0)
+                    refuse(where + " is damaged: its field names are malformed");
+                const std::uint64_t nfields = namesTag.bytes / length;
+                if (nfields > limits::kMaxValueCount || (nfields != 0 && numel > limits::kMaxValueCount / nfields))
+                    refuse(where + " declares " + shape + " records of " + std::to_string(nfields) +
+                           " fields, more than the " + std::to_string(limits::kMaxValueCount) + " arrays allowed");
+                const auto names = data(src, namesTag, end, where);
+                std::vector<std::string> fields;
+                for (std::uint64_t k = 0; k < nfields; ++k) {
+                    const char* p = reinterpret_cast<const char*>(names.data()) + k * length;
+                    fields.emplace_back(p, strnlen(p, length));
+                }
+                if (nfields * numel > 0) deeper(depth, where);
+                for (std::uint64_t e = 0; e < numel; ++e) {
+                    const std::string element = numel == 1 ? where : where + "(" + std::to_string(e + 1) + ")";
+                    for (const auto& field : fields) item(src, end, depth + 1, element + "." + field);
+                }
+                break;
+            }
+            default: refuse(where + " is " + className(cls) + ", which is not supported");
+        }
+        // The library goes on after the array's declared end; so does the walk.
+        if (!src.skip(end - src.position())) endsEarly(where);
+    }
+
+    // Refuses to go one level further down than the ceiling allows.
+    static void deeper(std::size_t depth, const std::string& where) {
+        if (depth + 1 > limits::kMaxMatDepth)
+            refuse(where + " nests cells and records more than " + std::to_string(limits::kMaxMatDepth) +
+                   " levels deep; at most " + std::to_string(limits::kMaxMatDepth) + " are allowed");
+    }
+
+    std::FILE* f_;
+    std::uint64_t size_;
+    bool swapped_;
+    std::uint64_t expandBudget_ = limits::kMaxMatBytes;
+    std::uint64_t numbers_ = 0;
+    std::uint64_t arrays_ = 0;
+};
+
+// Checks the file as described above; returns how many variables it holds.
+std::size_t checkLayout(const std::string& path) {
     std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) return "it cannot be opened";
+    if (!f) refuse("it cannot be opened");
     struct Closer {
         std::FILE* f;
         ~Closer() { std::fclose(f); }
     } closer{f};
 
+    struct stat info {};
+    if (::fstat(::fileno(f), &info) != 0) refuse("its size cannot be read");
+    if (!S_ISREG(info.st_mode)) refuse("it is not a regular file");
+    const auto size = static_cast<std::uint64_t>(info.st_size);
+    if (size > limits::kMaxMatBytes)
+        refuse("it is " + std::to_string(size) + " bytes long; at most " + std::to_string(limits::kMaxMatBytes) +
+               " are allowed");
+
     unsigned char header[128];
-    if (std::fread(header, 1, sizeof header, f) != sizeof header) return {};  // too short for format 5 or 7.3
+    const char* notMat = "it is not a MAT-file of format 5";
+    if (std::fread(header, 1, sizeof header, f) != sizeof header) refuse(std::string(notMat) + " (it is too short)");
     const bool swapped = header[126] == 'M' && header[127] == 'I';
-    if (!swapped && !(header[126] == 'I' && header[127] == 'M')) return {};  // not format 5/7.3: left to the library
-    auto u16 = [&](const unsigned char* p) {
-        return swapped ? static_cast<unsigned>(p[0] << 8 | p[1]) : static_cast<unsigned>(p[1] << 8 | p[0]);
-    };
-    auto u32 = [&](const unsigned char* p) {
-        return swapped ? std::uint32_t(p[0]) << 24 | std::uint32_t(p[1]) << 16 | std::uint32_t(p[2]) << 8 | p[3]
-                       : std::uint32_t(p[3]) << 24 | std::uint32_t(p[2]) << 16 | std::uint32_t(p[1]) << 8 | p[0];
-    };
-    const unsigned version = u16(header + 124);
+    if (!swapped && !(header[126] == 'I' && header[127] == 'M')) refuse(notMat);
+    const unsigned version = swapped ? unsigned(header[124]) << 8 | header[125] : unsigned(header[125]) << 8 | header[124];
+    if (version == 0x0200)
+        refuse("it is a MAT-file of format 7.3, which is not read here: save it as a MAT-file of format 5");
+    if (version != 0x0100) refuse(notMat);
+    return LayoutScan(f, size, swapped).run();
+}
 
-    if (version == 0x0200) {
-        const hid_t file = H5Fopen(path.c_str(), H5F_ACC_RDONLY, H5P_DEFAULT);
-        if (file < 0) return "it is a format 7.3 file that is truncated or damaged";
-        H5Fclose(file);
-        return {};
-    }
-    if (version != 0x0100) return {};
-
-    std::error_code ec;
-    const std::uintmax_t size = std::filesystem::file_size(path, ec);
-    if (ec) return "its size cannot be read";
-    std::uintmax_t offset = sizeof header;
-    while (offset < size) {
-        unsigned char tag[8];
-        if (std::fseek(f, static_cast<long>(offset), SEEK_SET) != 0 || std::fread(tag, 1, 8, f) != 8)
-            return "it is truncated at byte " + std::to_string(offset);
-        const std::uint32_t type = u32(tag);
-        std::uintmax_t next;
-        if (type >> 16) {
-            next = offset + 8;  // a small element: its data sits in the tag
-        } else {
-            const std::uintmax_t bytes = u32(tag + 4);
-            next = offset + 8 + bytes;
-            // Uncompressed elements are padded to a multiple of 8 bytes.
-            if (type != MAT_T_COMPRESSED) next = offset + 8 + (bytes + 7) / 8 * 8;
-            if (offset + 8 + bytes > size)
-                return "it is truncated: the data at byte " + std::to_string(offset) + " needs " +
-                       std::to_string(bytes) + " bytes but only " + std::to_string(size - offset - 8) +
-                       " remain";
-        }
-        offset = next;
-    }
-    return {};
+// Refuses to write a value that could not be read back.
+void checkWriteDepth(const Value& v, std::size_t depth, const std::string& where) {
+    const bool holdsValues = (v.isRecord() && v.rec().size() > 0) || (v.isCell() && !v.cells().empty());
+    if (!holdsValues) return;
+    if (depth + 1 > limits::kMaxMatDepth)
+        throw Error(where + " nests records and cells more than " + std::to_string(limits::kMaxMatDepth) +
+                    " levels deep, more than a MAT-file may hold to be read back");
+    if (v.isRecord())
+        for (const auto& [name, field] : v.rec().fields()) checkWriteDepth(field, depth + 1, where + "." + name);
+    else
+        for (std::size_t i = 0; i < v.cells().size(); ++i)
+            checkWriteDepth(v.cells()[i], depth + 1, where + "{" + std::to_string(i + 1) + "}");
 }
 
 }  // namespace
 
-bool matFormat73Available() {
-    static const bool available = [] {
-        installMatLog();
-        auto dir = std::filesystem::temp_directory_path();
-        auto probe = (dir / ("tolvane-mat73-probe-" + std::to_string(::getpid()) + ".mat")).string();
-        mat_t* mat = Mat_CreateVer(probe.c_str(), nullptr, MAT_FT_MAT73);
-        const bool ok = mat != nullptr;
-        if (mat) Mat_Close(mat);
-        std::remove(probe.c_str());
-        return ok;
-    }();
-    return available;
-}
-
-void writeMatFile(const std::string& path, const Record& variables, MatFormat format) {
+void writeMatFile(const std::string& path, const Record& variables, MatFormat) {
     installMatLog();
     const std::string fail = "Cannot write the MAT-file " + quoted(path) + ": ";
     for (const auto& [name, value] : variables.fields()) {
         if (!validName(name)) throw Error(fail + "the variable name " + quoted(name) + " is not a valid identifier.");
         if (!value.isSet()) throw Error(fail + "the variable " + quoted(name) + " has no value.");
+        try {
+            checkWriteDepth(value, 1, name);
+        } catch (const Error& e) {
+            throw Error(fail + e.what() + ".");
+        }
     }
 
     const std::filesystem::path target(path);
     std::error_code ec;
     if (std::filesystem::is_directory(target, ec)) throw Error(fail + "it is a folder.");
     replaceFileAtomically(path, [&](const std::string& temp) {
-        MatPtr mat(Mat_CreateVer(temp.c_str(), nullptr, format == MatFormat::V73 ? MAT_FT_MAT73 : MAT_FT_MAT5));
-        if (!mat) {
-            const std::string why = format == MatFormat::V73 && !matFormat73Available()
-                                        ? "format 7.3 is not available in this build"
-                                        : "the file could not be created in its folder";
-            throw Error(fail + why + matDetail() + ".");
-        }
+        MatPtr mat(Mat_CreateVer(temp.c_str(), nullptr, MAT_FT_MAT5));
+        if (!mat) throw Error(fail + "the file could not be created in its folder" + matDetail() + ".");
         for (const auto& [name, value] : variables.fields()) {
             VarPtr var;
             try {
@@ -472,20 +899,24 @@ Record readMatFile(const std::string& path) {
     if (!std::filesystem::exists(path, ec)) throw Error(fail + "no such file.");
     if (std::filesystem::is_directory(path, ec)) throw Error(fail + "it is a folder.");
 
-    if (const std::string fault = layoutFault(path); !fault.empty()) throw Error(fail + fault + ".");
+    std::size_t count = 0;
+    try {
+        count = checkLayout(path);
+    } catch (const LayoutFault& fault) {
+        throw Error(fail + fault.why + ".");
+    }
     MatPtr mat(Mat_Open(path.c_str(), MAT_ACC_RDONLY));
     if (!mat) throw Error(fail + "it is not a MAT-file or cannot be opened" + matDetail() + ".");
 
-    size_t count = 0;
-    char** dir = Mat_GetDir(mat.get(), &count);
-    if (!dir && count != 0) throw Error(fail + "its list of variables is damaged" + matDetail() + ".");
-    std::vector<std::string> names;
-    for (size_t i = 0; i < count; ++i) names.emplace_back(dir[i] ? dir[i] : "");
-
+    // The variables one after another, each read once.
     Record out;
-    for (const auto& name : names) {
-        VarPtr var(Mat_VarRead(mat.get(), name.c_str()));
-        if (!var) throw Error(fail + "the variable " + quoted(name) + " could not be read" + matDetail() + ".");
+    for (std::size_t k = 0; k < count; ++k) {
+        VarPtr var(Mat_VarReadNext(mat.get()));
+        if (!var)
+            throw Error(fail + "variable " + std::to_string(k + 1) + " could not be read" + matDetail() + ".");
+        // An array without a name (such as a subsystem's data) is no variable.
+        if (!var->name || !*var->name) continue;
+        const std::string name = var->name;
         try {
             out.set(name, fromMatVar(var.get(), name));
         } catch (const Error& e) {

@@ -1,6 +1,6 @@
 // MAT-files: writing a set of named values and reading every variable back.
 //
-// Written (format 5 by default, or 7.3 where the MAT library has HDF5):
+// Written (format 5):
 //   real matrix        double matrix
 //   complex matrix     complex double matrix
 //   character row      char row (UTF-8 text stored as 16-bit code units)
@@ -10,9 +10,11 @@
 //   uninitialised      inside a record or cell: an empty double matrix;
 //                      as a variable of its own: an error naming it
 // Names of variables and record fields must be valid identifiers (a letter,
-// then letters, digits or underscores, at most 63 characters).
+// then letters, digits or underscores, at most 63 characters). Records and
+// cells may nest at most limits::kMaxMatDepth levels deep (a variable is
+// level 1), as deep as a file is read back.
 //
-// Read (format 5, and 7.3 when the MAT library was built with HDF5):
+// Read (format 5, compressed or not):
 //   double, single, integer and logical arrays   real or complex double matrix
 //   char array                                   character row; a char matrix
 //                                                with several rows becomes a
@@ -22,6 +24,16 @@
 //   cell array                                   cell of the same shape
 // Sparse matrices, objects, function handles and arrays of more than two
 // dimensions are refused with an error naming the variable and the file.
+// Format 7.3 files (HDF5) are refused with a message asking for format 5:
+// the HDF5 library cannot be kept from crashing on a damaged file, and this
+// application writes format 5 only. Format 4 files and other files are
+// refused as not MAT-files of format 5.
+//
+// Before the MAT library sees a file, its layout is walked and checked (see
+// checkLayout in mat_file.cpp): a damaged, truncated or hostile file is
+// refused with an error naming the file and the fault, and never makes the
+// reader read past the data present, allocate what a damaged size declares,
+// or recurse deeper than the ceilings of runtime/input_limits.hpp allow.
 //
 // A file is written whole or not at all: the content goes to a temporary
 // file in the same folder, which then replaces the target in one rename.
@@ -34,7 +46,9 @@
 
 namespace tolvane {
 
-enum class MatFormat { V5, V73 };
+// The formats written. Only format 5 remains: format 7.3 cannot be read
+// back safely (see above).
+enum class MatFormat { V5 };
 
 // Writes the fields of `variables` as the file's variables, in field order,
 // replacing any existing file. Throws Error naming the file (and the
@@ -43,11 +57,9 @@ enum class MatFormat { V5, V73 };
 void writeMatFile(const std::string& path, const Record& variables, MatFormat format = MatFormat::V5);
 
 // Reads every variable of the file into a record, in file order. Throws
-// Error naming the file when it is missing, not a MAT-file, damaged, or
-// holds a variable of a kind listed above as refused.
+// Error naming the file when it is missing, not a MAT-file of format 5,
+// damaged, past a ceiling of runtime/input_limits.hpp, or holds a variable
+// of a kind listed above as refused.
 Record readMatFile(const std::string& path);
-
-// True when this build can write and read format 7.3 files.
-bool matFormat73Available();
 
 }  // namespace tolvane

@@ -1,37 +1,89 @@
 #include "runtime/matrix_literal.hpp"
 
 #include <cctype>
-#include <cstdlib>
+#include <charconv>
+#include <string_view>
+#include <system_error>
 #include <vector>
 
 #include "numerics/diagnostics.hpp"
+#include "runtime/input_limits.hpp"
 
 namespace tolvane {
 
 namespace {
 
-[[noreturn]] void bad(const std::string& text, const std::string& why) {
-    throw Error("\"" + text + "\" is not a number or matrix literal: " + why + ".");
+// The text as quoted in a message, cut when long.
+std::string quotedText(const std::string& text) {
+    constexpr std::size_t longest = 80;
+    return "\"" + (text.size() <= longest ? text : text.substr(0, longest) + "...") + "\"";
 }
 
-// Reads the numbers of one row, separated by blanks and/or commas.
-std::vector<double> parseRow(const std::string& row, const std::string& whole) {
+[[noreturn]] void bad(const std::string& text, const std::string& why) {
+    throw Error(quotedText(text) + " is not a number or matrix literal: " + why + ".");
+}
+
+bool isBlank(char ch) { return std::isspace(static_cast<unsigned char>(ch)) != 0; }
+bool isDigit(char ch) { return ch >= '0' && ch <= '9'; }
+
+// The length of the plain decimal number at the start of `s` (an optional
+// sign, digits with an optional decimal point, an optional exponent), or 0
+// when there is none.
+std::size_t decimalLength(std::string_view s) {
+    std::size_t i = 0;
+    if (i < s.size() && (s[i] == '+' || s[i] == '-')) ++i;
+    std::size_t digits = 0;
+    while (i < s.size() && isDigit(s[i])) ++i, ++digits;
+    if (i < s.size() && s[i] == '.') {
+        ++i;
+        while (i < s.size() && isDigit(s[i])) ++i, ++digits;
+    }
+    if (digits == 0) return 0;
+    if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
+        std::size_t k = i + 1;
+        if (k < s.size() && (s[k] == '+' || s[k] == '-')) ++k;
+        const std::size_t start = k;
+        while (k < s.size() && isDigit(s[k])) ++k;
+        if (k == start) return 0;  // "1e" or "1e+" has no exponent
+        i = k;
+    }
+    return i;
+}
+
+// Reads the numbers of one row: plain decimal numbers separated by blanks
+// or by one comma (with blanks around it or not). A comma needs a number on
+// each side.
+std::vector<double> parseRow(std::string_view row, const std::string& whole) {
     std::vector<double> values;
     std::size_t i = 0;
+    auto skipBlanks = [&] {
+        while (i < row.size() && isBlank(row[i])) ++i;
+    };
+    skipBlanks();
     while (i < row.size()) {
-        const char ch = row[i];
-        if (std::isspace(static_cast<unsigned char>(ch)) || ch == ',') {
-            ++i;
-            continue;
+        if (row[i] == ',') bad(whole, values.empty() ? "a comma with no number before it" : "two commas in a row");
+        std::size_t word = i;
+        while (word < row.size() && !isBlank(row[word]) && row[word] != ',') ++word;
+        const std::string_view token = row.substr(i, word - i);
+        const std::size_t length = decimalLength(token);
+        if (length != token.size()) {
+            if (length == 0 && token.size() == 1) bad(whole, "unexpected '" + std::string(token) + "'");
+            bad(whole, quotedText(std::string(token)) + " is not a plain decimal number");
         }
-        const char* start = row.c_str() + i;
-        char* end = nullptr;
-        const double x = std::strtod(start, &end);
-        if (end == start) bad(whole, "unexpected '" + std::string(1, ch) + "'");
+        // from_chars takes no leading '+' and reads the same in every locale.
+        const std::size_t skip = token.front() == '+' ? 1 : 0;
+        double x = 0;
+        const auto [end, ec] = std::from_chars(token.data() + skip, token.data() + token.size(), x);
+        if (ec != std::errc() || end != token.data() + token.size())
+            bad(whole, quotedText(std::string(token)) + " is outside the range of numbers");
         values.push_back(x);
-        i += static_cast<std::size_t>(end - start);
-        if (i < row.size() && !std::isspace(static_cast<unsigned char>(row[i])) && row[i] != ',')
-            bad(whole, "unexpected '" + std::string(1, row[i]) + "'");
+        i = word;
+        skipBlanks();
+        if (i < row.size() && row[i] == ',') {
+            ++i;
+            skipBlanks();
+            if (i == row.size()) bad(whole, "a comma with no number after it");
+        }
     }
     return values;
 }
@@ -39,15 +91,18 @@ std::vector<double> parseRow(const std::string& row, const std::string& whole) {
 }  // namespace
 
 Value parseMatrixLiteral(const std::string& text) {
+    if (text.size() > limits::kMaxLiteralChars)
+        bad(text, "it is " + std::to_string(text.size()) + " characters long, more than the " +
+                      std::to_string(limits::kMaxLiteralChars) + " allowed");
     std::size_t first = text.find_first_not_of(" \t");
     std::size_t last = text.find_last_not_of(" \t");
     if (first == std::string::npos) bad(text, "it is empty");
-    std::string body = text.substr(first, last - first + 1);
+    std::string_view body(text.data() + first, last - first + 1);
     const bool bracketed = body.front() == '[';
     if (bracketed) {
-        if (body.back() != ']') bad(text, "missing ']'");
+        if (body.size() < 2 || body.back() != ']') bad(text, "missing ']'");
         body = body.substr(1, body.size() - 2);
-    } else if (body.find(';') != std::string::npos) {
+    } else if (body.find(';') != std::string_view::npos) {
         bad(text, "a matrix needs brackets");
     }
 
@@ -55,8 +110,9 @@ Value parseMatrixLiteral(const std::string& text) {
     std::size_t pos = 0;
     while (true) {
         const std::size_t semi = body.find(';', pos);
-        rows.push_back(parseRow(body.substr(pos, semi == std::string::npos ? std::string::npos : semi - pos), text));
-        if (semi == std::string::npos) break;
+        rows.push_back(parseRow(body.substr(pos, semi == std::string_view::npos ? std::string_view::npos : semi - pos),
+                                text));
+        if (semi == std::string_view::npos) break;
         pos = semi + 1;
     }
     // A trailing semicolon leaves an empty last row: ignore it.

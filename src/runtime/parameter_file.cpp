@@ -10,7 +10,11 @@ ParameterFile loadParameterFile(const std::string& path, const std::string& form
     const Record vars = readMatFile(path);
     if (!vars.has("fileParameters")) throw Error(path + "\nhas an Invalid File Format.");
     const Value& record = vars.at("fileParameters");
-    if (!record.hasField("ParameterFileFormat_ID")) throw Error(path + "\nhas an Invalid File Structure.");
+    if (!record.isRecord())
+        throw Error(path + "\nhas an Invalid File Structure: parameters must be a record, not " +
+                    kindName(record.kind()) + ".");
+    if (!record.hasField("ParameterFileFormat_ID"))
+        throw Error(path + "\nhas an Invalid File Structure: parameters.ParameterFileFormat_ID is missing.");
     const Value& id = record.field("ParameterFileFormat_ID");
     if (!id.isText() || id.str() != formatId) throw Error(path + "\nhas an Invalid File Parameter ID.");
 

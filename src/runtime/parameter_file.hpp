@@ -18,8 +18,9 @@ struct ParameterFile {
 // Loads a parameter file with the checks File > Open makes, in this order:
 // a readable MAT-file; a variable `fileParameters`; a field
 // `ParameterFileFormat_ID`; its text equal to `formatId`. The errors read
-// "<path>\nhas an Invalid File Format." (and "... File Structure.", "...
-// File Parameter ID."), or name the file and the reading problem.
+// "<path>\nhas an Invalid File Format.", "<path>\nhas an Invalid File
+// Structure: <what is wrong, naming the field>", "<path>\nhas an Invalid
+// File Parameter ID.", or name the file and the reading problem.
 ParameterFile loadParameterFile(const std::string& path, const std::string& formatId = kParameterFormatId);
 
 // Writes the parameter file (whole or not at all). Its `filename` variable

@@ -1,11 +1,14 @@
 #include "runtime/user_data_file.hpp"
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 
 #include "numerics/diagnostics.hpp"
+#include "runtime/input_limits.hpp"
 
 namespace tolvane {
 
@@ -29,11 +32,30 @@ std::vector<double> readUserDataBits(const std::string& path, long long maxBits,
     if (std::filesystem::is_directory(path, ec)) throw Error("Could not open " + path + ": it is a folder.");
     std::ifstream in(path, std::ios::binary);
     if (!in) throw Error("Could not open " + path + ": " + std::strerror(errno) + ".");
-    const long long maxBytes = maxBits <= 0 ? 0 : (maxBits + 7) / 8;
-    std::string bytes(static_cast<std::size_t>(maxBytes), '\0');
-    in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    if (in.bad()) throw Error("Could not read " + path + ".");
-    bytes.resize(static_cast<std::size_t>(in.gcount()));
+
+    // The bytes the bits need, without overflow for any maxBits; past the
+    // ceiling one byte more is read to tell a file that holds more from one
+    // that ends there.
+    const std::uint64_t wanted = maxBits <= 0 ? 0 : static_cast<std::uint64_t>(maxBits / 8 + (maxBits % 8 != 0));
+    const bool capped = wanted > limits::kMaxUserDataBytes;
+    const std::uint64_t toRead = capped ? limits::kMaxUserDataBytes + 1 : wanted;
+
+    // The buffer grows with what the file gives rather than with what was
+    // asked for, so a large request on a small file allocates little.
+    std::string bytes;
+    constexpr std::size_t chunk = 64 * 1024;
+    while (bytes.size() < toRead) {
+        const std::size_t have = bytes.size();
+        const std::size_t step = static_cast<std::size_t>(std::min<std::uint64_t>(chunk, toRead - have));
+        bytes.resize(have + step);
+        in.read(bytes.data() + have, static_cast<std::streamsize>(step));
+        bytes.resize(have + static_cast<std::size_t>(in.gcount()));
+        if (in.bad()) throw Error("Could not read " + path + ".");
+        if (!in) break;  // end of the file
+    }
+    if (capped && bytes.size() > limits::kMaxUserDataBytes)
+        throw Error("Could not read " + path + ": it holds more than " + std::to_string(limits::kMaxUserDataBytes) +
+                    " bytes, the most a user data file may give.");
     return bytesToBits(bytes, maxBits, bitOrder);
 }
 

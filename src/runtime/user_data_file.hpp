@@ -13,7 +13,9 @@ namespace tolvane {
 std::vector<double> bytesToBits(const std::string& bytes, long long maxBits, const std::string& bitOrder);
 
 // Reads only the bytes needed (ceil(maxBits / 8) at most). Throws Error
-// "Could not open <path>: <reason>." when the file cannot be read.
+// "Could not open <path>: <reason>." when the file cannot be read, and
+// "Could not read <path>: ..." when more than limits::kMaxUserDataBytes
+// would be needed and the file holds more.
 std::vector<double> readUserDataBits(const std::string& path, long long maxBits,
                                      const std::string& bitOrder = "right-msb");
 

@@ -21,38 +21,54 @@ const char* kindName(Kind kind) {
 
 // ---- Record ---------------------------------------------------------------
 
-bool Record::has(const std::string& name) const {
-    return std::any_of(fields_.begin(), fields_.end(),
-                       [&](const auto& f) { return f.first == name; });
+std::size_t Record::find(const std::string& name) const {
+    if (!index_.empty()) {
+        const auto it = index_.find(name);
+        return it == index_.end() ? fields_.size() : it->second;
+    }
+    for (std::size_t i = 0; i < fields_.size(); ++i)
+        if (fields_[i].first == name) return i;
+    return fields_.size();
 }
 
+void Record::rebuildIndex() {
+    index_.clear();
+    if (fields_.size() <= kIndexedFrom) return;
+    index_.reserve(fields_.size());
+    for (std::size_t i = 0; i < fields_.size(); ++i) index_.emplace(fields_[i].first, i);
+}
+
+bool Record::has(const std::string& name) const { return find(name) < fields_.size(); }
+
 const Value& Record::at(const std::string& name) const {
-    for (const auto& f : fields_)
-        if (f.first == name) return f.second;
-    throw Error("Reference to non-existent field '" + name + "'.");
+    const std::size_t i = find(name);
+    if (i == fields_.size()) throw Error("Reference to non-existent field '" + name + "'.");
+    return fields_[i].second;
 }
 
 Value& Record::at(const std::string& name) {
-    for (auto& f : fields_)
-        if (f.first == name) return f.second;
-    throw Error("Reference to non-existent field '" + name + "'.");
+    const std::size_t i = find(name);
+    if (i == fields_.size()) throw Error("Reference to non-existent field '" + name + "'.");
+    return fields_[i].second;
 }
 
 void Record::set(const std::string& name, Value value) {
-    for (auto& f : fields_) {
-        if (f.first == name) {
-            f.second = std::move(value);
-            return;
-        }
+    const std::size_t i = find(name);
+    if (i < fields_.size()) {
+        fields_[i].second = std::move(value);
+        return;
     }
     fields_.emplace_back(name, std::move(value));
+    if (!index_.empty()) index_.emplace(name, i);
+    else if (fields_.size() > kIndexedFrom) rebuildIndex();
 }
 
 bool Record::remove(const std::string& name) {
-    auto it = std::find_if(fields_.begin(), fields_.end(),
-                           [&](const auto& f) { return f.first == name; });
-    if (it == fields_.end()) return false;
-    fields_.erase(it);
+    const std::size_t i = find(name);
+    if (i == fields_.size()) return false;
+    fields_.erase(fields_.begin() + static_cast<std::ptrdiff_t>(i));
+    // Every later field moved down one place.
+    if (!index_.empty()) rebuildIndex();
     return true;
 }
 

@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <initializer_list>
 #include <string>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -24,21 +25,36 @@ enum class Kind { Unset, Real, Complex, Char, Record, Cell, Handle };
 const char* kindName(Kind kind);
 
 // Ordered fields of a record.
+//
+// Lookups by name take constant time: a record of more than
+// kIndexedFrom fields keeps a hash index from name to position next to the
+// ordered fields, so building a record of n fields takes time linear in n.
+// Smaller records (almost all of them) are searched in order, which is as
+// fast for them and keeps copies cheap. The fields can only be changed
+// through set, at and remove, which keep the index in step.
 class Record {
 public:
+    using Field = std::pair<std::string, Value>;
+
     bool has(const std::string& name) const;
     const Value& at(const std::string& name) const;  // throws Error naming the field
     Value& at(const std::string& name);              // throws Error naming the field
     // Sets a field, appending it when new (field order is creation order).
     void set(const std::string& name, Value value);
     bool remove(const std::string& name);
-    const std::vector<std::pair<std::string, Value>>& fields() const { return fields_; }
-    std::vector<std::pair<std::string, Value>>& fields() { return fields_; }
-    std::size_t size() const { return fields_.size(); }
+    const std::vector<Field>& fields() const { return fields_; }
+    std::size_t size() const;  // defined below, where Value is complete
     bool operator==(const Record& other) const;
 
+    static constexpr std::size_t kIndexedFrom = 32;
+
 private:
-    std::vector<std::pair<std::string, Value>> fields_;
+    // The position of the field, or size() when there is none.
+    std::size_t find(const std::string& name) const;
+    void rebuildIndex();
+
+    std::vector<Field> fields_;
+    std::unordered_map<std::string, std::size_t> index_;  // empty while size() <= kIndexedFrom
 };
 
 class Value {
@@ -124,5 +140,7 @@ private:
     std::vector<Value> cells_;
     double handle_ = 0.0;
 };
+
+inline std::size_t Record::size() const { return fields_.size(); }
 
 }  // namespace tolvane

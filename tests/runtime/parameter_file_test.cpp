@@ -49,7 +49,8 @@ TEST_F(ParameterFileTest, OpeningChecksKindStructureIdAndRanges) {
     Record noId;
     noId.set("fileParameters", Value::record());
     writeMatFile(file("noid.mat"), noId);
-    EXPECT_EQ(openError(file("noid.mat")), file("noid.mat") + "\nhas an Invalid File Structure.");
+    EXPECT_EQ(openError(file("noid.mat")),
+              file("noid.mat") + "\nhas an Invalid File Structure: parameters.ParameterFileFormat_ID is missing.");
 
     FrameConfig config = defaultFrameConfig();
     config.ParameterFileFormat_ID = "OneX-Fwd - Format 1.1";
