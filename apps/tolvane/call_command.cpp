@@ -38,7 +38,8 @@ constexpr const char* callHelp =
     "as a JSON array.\n"
     "\n"
     "Options (before or among the arguments):\n"
-    "  --nargout K   number of outputs to ask for (default 1); the first output\n"
+    "  --nargout K   number of outputs to ask for (default 1, or 0 for a function\n"
+    "                that declares none); the first output\n"
     "                is always printed, so K = 0 still prints one value\n"
     "  --help        show this text\n"
     "  --            every later word is an argument\n"
@@ -123,6 +124,7 @@ std::string readArgumentFile(const std::string& path, std::string& out) {
 int runCall(int argc, char** argv) {
     std::string name;
     int nargout = 1;
+    bool nargoutGiven = false;
     std::vector<std::string> args;
     bool optionsEnded = false;
 
@@ -147,6 +149,7 @@ int runCall(int argc, char** argv) {
                 }
                 if (!parseCount(count, nargout))
                     return usageError("--nargout needs a whole number of 0 or more, not '" + count + "'.");
+                nargoutGiven = true;
                 continue;
             }
             // A word starting with "--" is never valid JSON, so it can only
@@ -185,6 +188,14 @@ int runCall(int argc, char** argv) {
 
     std::string printed;
     try {
+        // Without --nargout a function that declares no outputs is asked
+        // for none, as a plain call statement would.
+        if (!nargoutGiven) {
+            Library& lib = library();
+            if (!lib.initialised()) lib.initialize();
+            const FunctionSpec* def = lib.registry().find(name);
+            if (def && def->outputs == 0) nargout = 0;
+        }
         const std::vector<Value> outputs = callByName(name, nargout, std::move(inputs));
         Json results = Json::array();
         for (const auto& v : outputs) results.push_back(valueToJson(v));

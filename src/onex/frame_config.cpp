@@ -61,13 +61,11 @@ FrameInputs frameInputs(const FrameConfig& config, std::vector<double> dataBits)
 
 FrameResult calculateFrame(const FrameConfig& config) {
     const long long bitsReq = requiredDataBits(config);
-    std::optional<Bits> bits;
-    if (std::floor(config.DATAsourceType) == config.DATAsourceType)
-        bits = generateBitStream(static_cast<int>(config.DATAsourceType), bitsReq, config.dataSourceBitstream);
-    if (!bits)
-        throw Error("DATAsourceType " + std::to_string(config.DATAsourceType) +
-                    " is not a data source (1 to 8): no data bits were generated.");
-    return fwdChnFrame(frameInputs(config, std::move(*bits)));
+    const double type = config.DATAsourceType;
+    if (!(type >= 1 && type <= 8) || std::floor(type) != type)
+        throw Error("DATAsourceType " + numberText(type) + " is not a data source (1 to 8): no data bits were generated.");
+    Bits bits = generateBitStream(static_cast<DataSource>(type), bitsReq, config.dataSourceBitstream);
+    return fwdChnFrame(frameInputs(config, std::move(bits)));
 }
 
 }  // namespace tolvane

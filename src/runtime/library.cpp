@@ -6,6 +6,11 @@
 namespace tolvane {
 
 const std::vector<std::string>& globalNames() {
+    // All thirteen are declared here when the library starts. Their meaning
+    // belongs to their owners: `parameters`, `waveform` and `markers` to the
+    // frame, `SigGenSettings`, `configuration` and `configurationSA` to the
+    // instrument, and the window state (`appInfo`, `figureList`, `slot`,
+    // `slotStruct`, `chn`, `scrollIndex`, `newSettings`) to the windows.
     static const std::vector<std::string> names = {
         "SigGenSettings", "appInfo", "chn", "configuration", "configurationSA", "figureList", "markers",
         "newSettings", "parameters", "scrollIndex", "slot", "slotStruct", "waveform"};

@@ -109,5 +109,12 @@ run --help
 expect "--help" 0 "" -
 [[ "$out" == *"usage: tolvane"* && "$out" == *"call"* ]] || fail "--help lists no commands"
 
+# A function that declares no outputs is asked for none by default; asking
+# it for one is still the outputs error.
+run call OneX_Fwd_GUI_c/InitializeParameters
+expect "no outputs, default --nargout" 0 "[null]" -
+run call --nargout 1 OneX_Fwd_GUI_c/InitializeParameters
+expect "no outputs, --nargout 1" 1 - "more than the declared number of outputs (0)"
+
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]

@@ -10,6 +10,8 @@
 #include "numerics/remez.hpp"
 #include "onex/baseband_filter.hpp"
 #include "onex/constants.hpp"
+#include "onex/filter_design.hpp"
+#include "onex/filter_tables.hpp"
 #include "runtime/library.hpp"
 #include "../support/signal_checks.hpp"
 
@@ -113,6 +115,21 @@ TEST(FilterDesigns, StdMatchesTheReferenceDesign) {
     const auto h = filterCoeffStd(4);
     ASSERT_EQ(h.size(), golden.size());
     for (std::size_t i = 0; i < h.size(); ++i) EXPECT_NEAR(h[i], golden[i], 1e-13) << i;
+}
+
+// The tables made at build time hold exactly what the design functions give,
+// for every stored ratio; ratios outside them are designed at run time.
+TEST(FilterDesigns, StoredTablesEqualTheDesignsBitForBit) {
+    for (int os : {kStoredDesignMinRatio, 5, 17, kStoredDesignMaxRatio}) {
+        const std::span<const double> std = storedFilterDesign(os, false);
+        const std::span<const double> acp = storedFilterDesign(os, true);
+        EXPECT_EQ(std::vector<double>(std.begin(), std.end()), designFilterStd(os)) << os;
+        EXPECT_EQ(std::vector<double>(acp.begin(), acp.end()), designFilterAcp(os)) << os;
+        EXPECT_EQ(filterCoeffAcp(os), designFilterAcp(os)) << os;
+    }
+    EXPECT_TRUE(storedFilterDesign(kStoredDesignMinRatio - 1, false).empty());
+    EXPECT_TRUE(storedFilterDesign(kStoredDesignMaxRatio + 1, true).empty());
+    EXPECT_EQ(filterCoeffStd(kStoredDesignMaxRatio + 1), designFilterStd(kStoredDesignMaxRatio + 1));
 }
 
 // Each shape selects its filter. By name a number or a text selects the

@@ -1,11 +1,9 @@
-// Adapters registering the frame builder and the main window's calculate
-// step (with the record defaults it relies on) by name.
+// Adapters registering the frame builder by name.
 #include "onex/frame_builder.hpp"
 #include "onex/frame_config.hpp"
 #include "runtime/bindings/bindings.hpp"
 #include "runtime/bindings/choice_values.hpp"
 #include "runtime/convert.hpp"
-#include "runtime/library.hpp"
 #include "runtime/parameters_value.hpp"
 
 namespace tolvane {
@@ -59,38 +57,10 @@ void frameBody(Call& c) {
     c.setOut(0, Value::complexRow(std::move(r.waveform)));
 }
 
-Value& global(const char* name) { return library().globals().at(name); }
-
-const Value& readGlobal(const char* name, const char* function) {
-    const Value& v = global(name);
-    if (!v.isSet()) throw RuntimeError(uninitialisedMessage(name, function));
-    return v;
-}
-
 }  // namespace
 
 void registerFrameBuilder(Registry& reg) {
     define(reg, "OneX_FwdChnFrame", 18, 2, kFrameInputNames, {"waveform", "events"}, frameBody);
-
-    // The main window's record defaults and calculate step; they need no
-    // window, so scripted use and the command line reach them by name.
-    const std::string module = "OneX_Fwd_GUI_c";
-    reg.addLocal(module, FunctionSpec{"InitializeParameters", 0, 0, {}, {}, 136, [](Call&) {
-                                          global("parameters") = parametersToValue(defaultFrameConfig());
-                                      }});
-    reg.addLocal(module, FunctionSpec{"InitializeSigGenSettings", 0, 0, {}, {}, 160, [](Call&) {
-                                          const Value& p = global("parameters");
-                                          FrameConfig config =
-                                              p.isSet() ? parametersFromValue(p) : defaultFrameConfig();
-                                          global("SigGenSettings") = defaultSigGenSettings(config);
-                                      }});
-    reg.addLocal(module, FunctionSpec{"Calculate", 0, 0, {}, {}, 467, [](Call&) {
-                                          const FrameConfig config = parametersFromValue(
-                                              readGlobal("parameters", "OneX_Fwd_GUI_c/Calculate"));
-                                          FrameResult r = calculateFrame(config);
-                                          global("markers") = markersToValue(r);
-                                          global("waveform") = Value::complexRow(std::move(r.waveform));
-                                      }});
 }
 
 }  // namespace tolvane

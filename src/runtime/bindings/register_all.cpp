@@ -19,6 +19,7 @@ void registerAllFunctions(Library& lib) {
     registerBasebandFilter(reg);
     registerPhaseEqualiser(reg);
     registerFrameBuilder(reg);
+    registerMainWindow(reg);
     registerNumerics(reg);
     registerInstrument(reg);
 }
