@@ -1,12 +1,11 @@
 // tolvane: the command-line front end of the library. It dispatches to one
 // subcommand per file (see commands.hpp).
-#include <malloc.h>
-
 #include <cstring>
 #include <iostream>
 #include <string_view>
 
 #include "commands.hpp"
+#include "heap_setup.hpp"
 
 namespace {
 
@@ -34,12 +33,7 @@ void printUsage(std::ostream& out) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    // A calculation allocates and frees buffers of several megabytes one
-    // after another. Served from the heap instead of fresh mappings, a freed
-    // buffer is reused without new page faults, as it is in a long-running
-    // process after the allocator's threshold has adapted.
-    mallopt(M_MMAP_THRESHOLD, 32 * 1024 * 1024);  // the largest the allocator takes
-    mallopt(M_TRIM_THRESHOLD, 512 * 1024 * 1024);
+    tolvane::cli::prepareHeap();
     if (argc < 2) {
         printUsage(std::cerr);
         return 2;
