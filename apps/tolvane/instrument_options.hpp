@@ -11,6 +11,7 @@
 #include "instrument/connection.hpp"
 #include "instrument/driver.hpp"
 #include "instrument/jobs.hpp"
+#include "generate_options.hpp"
 #include "runtime/generate_job.hpp"
 
 namespace tolvane::cli {
@@ -40,18 +41,6 @@ struct SettingsOptions {
 
 void addSettingsOptions(CLI::App& app, SettingsOptions& o);
 void applySettings(const SettingsOptions& o, SigGenSettings& s);
-
-// The options of tolvane generate, into `options`; the texts that need
-// checking after parsing go to the others.
-struct GenerateTexts {
-    std::string params, dataFile, saveParams, seed;
-    CLI::Option* seedOption = nullptr;
-};
-void addGenerateOptions(CLI::App& app, GenerateOptions& options, GenerateTexts& texts, bool outRequired);
-// Completes `options` from the texts; false (message printed) on bad input.
-bool finishGenerateOptions(const char* command, GenerateOptions& options, const GenerateTexts& texts);
-// A "--set" followed by an option word: false (message printed).
-bool checkSetValues(const char* command, int argc, char** argv);
 
 // A progress bar on standard error when it is a terminal.
 ProgressCallback terminalProgress(const std::string& label);

@@ -1,0 +1,72 @@
+#include "generate_options.hpp"
+
+#include <cstdint>
+#include <iostream>
+#include <optional>
+
+namespace tolvane::cli {
+
+namespace {
+
+// A noise seed: decimal digits only, within 64 bits; no sign, no blanks.
+std::optional<std::uint64_t> parseSeed(const std::string& text) {
+    if (text.empty() || text.size() > 20) return std::nullopt;
+    std::uint64_t value = 0;
+    for (char ch : text) {
+        if (ch < '0' || ch > '9') return std::nullopt;
+        const std::uint64_t digit = static_cast<std::uint64_t>(ch - '0');
+        if (value > (UINT64_MAX - digit) / 10) return std::nullopt;
+        value = value * 10 + digit;
+    }
+    return value;
+}
+
+}  // namespace
+
+void addGenerateOptions(CLI::App& app, GenerateOptions& options, GenerateTexts& t, bool outRequired) {
+    app.add_option("--params", t.params, "Parameter file (.mat) to start from instead of the defaults");
+    app.add_option("--set", options.sets,
+                   "NAME=VALUE: set one field of the configuration (slot fields as slot.NAME); VALUE is a number "
+                   "or a matrix literal such as [1 2 3] or [1 0; 0 1]; a scalar fills a whole matrix field")
+        ->allow_extra_args(false);
+    t.seedOption = app.add_option("--seed", t.seed, "Seed of the idle-slot noise (same seed, same waveform)");
+    app.add_option("--data-file", t.dataFile, "Traffic bits from this file (any bytes; data source 7)");
+    app.add_option("--bit-order", options.bitOrder, "Bit order of the data file: right-msb (default) or left-msb");
+    app.add_option("--save-params", t.saveParams, "Also write the parameter file (.mat) of the configuration used");
+    auto* out = app.add_option("--out", options.out,
+                               std::string(outRequired ? "Output" : "Also write the waveform") +
+                                   ": .mat (waveform, markers, sampleRate, parameters) or .bin "
+                                   "(16-bit big-endian interleaved I/Q)");
+    if (outRequired) out->required();
+}
+
+bool finishGenerateOptions(const char* command, GenerateOptions& options, const GenerateTexts& t) {
+    if (!t.params.empty()) options.paramsFile = t.params;
+    if (!t.dataFile.empty()) options.dataFile = t.dataFile;
+    if (!t.saveParams.empty()) options.saveParams = t.saveParams;
+    if (t.seedOption && *t.seedOption) {
+        const auto parsed = parseSeed(t.seed);
+        if (!parsed) {
+            std::cerr << "tolvane " << command << ": --seed \"" << t.seed
+                      << "\" must be a whole number from 0 to 18446744073709551615.\n";
+            return false;
+        }
+        options.seed = *parsed;
+    }
+    return true;
+}
+
+bool checkSetValues(const char* command, int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string word = argv[i];
+        if (word == "--set" && (i + 1 >= argc || std::string(argv[i + 1]).rfind("--", 0) == 0)) {
+            std::cerr << "tolvane " << command << ": --set needs NAME=VALUE"
+                      << (i + 1 < argc ? std::string(", not the option \"") + argv[i + 1] + "\"" : std::string())
+                      << ".\n";
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace tolvane::cli
