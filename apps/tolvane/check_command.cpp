@@ -19,18 +19,10 @@ int runCheck(int argc, char** argv) {
         const int code = app.exit(e);
         return code == 0 ? 0 : 2;
     }
-    if (!connectionGiven(conn)) {
-        std::cerr << "tolvane check: give the instrument: --tcpip, --gpib, --serial or --connection.\n";
-        return 2;
-    }
     Driver& driver = instrumentDriver();
-    Connection c;
-    try {
-        c = connectionFrom(conn, driver);
-    } catch (const Error& e) {
-        std::cerr << "tolvane check: " << e.what() << '\n';
-        return 2;
-    }
+    const std::optional<Connection> found = requiredConnection("check", conn, driver);
+    if (!found) return 2;
+    const Connection& c = *found;
     const IoResult r = driver.ping(c);
     driver.closeAll();
     (r.ok() ? std::cout : std::cerr) << r.response << '\n';

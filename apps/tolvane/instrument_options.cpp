@@ -51,6 +51,19 @@ bool connectionGiven(const ConnectionOptions& o) {
     return !o.tcpip.empty() || !o.gpib.empty() || !o.serial.empty() || !o.file.empty();
 }
 
+std::optional<Connection> requiredConnection(const char* command, const ConnectionOptions& o, Driver& driver) {
+    if (!connectionGiven(o)) {
+        std::cerr << "tolvane " << command << ": give the instrument: --tcpip, --gpib, --serial or --connection.\n";
+        return std::nullopt;
+    }
+    try {
+        return connectionFrom(o, driver);
+    } catch (const Error& e) {
+        std::cerr << "tolvane " << command << ": " << e.what() << '\n';
+        return std::nullopt;
+    }
+}
+
 Connection connectionFrom(const ConnectionOptions& o, Driver& driver) {
     Connection c;
     if (!o.tcpip.empty()) {

@@ -25,6 +25,9 @@ struct ConnectionOptions {
 };
 
 void addConnectionOptions(CLI::App& app, ConnectionOptions& o);
+// The connection a command that needs an instrument was given: nullopt
+// (message printed, naming the command) when none was given or it is bad.
+std::optional<Connection> requiredConnection(const char* command, const ConnectionOptions& o, Driver& driver);
 // True when any of the connection options was given.
 bool connectionGiven(const ConnectionOptions& o);
 // The connection record from the options; a serial device path is made

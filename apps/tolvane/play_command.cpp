@@ -23,19 +23,11 @@ int runPlay(int argc, char** argv) {
         const int code = app.exit(e);
         return code == 0 ? 0 : 2;
     }
-    if (!connectionGiven(conn)) {
-        std::cerr << "tolvane play: give the instrument: --tcpip, --gpib, --serial or --connection.\n";
-        return 2;
-    }
     Driver& driver = instrumentDriver();
-    Connection c;
+    const std::optional<Connection> found = requiredConnection("play", conn, driver);
+    if (!found) return 2;
+    const Connection& c = *found;
     SigGenSettings s;
-    try {
-        c = connectionFrom(conn, driver);
-    } catch (const Error& e) {
-        std::cerr << "tolvane play: " << e.what() << '\n';
-        return 2;
-    }
     applySettings(settingsOptions, s);
     const IoResult r = playJob(driver, c, settingsOptions.platform == "c" ? playCommands_c(s.Title, s)
                                                                           : playCommands(s.Title, s));
