@@ -15,5 +15,9 @@ command -v ninja >/dev/null 2>&1 && generator=(-G Ninja)
 if [ ! -f "$dir/CMakeCache.txt" ]; then
   cmake -S "$here" -B "$dir" "${generator[@]}" "${flags[@]}" >/dev/null
 fi
-cmake --build "$dir" --parallel "$(nproc)" 2>&1 | grep -v -E '^\[[0-9]+/[0-9]+\]' || true
-test "${PIPESTATUS[0]}" -eq 0
+# The progress lines are dropped; the build's own status is the script's.
+set +e +o pipefail
+cmake --build "$dir" --parallel "$(nproc)" 2>&1 | grep -v -E '^\[[0-9]+/[0-9]+\]'
+status=${PIPESTATUS[0]}
+set -e -o pipefail
+exit "$status"
