@@ -78,6 +78,59 @@ void positionChildWindow(Platform& platform, WindowId parent, WindowId child) {
                  Value::row({ref[0] + (ref[2] - width) / 2, ref[1] + (ref[3] - height) / 2, width, height}));
 }
 
+MenuHeaders addStandardMenus(Platform& platform, WindowId window, bool withBasebandGenerator) {
+    struct Item {
+        const char* parent;
+        const char* label;
+        const char* tag;
+        bool separator;
+        bool visible;
+        bool enabled;
+    };
+    static const Item standard[] = {
+        {"", "&File", "menuFile", false, true, true},
+        {"menuFile", "&New", "menuFileNew", false, true, true},
+        {"menuFile", "&Open...", "menuFileOpen", false, true, true},
+        {"menuFile", "&Save", "menuFileSave", false, true, true},
+        {"menuFile", "Save &As...", "menuFileSaveAs", false, true, true},
+        {"menuFile", "&Export Data...", "menuFileExportData", false, true, true},
+        {"menuFile", "&Export Raw Data...", "menuFileExportRawData", false, false, true},
+        {"menuFile", "E&xit", "menuFileExit", true, true, true},
+        {"", "&Plot", "menuPlot", false, true, true},
+        {"menuPlot", "&Spectrum", "menuPlotSpectrum", false, true, true},
+        {"menuPlot", "&Waterfall", "menuPlotWaterfall", false, false, true},
+        {"menuPlot", "I(t) Q(t)", "menuPlotIQTime", true, true, true},
+        {"menuPlot", "I(t) Q(t) Overlayed", "menuPlotIQTimeSameAxes", false, true, true},
+        {"menuPlot", "&Eye Diagram", "menuPlotEyeDiagram", false, false, true},
+        {"menuPlot", "S&catter Diagram", "menuPlotScatterDiagram", false, false, true},
+        {"menuPlot", "&CCDF", "menuPlotCCDF", true, true, true},
+        {"", "&Configuration", "menuConfig", false, true, true},
+        {"menuConfig", "&Sig Gen I/O", "menuConfigSigGenIO", false, true, true},
+        {"menuConfig", "Spec &An I/O", "menuConfigSpecAnIO", false, false, true},
+    };
+    static const Item basebandGenerator[] = {
+        {"menuConfig", "&Baseband Generator", "menuConfigBBG1", true, true, true},
+        {"menuConfigBBG1", "Option 00&1 (8 Msamples)", "menuConfigBBG1Opt1", false, true, true},
+        {"menuConfigBBG1", "Option 00&2 (32 Msamples)", "menuConfigBBG1Opt2", false, true, true},
+    };
+    static const Item rest[] = {
+        {"", "&Special", "menuSpecial", false, false, true},
+        {"menuSpecial", "Save &Wave...", "menuSpecialSaveWave", false, true, true},
+        {"menuSpecial", "&Impairments", "menuSpecialImpairments", false, false, false},
+        {"", "&Help", "menuHelp", false, true, true},
+        {"menuHelp", "&Help", "menuHelpHelp", false, true, true},
+        {"menuHelp", "&About", "menuHelpAbout", false, true, true},
+    };
+    const auto add = [&](const Item& i) {
+        platform.addMenuItem(window, MenuItem{i.parent, i.label, i.tag, i.separator, i.visible, i.enabled});
+    };
+    for (const Item& i : standard) add(i);
+    if (withBasebandGenerator)
+        for (const Item& i : basebandGenerator) add(i);
+    for (const Item& i : rest) add(i);
+    return {};
+}
+
 Value defaultControlBackground() { return Value::row({0.94, 0.94, 0.94}); }
 
 WindowId loadFigure(Platform& platform, const std::string& layoutName, WindowId parent) {

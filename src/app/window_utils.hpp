@@ -29,6 +29,21 @@ void positionChildWindow(Platform& platform, WindowId parent, WindowId child);
 // background colour and centres it on the parent (0: the screen).
 WindowId loadFigure(Platform& platform, const std::string& layoutName, WindowId parent);
 
+// The tags of the main window's top-level menus.
+struct MenuHeaders {
+    std::string File = "menuFile";
+    std::string Plot = "menuPlot";
+    std::string Config = "menuConfig";
+    std::string Special = "menuSpecial";
+    std::string Help = "menuHelp";
+};
+
+// Puts the standard menu bar on the window (File, Plot, Configuration,
+// Special, Help with their items; each item calls the window's dispatcher
+// with its tag + "_Callback"). The Baseband Generator sub-menu is added only
+// when withBasebandGenerator (the current instrument generation).
+MenuHeaders addStandardMenus(Platform& platform, WindowId window, bool withBasebandGenerator);
+
 // The platform's default control background colour.
 Value defaultControlBackground();
 

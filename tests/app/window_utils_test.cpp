@@ -89,3 +89,29 @@ TEST(WindowUtils, PlacesWindowsOnTheirParentOrTheScreen) {
 
 }  // namespace
 }  // namespace tolvane::app
+
+namespace tolvane::app {
+namespace {
+
+TEST(WindowUtils, StandardMenusCallTheDispatcherByTag) {
+    for (const bool withBbg : {false, true}) {
+        HeadlessPlatform p({test::layoutFolder()});
+        const WindowId w = p.openLayout("child");
+        p.set(w, "child", "Visible", Value::text("on"));
+        std::vector<std::string> called;
+        p.setDispatcher(w, [&](const CallbackEvent& e) { called.push_back(e.operation); });
+        const MenuHeaders headers = addStandardMenus(p, w, withBbg);
+        EXPECT_EQ(headers.Special, "menuSpecial");
+        EXPECT_EQ(p.hasControl(w, "menuConfigBBG1Opt2"), withBbg);
+        EXPECT_EQ(p.get(w, "menuFileExit", "String"), Value::text("E&xit"));
+        EXPECT_EQ(p.get(w, "menuPlotWaterfall", "Visible"), Value::text("off"));
+        EXPECT_EQ(p.get(w, "menuSpecialImpairments", "Enable"), Value::text("off"));
+        // Hidden items, and items of the hidden Special menu, cannot be chosen.
+        for (const char* tag : {"menuFileNew", "menuPlotWaterfall", "menuSpecialSaveWave", "menuHelpAbout"})
+            p.activate(w, tag);
+        EXPECT_EQ(called, (std::vector<std::string>{"menuFileNew_Callback", "menuHelpAbout_Callback"}));
+    }
+}
+
+}  // namespace
+}  // namespace tolvane::app
