@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The layer rule: a layer includes project headers only from itself and the
-# layers below it, and nothing below the application layer includes Qt.
+# layers below it, and neither the application layer nor any layer below it
+# includes Qt (only the Qt front end does).
 # The build links each layer only to the layers below it; this check also
 # catches a header-only use that linking would not see.
 set -euo pipefail
@@ -26,4 +27,13 @@ check numerics 'numerics'
 check onex 'numerics|onex'
 check instrument 'numerics|onex|instrument'
 check runtime 'numerics|onex|instrument|runtime'
+check app 'numerics|onex|instrument|runtime|app'
+# Within the application layer, the window logic knows only the platform
+# interface, never the headless platform that implements it.
+bad=$(grep -rnE '#include +"app/headless/' "$root/src/app" --include='*.?pp' | grep -v "^$root/src/app/headless/" || true)
+if [ -n "$bad" ]; then
+  echo "the application layer includes the headless platform outside src/app/headless:" >&2
+  echo "$bad" >&2
+  status=1
+fi
 exit $status

@@ -17,4 +17,7 @@ int runPlay(int argc, char** argv);
 int runCheck(int argc, char** argv);
 int runSim(int argc, char** argv);
 
+// tolvane app --script FILE (the application on the headless platform)
+int runApp(int argc, char** argv);
+
 }  // namespace tolvane::cli

@@ -22,6 +22,7 @@ const Subcommand subcommands[] = {
     {"play", "send the generator settings and start playback", tolvane::cli::runPlay},
     {"check", "check the connection to an instrument", tolvane::cli::runCheck},
     {"sim", "run the simulated signal generator", tolvane::cli::runSim},
+    {"app", "run the application headless from a script of user actions", tolvane::cli::runApp},
 };
 
 void printUsage(std::ostream& out) {

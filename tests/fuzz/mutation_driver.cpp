@@ -228,7 +228,10 @@ private:
             case 9: {  // a token of the input languages
                 static const char* const tokens[] = {"[",     "]",   "{",      "}",     ",",      ";",       "\"re\":",
                                                      "\"im\":", "null", "\"NaN\"", "\"Inf\"", "1e999", "-0",     "0x10",
-                                                     "1e-400", "[]",  "{}",     "\"\\u0000\"", "\xff\xfe", "   "};
+                                                     "1e-400", "[]",  "{}",     "\"\\u0000\"", "\xff\xfe", "   ",
+                                                     "<",      ">",   "</",     "/>",    "&amp;",  "&#x",     "<![CDATA[",
+                                                     "]]>",    "<!--", "-->",   "<widget class='QMenu' name='m'>",
+                                                     "</widget>", "<item><property name='text'><string>"};
                 const std::string t = tokens[pick(std::size(tokens))];
                 const std::size_t at = pick(b.size() + 1);
                 b.insert(b.begin() + static_cast<std::ptrdiff_t>(at), t.begin(), t.end());

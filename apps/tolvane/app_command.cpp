@@ -1,0 +1,94 @@
+// tolvane app --script FILE: runs the application on the headless platform
+// from a script of user actions and prints what a person would see.
+#include <CLI/CLI.hpp>
+
+#include <fstream>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "app/headless/headless_platform.hpp"
+#include "app/headless/script_runner.hpp"
+#include "commands.hpp"
+#include "numerics/diagnostics.hpp"
+
+namespace tolvane::cli {
+
+namespace {
+
+// The script's names of the application's windows.
+const char* applicationWindow(const std::string& name) {
+    if (name == "main") return "main";
+    if (name == "slot") return "slot setup";
+    if (name == "rpc") return "RPC setup";
+    if (name == "advanced") return "advanced generator settings";
+    if (name == "connection") return "connection";
+    return nullptr;
+}
+
+}  // namespace
+
+int runApp(int argc, char** argv) {
+    CLI::App app{"Runs the application without a display from a script of user actions (one per line) and prints "
+                 "a transcript of what a person would see.",
+                 "tolvane app"};
+    std::string scriptPath;
+    std::vector<std::string> layoutFolders;
+    std::string openLayout;
+    app.add_option("--script", scriptPath, "The script file, or - for standard input")->required();
+    app.add_option("--layouts", layoutFolders, "A folder of window layout (.ui) files; may be repeated");
+    app.add_option("--open", openLayout, "Open and show this layout and address its window first");
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        const int code = app.exit(e);
+        return code == 0 ? 0 : 2;
+    }
+
+    std::vector<std::string> lines;
+    try {
+        if (scriptPath == "-") {
+            lines = app::readScript(std::cin);
+        } else {
+            std::ifstream in(scriptPath, std::ios::binary);
+            if (!in) {
+                std::cerr << "tolvane app: cannot read the script " << scriptPath << ".\n";
+                return 2;
+            }
+            lines = app::readScript(in);
+        }
+    } catch (const app::ScriptError& e) {
+        std::cerr << "tolvane app: " << e.what() << ".\n";
+        return 2;
+    }
+
+    app::HeadlessPlatform platform(layoutFolders);
+    platform.setTranscriptSink([](const std::string& line) { std::cout << line << '\n'; });
+    app::ScriptRunner runner(platform, [&platform](const std::string& name) {
+        if (const app::WindowId open = platform.findWindow(name)) return open;
+        if (const char* what = applicationWindow(name))
+            throw app::ScriptFault(std::string("the ") + what + " window is not yet available");
+        throw app::ScriptFault("unknown window '" + name + "'");
+    });
+    try {
+        if (!openLayout.empty()) {
+            const app::WindowId w = platform.openLayout(openLayout);
+            platform.set(w, platform.windowTag(w), "Visible", Value::text("on"));
+            runner.address(w);
+        }
+    } catch (const Error& e) {
+        std::cerr << "tolvane app: " << e.what() << '\n';
+        return 1;
+    }
+    try {
+        runner.run(std::move(lines));
+    } catch (const app::ScriptError& e) {
+        std::cout.flush();
+        std::cerr << "tolvane app: " << e.what() << ".\n";
+        return 2;
+    }
+    std::cout.flush();
+    return 0;
+}
+
+}  // namespace tolvane::cli

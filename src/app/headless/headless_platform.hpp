@@ -1,0 +1,156 @@
+// The window platform in memory, for tests and scripted runs.
+//
+// Windows are read from ".ui" layout files in the given folders. Nothing is
+// drawn; what a person would see is written to the transcript, one line per
+// event:
+//   dialog KIND "TITLE": TEXT [BUTTON|BUTTON|...]
+//   console: TEXT
+//   window opened "TITLE"      (a window becomes visible)
+//   window closed "TITLE"      (a visible window is hidden or deleted)
+// Line breaks inside texts are written as \n.
+//
+// Dialogs take their answers from queues filled beforehand (by a script):
+// message, error, question and input dialogs from the answer queue, file
+// dialogs from the file queue, each answer used once, in order. A dialog
+// with no queued answer takes its default button (a message or error its
+// only button, a question its default, an input dialog OK with its default
+// texts, a file dialog Cancel).
+//
+// A modal wait runs the pump (the script's following actions) until a
+// callback resumes the window. Pauses return at once, but advance the
+// stopwatch by the time paused, so waits such as the splash's are skipped.
+#pragma once
+
+#include <chrono>
+#include <deque>
+#include <functional>
+#include <map>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "app/headless/ui_layout.hpp"
+#include "app/platform/platform.hpp"
+
+namespace tolvane::app {
+
+// An answer or action that does not fit what the platform shows (a button
+// the question does not have, an index beyond a list, a wait that nothing
+// resumes). Deliberately not a tolvane::Error, so that window logic which
+// reports its own errors on the console lets it through to the script.
+class ScriptFault : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+class HeadlessPlatform : public Platform {
+public:
+    explicit HeadlessPlatform(std::vector<std::string> layoutFolders);
+
+    // --- Platform
+    WindowId openLayout(const std::string& layoutName) override;
+    bool isWindow(WindowId window) const override;
+    void deleteWindow(WindowId window) override;
+    std::string windowTag(WindowId window) const override;
+    std::vector<std::string> controlTags(WindowId window) const override;
+    bool hasControl(WindowId window, const std::string& tag) const override;
+    Value get(WindowId window, const std::string& tag, const std::string& property) const override;
+    void set(WindowId window, const std::string& tag, const std::string& property, Value value) override;
+    void setDispatcher(WindowId window, Dispatcher dispatcher) override;
+    void addMenuItem(WindowId window, const MenuItem& item) override;
+    std::string waitModal(WindowId window) override;
+    void resumeModal(WindowId window, const std::string& answer) override;
+    void messageBox(const std::string& title, const std::string& text) override;
+    void errorDialog(const std::string& title, const std::string& text) override;
+    std::string questionDialog(const std::string& title, const std::string& text,
+                               const std::vector<std::string>& buttons, const std::string& defaultButton) override;
+    std::optional<std::vector<std::string>> inputDialog(const std::string& title,
+                                                        const std::vector<std::string>& prompts,
+                                                        const std::vector<std::string>& defaults) override;
+    FileChoice openFileDialog(const std::string& title, const std::string& filter) override;
+    FileChoice saveFileDialog(const std::string& title, const std::string& filter,
+                              const std::string& defaultName) override;
+    void console(const std::string& text) override;
+    std::array<double, 6> clock() const override;
+    void startStopwatch() override;
+    double elapsedSeconds() const override;
+    void pause(double seconds) override;
+    ScreenFacts screen() const override { return screen_; }
+    bool openInBrowser(const std::string& path) override;
+
+    // --- what a person does
+    // Runs the control's callback (tag + "_Callback") as a click would. A
+    // disabled or hidden control, or one of a hidden window, does nothing, as
+    // for a person. Errors (tolvane::Error) of the callback go to the console.
+    // Returns false when nothing happened for that reason.
+    bool activate(WindowId window, const std::string& tag);
+    // Whether a person could use the control now (see activate).
+    bool reachable(WindowId window, const std::string& tag) const;
+    bool isMenuItem(WindowId window, const std::string& tag) const;
+    // The close button of the window: its dispatcher gets TAG_CloseRequestFcn;
+    // a window without a dispatcher is hidden and a wait on it answers "Cancel".
+    void requestClose(WindowId window);
+    // The open window with that tag, or 0.
+    WindowId findWindow(const std::string& tag) const;
+    // The window whose wait is innermost, or 0.
+    WindowId waitingWindow() const { return waits_.empty() ? 0 : waits_.back(); }
+
+    // --- scripted answers and the run
+    void queueAnswer(std::string answer) { answers_.push_back(std::move(answer)); }
+    void queueFile(FileChoice choice) { files_.push_back(std::move(choice)); }
+    std::size_t pendingAnswers() const { return answers_.size(); }
+    std::size_t pendingFiles() const { return files_.size(); }
+    // Runs during modal waits: called with the waiting window and whether it
+    // is the first call of this wait; returns false when it has nothing more
+    // to run (the wait then fails with ScriptFault).
+    using Pump = std::function<bool(WindowId waiting, bool first)>;
+    void setPump(Pump pump) { pump_ = std::move(pump); }
+    // Receives each transcript line as it happens (lines are kept too).
+    void setTranscriptSink(std::function<void(const std::string&)> sink) { sink_ = std::move(sink); }
+    const std::vector<std::string>& transcript() const { return transcript_; }
+    void note(const std::string& line);  // adds a transcript line
+    void setScreen(ScreenFacts facts) { screen_ = facts; }
+    const std::vector<std::string>& browserRequests() const { return browser_; }
+
+private:
+    struct Control {
+        std::string widgetClass;
+        std::string parentTag;
+        bool isMenuItem = false;
+        bool separatorAbove = false;
+        std::map<std::string, Value> props;
+    };
+    struct Window {
+        std::string layout;
+        std::string tag;
+        std::map<std::string, Value> props;
+        std::vector<std::string> order;
+        std::map<std::string, Control> controls;
+        Dispatcher dispatcher;
+        bool resumed = false;
+        std::string answer;
+    };
+
+    Window& window(WindowId id);
+    const Window& window(WindowId id) const;
+    std::string title(const Window& w) const;
+    std::string nextAnswer(const std::string& kind);
+    void dialogLine(const std::string& kind, const std::string& title, const std::string& text,
+                    const std::vector<std::string>& buttons);
+
+    std::vector<std::string> folders_;
+    std::map<WindowId, Window> windows_;
+    WindowId next_ = 1;
+    std::vector<WindowId> waits_;
+    std::deque<std::string> answers_;
+    std::deque<FileChoice> files_;
+    Pump pump_;
+    std::function<void(const std::string&)> sink_;
+    std::vector<std::string> transcript_;
+    std::vector<std::string> browser_;
+    ScreenFacts screen_{1920, 1080, 96};
+    std::chrono::steady_clock::time_point stopwatch_ = std::chrono::steady_clock::now();
+    double paused_ = 0;  // seconds skipped by pause() since the stopwatch started
+};
+
+}  // namespace tolvane::app

@@ -1,0 +1,31 @@
+#include "app/platform/platform.hpp"
+
+#include <algorithm>
+
+namespace tolvane::app {
+
+const std::vector<std::string>& knownProperties() {
+    static const std::vector<std::string> names = {"Value",    "String",   "Enable", "Visible", "TooltipString",
+                                                   "Checked",  "Name",     "Pointer", "Position", "Units",
+                                                   "Color",    "Max",      "Tag"};
+    return names;
+}
+
+bool isKnownProperty(const std::string& name) {
+    const auto& names = knownProperties();
+    return std::find(names.begin(), names.end(), name) != names.end();
+}
+
+std::string withoutMnemonic(const std::string& label) {
+    std::string out;
+    for (std::size_t i = 0; i < label.size(); ++i) {
+        if (label[i] == '&') {
+            if (i + 1 < label.size() && label[i + 1] == '&') out += '&', ++i;
+            continue;
+        }
+        out += label[i];
+    }
+    return out;
+}
+
+}  // namespace tolvane::app

@@ -1,0 +1,84 @@
+#!/usr/bin/env bash
+# tolvane app --script, run as a user would: the transcript on standard
+# output, faults with their line and exit status 2.
+# Usage: app_script.sh PATH-TO-TOLVANE
+set -u
+tolvane="$1"
+layouts="$(cd "$(dirname "$0")/../app/data" && pwd)"
+work="$(mktemp -d)"
+trap 'rm -rf "$work"' EXIT
+failed=0
+passed=0
+
+fail() {
+  echo "FAIL: $*" >&2
+  failed=$((failed + 1))
+}
+
+# run SCRIPT-TEXT ARGS...: runs tolvane app on the script given on standard input.
+run() {
+  local script="$1"
+  shift
+  printf '%s' "$script" | "$tolvane" app --script - "$@" >"$work/out" 2>"$work/err"
+  status=$?
+  out="$(cat "$work/out")"
+  err="$(cat "$work/err")"
+}
+
+# expect NAME STATUS STDOUT STDERR-FRAGMENT ("" not checked, "-" empty).
+expect() {
+  local name="$1" want_status="$2" want_out="$3" want_err="$4" ok=1
+  if [ "$status" -ne "$want_status" ]; then
+    fail "$name: exit status $status, expected $want_status (stderr: $err)"; ok=0
+  fi
+  if [ "$want_out" = "-" ]; then
+    [ -z "$out" ] || { fail "$name: unexpected stdout: $out"; ok=0; }
+  elif [ -n "$want_out" ] && [ "$out" != "$want_out" ]; then
+    fail "$name: stdout was: $out"$'\n'"      expected: $want_out"; ok=0
+  fi
+  if [ "$want_err" = "-" ]; then
+    [ -z "$err" ] || { fail "$name: unexpected stderr: $err"; ok=0; }
+  elif [ -n "$want_err" ] && [[ "$err" != *"$want_err"* ]]; then
+    fail "$name: stderr lacks '$want_err'; it was: $err"; ok=0
+  fi
+  [ "$ok" -eq 1 ] && passed=$((passed + 1))
+}
+
+run $'show demo Name\ntype txtGain12 -4\nshow txtGain12 String\nshow pdMode String\nshow chkActive Value\n' \
+  --layouts "$layouts" --open demo
+expect "a layout driven from standard input" 0 \
+  $'window opened "Demo & Test"\nshow demo Name: Demo & Test\nshow txtGain12 String: -4\nshow pdMode String: Slotted|Unmodulated\nshow chkActive Value: 1' -
+
+printf 'show demo Name\n' >"$work/script.txt"
+"$tolvane" app --script "$work/script.txt" --layouts "$layouts" --open demo.ui >"$work/out" 2>"$work/err"
+status=$?; out="$(cat "$work/out")"; err="$(cat "$work/err")"
+expect "a script file" 0 $'window opened "Demo & Test"\nshow demo Name: Demo & Test' -
+
+run $'# no main window yet\nwindow main\n'
+expect "the main window" 2 - "line 2: the main window is not yet available"
+
+run $'show main Name\n'
+expect "the main window's title" 2 - "line 1: unknown tag 'main' (the main window is not yet available)"
+
+run $'show demo Name\npress pbNope\n' --layouts "$layouts" --open demo
+expect "an unknown tag" 2 $'window opened "Demo & Test"\nshow demo Name: Demo & Test' "line 2:"
+
+run $'answer Yes\n' --layouts "$layouts" --open demo
+expect "an answer no dialog takes" 2 "" "line 1: no dialog came"
+
+run "$(head -c 5000 /dev/zero | tr '\0' x)" --layouts "$layouts" --open demo
+expect "a line too long" 2 - "line 1: the line is longer than 4096 characters"
+
+run $'show demo Name\n' --layouts "$layouts" --open nowhere
+expect "a missing layout" 1 - "was not found"
+
+"$tolvane" app --script "$work/missing.txt" >"$work/out" 2>"$work/err"
+status=$?; out="$(cat "$work/out")"; err="$(cat "$work/err")"
+expect "a missing script" 2 - "cannot read the script"
+
+"$tolvane" app >"$work/out" 2>"$work/err"
+status=$?; out="$(cat "$work/out")"; err="$(cat "$work/err")"
+expect "no script" 2 - "--script"
+
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ]

@@ -1,0 +1,19 @@
+// Fuzz target: window layout files as the headless platform reads them (the
+// bounded XML reader, then the layout). Any refusal must be a tolvane::Error.
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+#include "app/headless/ui_layout.hpp"
+#include "app/headless/xml_reader.hpp"
+#include "fuzz_support.hpp"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    tolvane::fuzz::quiet();
+    try {
+        const auto root = tolvane::app::parseXml(std::string_view(reinterpret_cast<const char*>(data), size));
+        (void)tolvane::app::layoutFromXml(*root);
+    } catch (const tolvane::Error&) {
+    }
+    return 0;
+}
