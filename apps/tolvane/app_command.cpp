@@ -10,6 +10,7 @@
 #include "app/headless/headless_platform.hpp"
 #include "app/headless/script_runner.hpp"
 #include "commands.hpp"
+#include "parse_options.hpp"
 #include "numerics/diagnostics.hpp"
 
 namespace tolvane::cli {
@@ -38,12 +39,7 @@ int runApp(int argc, char** argv) {
     app.add_option("--script", scriptPath, "The script file, or - for standard input")->required();
     app.add_option("--layouts", layoutFolders, "A folder of window layout (.ui) files; may be repeated");
     app.add_option("--open", openLayout, "Open and show this layout and address its window first");
-    try {
-        app.parse(argc, argv);
-    } catch (const CLI::ParseError& e) {
-        const int code = app.exit(e);
-        return code == 0 ? 0 : 2;
-    }
+    if (const auto status = parseOptions(app, argc, argv)) return *status;
 
     std::vector<std::string> lines;
     try {

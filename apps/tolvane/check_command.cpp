@@ -4,6 +4,7 @@
 #include <iostream>
 
 #include "commands.hpp"
+#include "parse_options.hpp"
 #include "instrument_options.hpp"
 #include "numerics/diagnostics.hpp"
 
@@ -13,12 +14,7 @@ int runCheck(int argc, char** argv) {
     CLI::App app{"Checks the connection: asks the instrument for its identification.", "tolvane check"};
     ConnectionOptions conn;
     addConnectionOptions(app, conn);
-    try {
-        app.parse(argc, argv);
-    } catch (const CLI::ParseError& e) {
-        const int code = app.exit(e);
-        return code == 0 ? 0 : 2;
-    }
+    if (const auto status = parseOptions(app, argc, argv)) return *status;
     Driver& driver = instrumentDriver();
     const std::optional<Connection> found = requiredConnection("check", conn, driver);
     if (!found) return 2;

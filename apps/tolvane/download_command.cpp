@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include "commands.hpp"
+#include "parse_options.hpp"
 #include "instrument/corrections.hpp"
 #include "instrument/simulator_server.hpp"
 #include "instrument_options.hpp"
@@ -67,12 +68,7 @@ int runDownload(int argc, char** argv) {
                    "~/.local/share/tolvane/corrections/)");
     app.add_flag("--yes", yes, "Answer OK to the question before a long serial-line download");
     if (!checkSetValues("download", argc, argv)) return 2;
-    try {
-        app.parse(argc, argv);
-    } catch (const CLI::ParseError& e) {
-        const int code = app.exit(e);
-        return code == 0 ? 0 : 2;
-    }
+    if (const auto status = parseOptions(app, argc, argv)) return *status;
     if (!finishGenerateOptions("download", gen, texts)) return 2;
 
     GenerateSetup setup;

@@ -2,6 +2,7 @@
 #include <iostream>
 
 #include "commands.hpp"
+#include "parse_options.hpp"
 #include "generate_options.hpp"
 
 namespace tolvane::cli {
@@ -12,12 +13,7 @@ int runGenerate(int argc, char** argv) {
     GenerateTexts texts;
     addGenerateOptions(app, options, texts, true);
     if (!checkSetValues("generate", argc, argv)) return 2;
-    try {
-        app.parse(argc, argv);
-    } catch (const CLI::ParseError& e) {
-        const int code = app.exit(e);
-        return code == 0 ? 0 : 2;
-    }
+    if (const auto status = parseOptions(app, argc, argv)) return *status;
     if (!finishGenerateOptions("generate", options, texts)) return 2;
     return runGenerateJob(options, std::cout, std::cerr);
 }

@@ -5,6 +5,7 @@
 #include <iostream>
 
 #include "commands.hpp"
+#include "parse_options.hpp"
 #include "instrument_options.hpp"
 #include "numerics/diagnostics.hpp"
 
@@ -17,12 +18,7 @@ int runPlay(int argc, char** argv) {
     addConnectionOptions(app, conn);
     SettingsOptions settingsOptions;
     addSettingsOptions(app, settingsOptions);
-    try {
-        app.parse(argc, argv);
-    } catch (const CLI::ParseError& e) {
-        const int code = app.exit(e);
-        return code == 0 ? 0 : 2;
-    }
+    if (const auto status = parseOptions(app, argc, argv)) return *status;
     Driver& driver = instrumentDriver();
     const std::optional<Connection> found = requiredConnection("play", conn, driver);
     if (!found) return 2;

@@ -8,6 +8,7 @@
 #include <iostream>
 
 #include "commands.hpp"
+#include "parse_options.hpp"
 #include "instrument/simulator_server.hpp"
 
 namespace tolvane::cli {
@@ -36,12 +37,7 @@ int runSim(int argc, char** argv) {
     app.add_option("--faulty-connections", faults.faultyConnections,
                    "The faults hit only the first K TCP connections (default 0: all)")
         ->check(CLI::Range(0, 1000000));
-    try {
-        app.parse(argc, argv);
-    } catch (const CLI::ParseError& e) {
-        const int code = app.exit(e);
-        return code == 0 ? 0 : 2;
-    }
+    if (const auto status = parseOptions(app, argc, argv)) return *status;
 
     // The signals are taken by sigtimedwait below, not by a handler; the
     // server thread inherits the mask.

@@ -197,6 +197,20 @@ void SimulatorServer::run() {
             if ((p.revents & POLLIN) || !(p.revents & POLLHUP)) ptyIdle = false;
         }
 
+        // A socket that ends is closed. When the controller closes the
+        // terminal, what it left half-sent is dropped, as a real line would,
+        // and the terminal waits for the next controller.
+        auto hangUp = [&](Connection& c) {
+            if (&c != ptyConn) {
+                c.closing = true;
+                return;
+            }
+            ptyIdle = true;
+            std::lock_guard<std::mutex> lock(mutex_);
+            c.stream = std::make_unique<CommandStream>(instrument_);
+            c.due.clear();
+            c.out.clear();
+        };
         for (std::size_t k = 0; k < polled.size(); ++k) {
             Connection& c = *polled[k];
             const short ev = fds[k + 2].revents;
@@ -216,28 +230,10 @@ void SimulatorServer::run() {
                     if (c.faulty && c.socket && faults_.closeAfterBytes && c.received >= faults_.closeAfterBytes)
                         c.closing = true;
                 } else if (got == 0 || (errno != EAGAIN && errno != EINTR)) {
-                    if (&c == ptyConn) {
-                        // The controller closed the terminal: what it left
-                        // half-sent is dropped, as a real line would.
-                        ptyIdle = true;
-                        std::lock_guard<std::mutex> lock(mutex_);
-                        c.stream = std::make_unique<CommandStream>(instrument_);
-                        c.due.clear();
-                        c.out.clear();
-                    } else {
-                        c.closing = true;
-                    }
+                    hangUp(c);
                 }
             } else if ((ev & (POLLHUP | POLLERR)) && !(ev & POLLOUT)) {
-                if (&c == ptyConn) {
-                    ptyIdle = true;
-                    std::lock_guard<std::mutex> lock(mutex_);
-                    c.stream = std::make_unique<CommandStream>(instrument_);
-                    c.due.clear();
-                    c.out.clear();
-                } else {
-                    c.closing = true;
-                }
+                hangUp(c);
             }
             if (!c.closing && !c.out.empty() && (ev & POLLOUT)) {
                 const ssize_t w = c.socket ? ::send(c.fd, c.out.data(), c.out.size(), MSG_NOSIGNAL)

@@ -22,16 +22,16 @@ struct RecordedDriver {
     std::vector<std::vector<Value>> calls;
     RecordedDriver() {
         library().initialize();
-        FunctionSpec spec;
-        spec.name = "hwIO";
-        spec.inputs = -1;
-        spec.outputs = 2;
-        spec.body = [this](Call& c) {
+        FunctionSpec replacement;
+        replacement.name = "hwIO";
+        replacement.inputs = -1;
+        replacement.outputs = 2;
+        replacement.body = [this](Call& c) {
             calls.push_back(c.varargin());
             c.setOut(0, Value::scalar(7));
             c.setOut(1, Value::text("recorded"));
         };
-        library().registry().add(spec);
+        library().registry().add(replacement);
     }
     ~RecordedDriver() { registerInstrument(library().registry()); }
 };

@@ -161,7 +161,7 @@ TEST(Remez, UnconvergedDesignWarnsNamingIt) {
         << warnings[0];
 }
 
-TEST(Remez, RejectsMalformedSpecifications) {
+TEST(Remez, RejectsMalformedBandLayouts) {
     struct Case {
         int order;
         std::vector<double> edges, amps, weights;
