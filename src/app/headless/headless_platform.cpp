@@ -99,6 +99,7 @@ WindowId HeadlessPlatform::openLayout(const std::string& layoutName) {
         c.props["Position"] = Value::row({0, 0, 0, 0});
         c.props["Color"] = Value::row({0.94, 0.94, 0.94});
         c.props["Max"] = Value::scalar(1);
+        c.props["FontSize"] = Value::scalar(8);
         c.props["Tag"] = Value::text(lc.tag);
         const bool isList = lc.widgetClass == "QComboBox" || lc.widgetClass == "QListWidget";
         if (isList) c.props["Value"] = Value::scalar(1);
@@ -394,6 +395,32 @@ void HeadlessPlatform::requestClose(WindowId id) {
     }
     set(id, w.tag, "Visible", Value::text("off"));
     resumeModal(id, "Cancel");
+}
+
+void HeadlessPlatform::showImage(WindowId id, const std::string& tag, const std::string& path) {
+    if (!hasControl(id, tag)) throw Error("The window " + window(id).tag + " has no control " + tag + ".");
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(path, ec)) throw Error("The image " + path + " cannot be read.");
+}
+
+WindowId HeadlessPlatform::showFigure(const display::Figure& figure) {
+    figures_.push_back(figure);
+    const WindowId id = next_++;
+    Window w;
+    w.tag = "figure" + std::to_string(id);
+    w.props["Name"] = Value::text(figure.name);
+    w.props["Visible"] = Value::text("off");
+    w.props["Enable"] = Value::text("on");
+    w.props["Pointer"] = Value::text("arrow");
+    w.props["Units"] = Value::text(figure.units);
+    w.props["Color"] = Value::row({0.94, 0.94, 0.94});
+    w.props["Position"] =
+        Value::row({figure.position[0], figure.position[1], figure.position[2], figure.position[3]});
+    w.props["Tag"] = Value::text(w.tag);
+    w.dispatcher = [this](const CallbackEvent& e) { deleteWindow(e.window); };
+    windows_.emplace(id, std::move(w));
+    set(id, "figure" + std::to_string(id), "Visible", Value::text("on"));
+    return id;
 }
 
 WindowId HeadlessPlatform::findWindow(const std::string& tag) const {

@@ -75,6 +75,8 @@ public:
     void startStopwatch() override;
     double elapsedSeconds() const override;
     void pause(double seconds) override;
+    void showImage(WindowId window, const std::string& tag, const std::string& path) override;
+    WindowId showFigure(const display::Figure& figure) override;
     ScreenFacts screen() const override { return screen_; }
     bool openInBrowser(const std::string& path) override;
 
@@ -111,6 +113,8 @@ public:
     void note(const std::string& line);  // adds a transcript line
     void setScreen(ScreenFacts facts) { screen_ = facts; }
     const std::vector<std::string>& browserRequests() const { return browser_; }
+    // The figures shown, in order (their windows may be gone).
+    const std::vector<display::Figure>& figures() const { return figures_; }
 
 private:
     struct Control {
@@ -148,6 +152,7 @@ private:
     std::function<void(const std::string&)> sink_;
     std::vector<std::string> transcript_;
     std::vector<std::string> browser_;
+    std::vector<display::Figure> figures_;
     ScreenFacts screen_{1920, 1080, 96};
     std::chrono::steady_clock::time_point stopwatch_ = std::chrono::steady_clock::now();
     double paused_ = 0;  // seconds skipped by pause() since the stopwatch started

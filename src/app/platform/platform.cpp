@@ -7,7 +7,7 @@ namespace tolvane::app {
 const std::vector<std::string>& knownProperties() {
     static const std::vector<std::string> names = {"Value",    "String",   "Enable", "Visible", "TooltipString",
                                                    "Checked",  "Name",     "Pointer", "Position", "Units",
-                                                   "Color",    "Max",      "Tag"};
+                                                   "Color",    "Max",      "Tag",    "FontSize"};
     return names;
 }
 

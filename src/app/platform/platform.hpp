@@ -20,6 +20,7 @@
 //   Units          "pixels"
 //   Color          [r g b], each 0..1
 //   Max            number (sliders)
+//   FontSize       number (points)
 //   Tag            text, read only
 // Reading or writing a property that the platform does not know throws
 // tolvane::Error; so does a tag that the window lacks.
@@ -31,6 +32,7 @@
 #include <string>
 #include <vector>
 
+#include "display/figure.hpp"
 #include "runtime/value.hpp"
 
 namespace tolvane::app {
@@ -138,6 +140,15 @@ public:
     virtual void startStopwatch() = 0;
     virtual double elapsedSeconds() const = 0;
     virtual void pause(double seconds) = 0;
+
+    // --- images and displays
+    // Shows the image file (JPEG, PNG) in the control; throws Error when the
+    // file cannot be read.
+    virtual void showImage(WindowId window, const std::string& tag, const std::string& path) = 0;
+    // Opens a new, visible window that shows the figure, and returns it. The
+    // window's tag is "figure" followed by its number; its close button
+    // deletes it.
+    virtual WindowId showFigure(const display::Figure& figure) = 0;
 
     // --- screen and browser
     virtual ScreenFacts screen() const = 0;

@@ -1,0 +1,84 @@
+// What a display window shows, independent of any drawing toolkit.
+//
+// The display functions (CCDF, spectrum, I/Q against time, eye, scatter,
+// waterfall) compute a Figure: the window's name and place, its menus, and
+// one or more axes with their traces or surface, limits, scales, grids,
+// labels and tags. A front end draws a Figure (the desktop with its plotting
+// widget, the command line into an image file); the headless platform only
+// opens a window with the Figure's name.
+#pragma once
+
+#include <array>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tolvane::display {
+
+struct Rgb {
+    double r = 0, g = 0, b = 0;  // each 0..1
+};
+
+// The default line colour of a plot.
+inline constexpr Rgb kDefaultLineColor{0.0, 0.447, 0.741};
+
+enum class LineStyle { Solid, Dotted, None };
+enum class MarkerStyle { None, Dot };
+
+// One curve or set of points: y against x.
+struct Trace {
+    std::vector<double> x;
+    std::vector<double> y;
+    Rgb color = kDefaultLineColor;
+    LineStyle line = LineStyle::Solid;
+    MarkerStyle marker = MarkerStyle::None;
+};
+
+// A surface sampled on a grid: z[row * columns + column] over the row
+// coordinates y (one per row) and column coordinates x (one per column).
+struct Surface {
+    std::vector<double> x;  // columns
+    std::vector<double> y;  // rows
+    std::vector<double> z;  // rows * columns, row-major
+};
+
+struct Range {
+    double min = 0;
+    double max = 1;
+};
+
+struct Axes {
+    std::string tag;     // the axes' tag ("QV_CCDF", "QV_Iwave", ...)
+    std::string title;
+    std::string xLabel;
+    std::string yLabel;
+    std::string zLabel;  // surfaces only
+    Rgb labelColor{0, 0, 0};
+    Range x;
+    Range y;
+    std::optional<Range> z;  // surfaces only
+    bool logY = false;
+    bool xGrid = false;
+    bool yGrid = false;
+    LineStyle gridStyle = LineStyle::Dotted;
+    std::vector<double> xTicks;  // empty: automatic
+    std::vector<Trace> traces;
+    std::optional<Surface> surface;
+    // Place in the window, as fractions of its width and height:
+    // [left bottom width height].
+    std::array<double, 4> position{0.13, 0.11, 0.775, 0.815};
+};
+
+struct Figure {
+    std::string name;  // window title
+    // [left bottom width height] in `units` ("pixels" or "normalized").
+    std::array<double, 4> position{150, 150, 340, 340};
+    std::string units = "pixels";
+    // The display menus (File: Print, Print Setup, Close; Edit: Copy;
+    // Tools: Zoom, Rotate (disabled), Zoom Reset); the waterfall keeps the
+    // toolkit's standard menus instead.
+    bool displayMenus = true;
+    std::vector<Axes> axes;
+};
+
+}  // namespace tolvane::display
