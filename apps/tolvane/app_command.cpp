@@ -2,11 +2,13 @@
 // from a script of user actions and prints what a person would see.
 #include <CLI/CLI.hpp>
 
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <string>
 #include <vector>
 
+#include "app/application.hpp"
 #include "app/headless/headless_platform.hpp"
 #include "app/headless/script_runner.hpp"
 #include "commands.hpp"
@@ -27,6 +29,16 @@ const char* applicationWindow(const std::string& name) {
     return nullptr;
 }
 
+// The folder of the window layouts: the source tree's when the program runs
+// from its build folder, else the installed one beside the program.
+std::string defaultLayoutFolder() {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    if (fs::is_directory(TOLVANE_SOURCE_LAYOUT_DIR, ec)) return TOLVANE_SOURCE_LAYOUT_DIR;
+    const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
+    return (exe.parent_path().parent_path() / "share" / "tolvane" / "layouts").string();
+}
+
 }  // namespace
 
 int runApp(int argc, char** argv) {
@@ -38,7 +50,9 @@ int runApp(int argc, char** argv) {
     std::string openLayout;
     app.add_option("--script", scriptPath, "The script file, or - for standard input")->required();
     app.add_option("--layouts", layoutFolders, "A folder of window layout (.ui) files; may be repeated");
-    app.add_option("--open", openLayout, "Open and show this layout and address its window first");
+    app.add_option("--open", openLayout,
+                   "Open and show only this layout and address its window first, instead of starting the "
+                   "application");
     if (const auto status = parseOptions(app, argc, argv)) return *status;
 
     std::vector<std::string> lines;
@@ -58,9 +72,12 @@ int runApp(int argc, char** argv) {
         return 2;
     }
 
+    if (layoutFolders.empty()) layoutFolders.push_back(defaultLayoutFolder());
     app::HeadlessPlatform platform(layoutFolders);
     platform.setTranscriptSink([](const std::string& line) { std::cout << line << '\n'; });
-    app::ScriptRunner runner(platform, [&platform](const std::string& name) {
+    app::Application application(platform);
+    app::ScriptRunner runner(platform, [&platform, &application](const std::string& name) {
+        if (const app::WindowId w = application.scriptWindow(name)) return w;
         if (const app::WindowId open = platform.findWindow(name)) return open;
         if (const char* what = applicationWindow(name))
             throw app::ScriptFault(std::string("the ") + what + " window is not yet available");
@@ -71,6 +88,8 @@ int runApp(int argc, char** argv) {
             const app::WindowId w = platform.openLayout(openLayout);
             platform.set(w, platform.windowTag(w), "Visible", Value::text("on"));
             runner.address(w);
+        } else {
+            runner.address(application.start());
         }
     } catch (const Error& e) {
         std::cerr << "tolvane app: " << e.what() << '\n';

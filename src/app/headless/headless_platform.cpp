@@ -295,7 +295,9 @@ std::optional<std::vector<std::string>> HeadlessPlatform::inputDialog(const std:
     return texts;
 }
 
-FileChoice HeadlessPlatform::openFileDialog(const std::string& title, const std::string& filter) {
+FileChoice HeadlessPlatform::openFileDialog(const std::string& title, const std::string& filter,
+                                            const std::string& startFolder) {
+    lastDialogFolder_ = startFolder;
     dialogLine("file", title, filter, {"Open", "Cancel"});
     if (files_.empty()) return {};
     FileChoice c = std::move(files_.front());

@@ -58,7 +58,8 @@ public:
     std::optional<std::vector<std::string>> inputDialog(const std::string& title,
                                                         const std::vector<std::string>& prompts,
                                                         const std::vector<std::string>& defaults) override;
-    FileChoice openFileDialog(const std::string& title, const std::string& filter) override;
+    FileChoice openFileDialog(const std::string& title, const std::string& filter,
+                              const std::string& startFolder = "") override;
     FileChoice saveFileDialog(const std::string& title, const std::string& filter,
                               const std::string& defaultName) override;
     void console(const std::string& text) override;
@@ -103,6 +104,8 @@ public:
     void note(const std::string& line) override;  // adds a transcript line
     void setScreen(ScreenFacts facts) { screen_ = facts; }
     const std::vector<std::string>& browserRequests() const { return browser_; }
+    // The start folder of the last open-file dialog.
+    const std::string& lastDialogFolder() const { return lastDialogFolder_; }
     // The figures shown, in order (their windows may be gone).
     const std::vector<display::Figure>& figures() const { return figures_; }
 
@@ -143,6 +146,7 @@ private:
     std::vector<std::string> transcript_;
     std::vector<std::string> browser_;
     std::vector<display::Figure> figures_;
+    std::string lastDialogFolder_;
     ScreenFacts screen_{1920, 1080, 96};
     std::chrono::steady_clock::time_point stopwatch_ = std::chrono::steady_clock::now();
     double paused_ = 0;  // seconds skipped by pause() since the stopwatch started

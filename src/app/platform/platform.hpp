@@ -136,8 +136,11 @@ public:
     virtual std::optional<std::vector<std::string>> inputDialog(const std::string& title,
                                                                 const std::vector<std::string>& prompts,
                                                                 const std::vector<std::string>& defaults) = 0;
-    // filter: e.g. "*.mat"; defaultName: the proposed file (save only).
-    virtual FileChoice openFileDialog(const std::string& title, const std::string& filter) = 0;
+    // filter: e.g. "*.mat"; defaultName: the proposed file (save only);
+    // startFolder: the folder the open dialog starts in ("" for the working
+    // directory). The answer's folder ends with the path separator.
+    virtual FileChoice openFileDialog(const std::string& title, const std::string& filter,
+                                      const std::string& startFolder = "") = 0;
     virtual FileChoice saveFileDialog(const std::string& title, const std::string& filter,
                                       const std::string& defaultName) = 0;
 

@@ -1,0 +1,367 @@
+#include "app/windows/framework.hpp"
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <filesystem>
+#include <optional>
+
+#include "app/number_entry.hpp"
+#include "app/window_utils.hpp"
+#include "app/windows/app_globals.hpp"
+#include "app/windows/display_windows.hpp"
+#include "app/windows/splash_about.hpp"
+#include "instrument/corrections.hpp"
+#include "instrument/jobs.hpp"
+#include "numerics/diagnostics.hpp"
+#include "runtime/library.hpp"
+
+namespace tolvane::app {
+
+namespace {
+
+Value& appInfo() { return global("appInfo"); }
+
+std::string lower(std::string s) {
+    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return s;
+}
+
+std::vector<Value> callByName(const std::string& name, int nargout, std::vector<Value> inputs) {
+    return library().registry().call(name, nargout, std::move(inputs));
+}
+
+// The records of a correction value: one record, or a cell list of them.
+std::vector<Value> correctionRecords(const Value& c) {
+    if (c.isRecord()) return {c};
+    if (c.isCell()) return c.cells();
+    return {};
+}
+
+// A correction applies when its field holds data and no NaN.
+bool usable(const Value& record, const char* field) {
+    if (!record.hasField(field)) return false;
+    const Value& v = record.field(field);
+    if (!v.isNumeric() || v.numel() == 0) return false;
+    for (std::size_t i = 0; i < v.numel(); ++i) {
+        const auto x = v.complexAt(i);
+        if (std::isnan(x.real()) || std::isnan(x.imag())) return false;
+    }
+    return true;
+}
+
+bool succeeded(const std::vector<Value>& r) {
+    return r[0].isNumeric() && r[0].numel() == 1 && r[0].realAt(0) == 0;
+}
+
+std::string messageOf(const std::vector<Value>& r) {
+    return r.size() > 1 && r[1].isText() ? r[1].str() : std::string("The instrument did not answer.");
+}
+
+// The play job of the instrument generation.
+std::string playJobName() { return textField(appInfo(), "Platform") == "c" ? "KLTPlay_c" : "KLTPlay"; }
+
+}  // namespace
+
+Framework::Framework(Platform& platform, WindowId mainWindow, FrameworkHooks hooks)
+    : p_(platform), w_(mainWindow), hooks_(std::move(hooks)) {}
+
+bool Framework::ownsControl(const std::string& tag) {
+    return tag == "pbCalculate" || tag == "pbDownload" || tag == "pbRefresh" || tag.rfind("menu", 0) == 0;
+}
+
+void Framework::dispatch(const std::string& op) {
+    if (op == "InitializeFigure") return InitializeFigure();
+    if (op == "redrawAppTitle") return redrawAppTitle();
+    if (op == "executeCalculation" || op == "pbCalculate_Callback") return executeCalculation(w_);
+    if (op == "pbDownload_Callback") return download();
+    if (op == "pbRefresh_Callback") return refresh();
+    if (op == "menuFileNew_Callback") {
+        global("configuration").setField("LastParameterFilename", Value::text(""));
+        hooks_.applicationFunction("InitializeParameters");
+        hooks_.applicationFunction("InitializeSigGenSettings");
+        hooks_.applicationFunction("redraw");
+        return;
+    }
+    if (op == "menuFileOpen_Callback") return menuFileOpen();
+    if (op == "menuFileSave_Callback") return menuFileSave(false);
+    if (op == "menuFileSaveAs_Callback") return menuFileSave(true);
+    if (op == "menuFileExportData_Callback") return menuFileExportData();
+    if (op == "menuFileExit_Callback" || op == "AppShutDown") return AppShutDown();
+    if (op == "menuSpecialSaveWave_Callback") return menuSpecialSaveWave();
+    if (op == "menuConfigSigGenIO_Callback") return configureConnection(false);
+    if (op == "menuConfigSpecAnIO_Callback") return configureConnection(true);
+    if (op == "menuConfigBBG1Opt1_Callback") return chooseBasebandOption("menuConfigBBG1Opt1");
+    if (op == "menuConfigBBG1Opt2_Callback") return chooseBasebandOption("menuConfigBBG1Opt2");
+    if (op == "menuHelpAbout_Callback")
+        return QV_About(p_, w_, appInfo(), hooks_.resourceFolder);
+    if (op == "menuHelpHelp_Callback") return help();
+    const std::string plotPrefix = "menuPlot";
+    const std::string suffix = "_Callback";
+    if (op.rfind(plotPrefix, 0) == 0 && op.size() > plotPrefix.size() + suffix.size() &&
+        op.compare(op.size() - suffix.size(), suffix.size(), suffix) == 0)
+        return plot(op.substr(plotPrefix.size(), op.size() - plotPrefix.size() - suffix.size()));
+    // The menus themselves and the items without an action.
+    if (op == "menuFile_Callback" || op == "menuPlot_Callback" || op == "menuConfig_Callback" ||
+        op == "menuConfigBBG1_Callback" || op == "menuSpecial_Callback" || op == "menuHelp_Callback" ||
+        op == "menuFileExportRawData_Callback" || op == "menuSpecialImpairments_Callback")
+        return;
+    throw Error("rfCommonUI has no operation " + op + ".");
+}
+
+void Framework::InitializeFigure() {
+    const Value saved = loadConfig();
+    if (saved.isSet()) global("configuration") = saved;
+    setTooltip(p_, w_, "pbCalculate", "Calculates the waveform based\non current settings.");
+    setTooltip(p_, w_, "pbDownload", "Downloads the current waveform and\nsettings to the KLT.");
+    setTooltip(p_, w_, "pbRefresh", "Downloads just the current settings\nto the KLT.");
+    setTooltip(p_, w_, "txtNumberOfSamples", "The number of samples generated\nby the current settings.");
+    const std::string event =
+        "Description of the signal available on\nthe Event %d Connector of the rear panel.";
+    auto eventText = [&](int n) {
+        std::string t = event;
+        t.replace(t.find("%d"), 2, std::to_string(n));
+        return t;
+    };
+    setTooltip(p_, w_, "txtEvent1", eventText(1));
+    setTooltip(p_, w_, "txtEvent2", eventText(2));
+    if (textField(appInfo(), "Platform") == "c") {
+        setTooltip(p_, w_, "txtNumberOfSamples",
+                   "The number of samples generated \nby the current settings.\n(The Z9104K can hold up to 8 or 32 M "
+                   "samples.)");
+        setTooltip(p_, w_, "txtEvent3", eventText(3));
+        setTooltip(p_, w_, "txtEvent4", eventText(4));
+        const bool option1 = textField(global("configuration"), "BBGtype") == "001";
+        p_.set(w_, "menuConfigBBG1Opt1", "Checked", Value::text(option1 ? "on" : "off"));
+        p_.set(w_, "menuConfigBBG1Opt2", "Checked", Value::text(option1 ? "off" : "on"));
+    } else {
+        setTooltip(p_, w_, "txtNumberOfSamples",
+                   "The number of samples generated \nby the current settings.\n(An KLT can hold up to 1 M samples.)");
+    }
+}
+
+void Framework::redrawAppTitle() {
+    std::string title = "Veltran Sonvale - " + textField(appInfo(), "Name");
+    const std::string file = textField(global("configuration"), "LastParameterFilename");
+    if (!file.empty()) title += " : " + file;
+    p_.set(w_, p_.windowTag(w_), "Name", Value::text(title));
+}
+
+void Framework::executeCalculation(WindowId caller) {
+    // The pointer is restored also when the calculation fails: a window left
+    // with the busy pointer after an error would look hung.
+    BusyPointer busy(p_, caller);
+    p_.startStopwatch();
+    hooks_.applicationFunction("Calculate");
+    (void)p_.elapsedSeconds();
+    const auto now = p_.clock();
+    appInfo().setField("LastCalcTimeStamp", Value::row(std::vector<double>(now.begin(), now.end())));
+    appInfo().setField("LastCaluclatedParameterSet", global("parameters"));
+}
+
+int Framework::checkWaveformReady(const std::string& action) {
+    const Value& stamp = appInfo().field("LastCalcTimeStamp");
+    if (!stamp.isSet() || stamp.isEmpty()) {
+        const std::string calc = "Calculate & " + action;
+        const std::string answer = p_.questionDialog(
+            "Waveform Not Calculated",
+            "The waveform has not yet been calculated. Do you wish to calculate\nthe waveform and then " +
+                lower(action) + " ?",
+            {calc, "Cancel"}, calc);
+        if (answer == "Cancel") return 0;
+        executeCalculation(w_);
+        return 1;
+    }
+    if (!compareStruct(appInfo().field("LastCaluclatedParameterSet"), global("parameters"))) {
+        const std::string recalc = "Recalc & " + action;
+        const std::string answer = p_.questionDialog(
+            "Waveform Not Recalculated",
+            "Settings have changed since last calculating the waveform.\n" + action +
+                " will use the last calculated waveform.\nDo you wish to " + lower(action) + " anyway ?",
+            {"Yes", recalc, "Cancel"}, recalc);
+        if (answer == "Cancel") return 0;
+        if (answer == recalc) executeCalculation(w_);
+        return 1;
+    }
+    return 1;
+}
+
+void Framework::download() {
+    if (checkWaveformReady("Download") == 0) return;
+    const Value settings = global("SigGenSettings");
+    const Value configuration = global("configuration");
+    std::optional<BusyPointer> busy(std::in_place, p_, w_);
+    const double rate = numberField(settings, "SamplingRate");
+    // The corrections work on a copy: the calculated waveform stays as it is.
+    Value wave = global("waveform");
+    const auto corr = callByName("GetCorrectionData", 3, {settings.field("Frequency")});
+    if (!corr[0].isSet() || corr[0].isEmpty()) {
+        const auto records = correctionRecords(corr[1]);
+        const bool noFlatness = corr[2].isNumeric() && corr[2].numel() > 0 && corr[2].realAt(0) != 0;
+        if (!noFlatness)
+            for (const Value& c : records)
+                if (usable(c, "rfChannel"))
+                    wave = callByName("ApplyRfChannelCorrection", 1, {wave, c, Value::scalar(rate)})[0];
+        for (const Value& c : records)
+            if (usable(c, "H")) wave = callByName("ApplyIqCorrection", 1, {wave, c, Value::scalar(rate)})[0];
+    }
+    const auto sent = callByName("KLTDownLoadWrap", 2, {wave, global("markers"), settings.field("Title"), configuration});
+    if (!succeeded(sent)) {
+        busy.reset();
+        p_.messageBox("Error Occured During Waveform Download", messageOf(sent));
+        return;
+    }
+    const auto played = callByName(playJobName(), 2, {settings.field("Title"), settings, configuration});
+    busy.reset();
+    if (succeeded(played))
+        p_.messageBox("Download Completed", "Waveform has been successfully transferred to the instrument");
+    else
+        p_.messageBox("Error Occured During Instrument Setup", messageOf(played));
+}
+
+void Framework::refresh() {
+    const Value settings = global("SigGenSettings");
+    const auto played = callByName(playJobName(), 2, {settings.field("Title"), settings, global("configuration")});
+    if (!succeeded(played)) p_.messageBox("Error Occured During Instrument Setup", messageOf(played));
+}
+
+void Framework::appendClientWindow(WindowId w) {
+    Value& list = appInfo().field("ClientWindows");
+    std::vector<double> ids;
+    if (list.isNumeric())
+        for (std::size_t i = 0; i < list.numel(); ++i) ids.push_back(list.realAt(i));
+    else if (list.isHandle())
+        ids.push_back(list.handleValue());
+    ids.push_back(w);
+    list = Value::row(std::move(ids));
+}
+
+void Framework::plot(const std::string& which) {
+    if (checkWaveformReady("Plot") == 0) return;
+    const Value& waveform = global("waveform");
+    if (!waveform.isNumeric()) throw Error("There is no calculated waveform to plot.");
+    const double oversampling = numberField(global("parameters"), "OverSampling");
+    const double rate = numberField(global("SigGenSettings"), "SamplingRate");
+    const auto now = p_.clock();
+    std::vector<double> stamp(now.begin(), now.end());
+    for (double& v : stamp) v = std::trunc(v);
+    const std::string title = textField(appInfo(), "Name") + " (" + clock2str(stamp) + ")";
+    const auto quantised = applyDacRes(waveform.toComplex(), 14);
+
+    DisplayRequest request;
+    request.parent = w_;
+    request.label = title;
+    request.sampleRate = rate;
+    if (which == "Spectrum") {
+        request.kind = DisplayKind::Spectrum;
+    } else if (which == "Waterfall") {
+        request.kind = DisplayKind::Waterfall;
+        request.period = (static_cast<double>(waveform.numel()) / rate) / 200;
+    } else if (which == "IQTime") {
+        request.kind = DisplayKind::IQTime;
+    } else if (which == "IQTimeSameAxes") {
+        request.kind = DisplayKind::IQTimeOverlay;
+    } else if (which == "CCDF") {
+        request.kind = DisplayKind::CCDF;
+    } else if (which == "EyeDiagram" || which == "ScatterDiagram") {
+        const bool eye = which == "EyeDiagram";
+        const auto answer =
+            eye ? p_.inputDialog("Eye Diagram Configuration", {"Enter number of symbols:", "Enter symbol delay (0-1):"},
+                                 {"1", "0"})
+                : p_.inputDialog("Scatter Diagram Configuration", {"Trace On (0|1):", "Enter symbol delay (0-1):"},
+                                 {"1", "0"});
+        if (!answer) return;
+        BusyPointer busy(p_, w_);
+        // The two answers read as one row of numbers; a missing number reads
+        // as 0, so the clamps below still give a usable request.
+        std::vector<double> tmp = readNumberList((*answer)[0] + " " + (answer->size() > 1 ? (*answer)[1] : ""));
+        tmp.resize(2, 0.0);
+        double delay = std::min(1.0, std::max(0.0, tmp[1]));
+        delay = std::round(delay * oversampling);
+        if (eye) {
+            double numSym = std::round(std::max(1.0, tmp[0]));
+            numSym = std::min(numSym, static_cast<double>(waveform.numel()) / oversampling);
+            request.kind = DisplayKind::Eye;
+            request.samplesPerTrace = numSym * oversampling;
+            request.period = numSym * oversampling / rate;
+        } else {
+            request.kind = DisplayKind::Scatter;
+            request.samplesPerTrace = oversampling;
+            request.traceOn = std::min(std::round(std::max(0.0, tmp[0])), 1.0) != 0;
+        }
+        request.offset = delay;
+        const WindowId w = openDisplayWindow(p_, request, quantised);
+        appendClientWindow(w);
+        return;
+    } else {
+        throw Error("rfCommonUI has no plot " + which + ".");
+    }
+    appendClientWindow(openDisplayWindow(p_, request, quantised));
+}
+
+void Framework::configureConnection(bool spectrumAnalyser) {
+    if (!hooks_.connectionDialog) throw Error("The connection dialog is not available.");
+    const char* record = spectrumAnalyser ? "configurationSA" : "configuration";
+    auto retitle = [&](const std::string& title) {
+        if (!hooks_.connectionDialogTitle) return;
+        try {
+            hooks_.connectionDialogTitle(title);
+        } catch (const Error&) {
+            // The title is cosmetic; the dialog works without it.
+        }
+    };
+    if (spectrumAnalyser) retitle("Spectrum Analyzer IO Connection");
+    std::pair<std::string, Value> result;
+    try {
+        result = hooks_.connectionDialog(w_, global(record), textField(appInfo(), "Platform"));
+    } catch (const Error& e) {
+        if (spectrumAnalyser) retitle("Signal Generator IO Connection");
+        throw;
+    }
+    if (spectrumAnalyser) retitle("Signal Generator IO Connection");
+    if (result.first == "OK") global(record) = result.second;
+}
+
+void Framework::chooseBasebandOption(const std::string& tag) {
+    if (tag == "menuConfigBBG1Opt1") {
+        if (numberField(global("parameters"), "ProjectedLength") > 8000000) {
+            const std::string answer = p_.questionDialog(
+                "Waveform too large",
+                "The waveform based on the current settings \nis too large to for Option 001. Changing to\nOption 001 "
+                "will reset all settings to the defaults.\nDo you wish to change anyway ?",
+                {"Yes", "Cancel"}, "Cancel");
+            if (answer == "Cancel") return;
+            hooks_.applicationFunction("InitializeParameters");
+            hooks_.applicationFunction("redraw");
+        }
+        global("configuration").setField("BBGtype", Value::text("001"));
+    } else {
+        global("configuration").setField("BBGtype", Value::text("002"));
+    }
+    for (const char* item : {"menuConfigBBG1Opt1", "menuConfigBBG1Opt2"})
+        p_.set(w_, item, "Checked", Value::text(item == tag ? "on" : "off"));
+}
+
+void Framework::help() {
+    namespace fs = std::filesystem;
+    const fs::path base = hooks_.resourceFolder.empty() ? fs::current_path() : fs::path(hooks_.resourceFolder);
+    const fs::path page = base / "WebHelp" / "802.htm";
+    std::error_code ec;
+    if (!fs::is_regular_file(page, ec) || !p_.openInBrowser(page.string()))
+        p_.messageBox("Option unavailable", "HTML help is not available in this version.");
+}
+
+void Framework::AppShutDown() {
+    const Value list = appInfo().field("ClientWindows");
+    if (list.isNumeric())
+        for (std::size_t i = 0; i < list.numel(); ++i) {
+            const auto w = static_cast<WindowId>(list.realAt(i));
+            if (p_.isWindow(w)) p_.deleteWindow(w);
+        }
+    appInfo().setField("ClientWindows", Value::empty());
+    saveConfig(global("configuration"));
+    if (p_.isWindow(w_)) p_.deleteWindow(w_);
+    shutDown_ = true;
+}
+
+}  // namespace tolvane::app

@@ -1,0 +1,274 @@
+// The framework's file operations: parameter files (File > Open, Save,
+// Save As), the connection file kept between runs, the waveform files
+// (File > Export Data, Special > Save Wave, the special save), and the user
+// data file of the traffic channel.
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+
+#include "app/windows/app_globals.hpp"
+#include "app/windows/framework.hpp"
+#include "numerics/diagnostics.hpp"
+#include "runtime/instrument_values.hpp"
+#include "runtime/library.hpp"
+#include "runtime/mat_file.hpp"
+#include "runtime/parameter_file.hpp"
+#include "runtime/parameters_value.hpp"
+#include "runtime/sigmf_file.hpp"
+#include "runtime/user_data_file.hpp"
+
+namespace tolvane::app {
+
+namespace {
+
+const char* const kConfigFile = "rfIOConfig.mat";
+// A Save As name with this prefix runs the special waveform save.
+const std::string kSpecialPrefix = "mivolta.";
+
+Value& appInfo() { return global("appInfo"); }
+
+// The waveform as one complex row, or an Error when nothing was calculated.
+std::vector<std::complex<double>> calculatedWaveform() {
+    const Value& w = global("waveform");
+    if (!w.isNumeric()) throw Error("There is no calculated waveform.");
+    return w.toComplex();
+}
+
+// N x 2 real matrix [I Q] of the waveform, column-major.
+Value iqColumns(const std::vector<std::complex<double>>& wave) {
+    const std::size_t n = wave.size();
+    std::vector<double> data(2 * n);
+    for (std::size_t i = 0; i < n; ++i) {
+        data[i] = wave[i].real();
+        data[n + i] = wave[i].imag();
+    }
+    return Value::matrix(n, 2, std::move(data));
+}
+
+Value complexColumn(const std::vector<std::complex<double>>& wave) {
+    return Value::complexMatrix(wave.size(), 1, wave);
+}
+
+std::string isoTimeNow() {
+    const std::time_t t = std::time(nullptr);
+    std::tm tm{};
+    gmtime_r(&t, &tm);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &tm);
+    return text;
+}
+
+}  // namespace
+
+std::string Framework::extension() const { return textField(appInfo(), "ParameterFileExtension"); }
+
+std::string Framework::addFileExtention(const std::string& name, const std::string& ext) {
+    if (name.size() >= ext.size() && name.compare(name.size() - ext.size(), ext.size(), ext) == 0) return name;
+    return name + ext;
+}
+
+Value Framework::loadConfig() {
+    try {
+        std::error_code ec;
+        if (!std::filesystem::is_regular_file(kConfigFile, ec)) return Value();
+        const Record vars = readMatFile(kConfigFile);
+        if (!vars.has("fileParameters")) return Value();
+        Value config = vars.at("fileParameters");
+        if (!config.isRecord()) return Value();
+        // A record that the instrument layer cannot read would fail every
+        // later download; the defaults serve better.
+        (void)connectionFromValue(config);
+        config.setField("LastParameterFilename", Value::text(""));
+        return config;
+    } catch (const Error&) {
+        return Value();
+    }
+}
+
+void Framework::saveConfig(const Value& configuration) {
+    try {
+        Record vars;
+        vars.set("fileParameters", configuration);
+        writeMatFile(kConfigFile, vars);
+    } catch (const Error&) {
+        // The connection is saved as a convenience; the run ends regardless.
+    }
+}
+
+void Framework::saveParameters(const std::string& filename, const Value& fileParameters,
+                               const Value& sigGenParameters) {
+    try {
+        saveParameterFile(filename, parametersFromValue(fileParameters), sigGenParameters);
+    } catch (const Error& e) {
+        p_.errorDialog("Error Saving " + filename, e.what());
+    }
+}
+
+int Framework::loadParameters(const std::string& filename) {
+    const std::string title = "Error Loading File";
+    Record vars;
+    try {
+        vars = readMatFile(filename);
+    } catch (const Error& e) {
+        p_.errorDialog(title, e.what());
+        return 0;
+    }
+    if (!vars.has("fileParameters")) {
+        p_.errorDialog(title, filename + "\nhas an Invalid File Format.");
+        return 0;
+    }
+    const Value& record = vars.at("fileParameters");
+    if (!record.hasField("ParameterFileFormat_ID")) {
+        p_.errorDialog(title, filename + "\nhas an Invalid File Structure.");
+        return 0;
+    }
+    const Value& id = record.field("ParameterFileFormat_ID");
+    const std::string current = textField(global("parameters"), "ParameterFileFormat_ID");
+    if (!id.isText() || id.str() != current) {
+        p_.errorDialog(title, filename + "\nhas an Invalid File Parameter ID.");
+        return 0;
+    }
+    // A record that passes the three checks must still be one the
+    // calculation can use: every field present, of its shape, in range. The
+    // dialog says the structure is invalid; the console says what is wrong.
+    Value parameters;
+    Value settings;
+    try {
+        FrameConfig config = parametersFromValue(record);
+        checkParameterRanges(config);
+        parameters = parametersToValue(config);
+        if (vars.has("sigGenParameters")) {
+            settings = vars.at("sigGenParameters");
+            if (!settings.isRecord()) throw Error("sigGenParameters is not a record.");
+            (void)sigGenSettingsFromValue(settings, false);
+        }
+    } catch (const Error& e) {
+        p_.console(filename + ": " + e.what());
+        p_.errorDialog(title, filename + "\nhas an Invalid File Structure.");
+        return 0;
+    }
+    global("parameters") = parameters;
+    // A file without generator settings keeps the current ones.
+    if (settings.isSet()) global("SigGenSettings") = settings;
+    hooks_.applicationFunction("redraw");
+    return 1;
+}
+
+void Framework::menuFileOpen() {
+    const FileChoice f = p_.openFileDialog("Open Parameter File", "*" + extension());
+    if (f.cancelled) return;
+    const std::string full = f.folder + f.file;
+    if (loadParameters(full) == 1) {
+        global("configuration").setField("LastParameterFilename", Value::text(full));
+        redrawAppTitle();
+    }
+}
+
+void Framework::menuFileSave(bool askName) {
+    const std::string current = textField(global("configuration"), "LastParameterFilename");
+    if (!askName && !current.empty()) {
+        saveParameters(current, global("parameters"), global("SigGenSettings"));
+        return;
+    }
+    const FileChoice f = p_.saveFileDialog(askName ? "Save Parameter File As" : "Save Parameter File",
+                                           "*" + extension(), "");
+    if (f.cancelled) return;
+    if (askName && f.file.size() >= kSpecialPrefix.size() + 1 && f.file.compare(0, kSpecialPrefix.size(), kSpecialPrefix) == 0) {
+        saveWaveform(f.folder + f.file.substr(kSpecialPrefix.size()));
+        return;
+    }
+    const std::string full = addFileExtention(f.folder + f.file, extension());
+    global("configuration").setField("LastParameterFilename", Value::text(full));
+    saveParameters(full, global("parameters"), global("SigGenSettings"));
+    redrawAppTitle();
+}
+
+void Framework::saveWaveform(const std::string& filename) {
+    const std::string choice =
+        p_.questionDialog("Special Save", "Select file format.", {"ASCII", "Ironmoth", "MAT"}, "ASCII");
+    if (choice.empty()) return;
+    try {
+        const auto wave = calculatedWaveform();
+        if (choice == "ASCII" || choice == "MAT") {
+            Record vars;
+            vars.set("samples", choice == "ASCII" ? iqColumns(wave) : complexColumn(wave));
+            writeMatFile(filename, vars);
+        } else {
+            const auto ok = library().registry().call("saveIronmothWaveform", 1,
+                                                      {global("waveform"), Value::text(filename)});
+            if (!(ok[0].isNumeric() && ok[0].numel() == 1 && ok[0].realAt(0) != 0))
+                throw Error("The waveform could not be written to " + filename + ".");
+        }
+    } catch (const Error& e) {
+        p_.errorDialog("Error Saving " + filename, e.what());
+    }
+}
+
+void Framework::menuFileExportData() {
+    const FileChoice f = p_.saveFileDialog("Export Data", "*.sigmf-meta", "");
+    if (f.cancelled) return;
+    const std::string base = sigmfBase(f.folder + f.file);
+    if (checkWaveformReady("Export") == 1) {
+        try {
+            SigmfExport e;
+            e.waveform = calculatedWaveform();
+            e.parameters = appInfo().field("LastCaluclatedParameterSet");
+            if (!e.parameters.isRecord()) e.parameters = global("parameters");
+            e.sigGenSettings = global("SigGenSettings");
+            e.isoTime = isoTimeNow();
+            writeSigmf(base, e);
+        } catch (const Error& ex) {
+            p_.errorDialog("Error Saving " + base + ".sigmf-meta", ex.what());
+        }
+    }
+    redrawAppTitle();
+}
+
+void Framework::menuSpecialSaveWave() {
+    if (checkWaveformReady("Save") == 0) return;
+    const FileChoice f = p_.saveFileDialog("Save Wave", "*.txt", "");
+    if (f.cancelled) return;
+    BusyPointer busy(p_, w_);
+    const std::string full = f.folder + f.file;
+    try {
+        const auto wave = calculatedWaveform();
+        Record vars;
+        vars.set("samplePoints", Value::scalar(static_cast<double>(wave.size())));
+        vars.set("sampleRate", Value::scalar(numberField(global("SigGenSettings"), "SamplingRate")));
+        vars.set("wave", iqColumns(wave));
+        writeMatFile(full, vars);
+    } catch (const Error& e) {
+        p_.errorDialog("Error Saving " + f.file, e.what());
+    }
+}
+
+std::pair<int, Value> Framework::loadUserDataFile(double maxLengthInBits, const std::string& bitorder) {
+    Value& parameters = global("parameters");
+    const std::string lastPath = textField(parameters, "LastPath");
+    const FileChoice f = p_.openFileDialog("Select data source file.", "*.*", lastPath);
+    if (f.cancelled) return {-1, Value::empty()};
+    const std::string full = f.folder + f.file;
+    std::error_code ec;
+    const auto size = std::filesystem::file_size(full, ec);
+    if (ec || !std::filesystem::is_regular_file(full, ec)) {
+        p_.errorDialog("File Error", "Could not open\n" + full);
+        return {-1, Value::empty()};
+    }
+    // An empty file has no bits to repeat: taken as the source, every later
+    // calculation would fail. It is refused here, where the user chose it.
+    if (size == 0) {
+        p_.errorDialog("File Error", full + "\nis empty: a data source file needs at least one byte.");
+        return {-1, Value::empty()};
+    }
+    std::vector<double> bits;
+    try {
+        bits = readUserDataBits(full, static_cast<long long>(std::max(0.0, maxLengthInBits)), bitorder);
+    } catch (const Error&) {
+        p_.errorDialog("File Error", "Could not open\n" + full);
+        return {-1, Value::empty()};
+    }
+    parameters.setField("LastPath", Value::text(f.folder));
+    return {1, Value::row(std::move(bits))};
+}
+
+}  // namespace tolvane::app

@@ -1,0 +1,64 @@
+// The main window's forward-link part (`OneX_Fwd_GUI_c`): the defaults of
+// every record, the format controls with their clamps and enables, and the
+// calculation. The framework's controls (Calculate, Download, menus, title)
+// are the Framework's; the generator panel is the SigGenPanel's.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <utility>
+
+#include "app/platform/platform.hpp"
+#include "runtime/value.hpp"
+
+namespace tolvane::app {
+
+class Framework;
+class SigGenPanel;
+
+// The slot setup window as the main window uses it: shows the slot record,
+// returns the answer ("OK"/"Cancel") and the edited record.
+using SlotSetupRun = std::function<std::pair<std::string, Value>(const Value& slot)>;
+
+// The user data file loader (`loadUserDataFile(maxLengthInBits)`): status
+// (1 loaded, -1 cancelled or failed) and the bits.
+using UserDataLoad = std::function<std::pair<int, Value>(double maxLengthInBits)>;
+
+class MainWindow {
+public:
+    MainWindow(Platform& platform, WindowId window);
+
+    void connect(Framework* framework, SigGenPanel* panel, SlotSetupRun slotSetup, UserDataLoad userData) {
+        framework_ = framework;
+        panel_ = panel;
+        slotSetup_ = std::move(slotSetup);
+        userData_ = std::move(userData);
+    }
+
+    WindowId window() const { return w_; }
+
+    // The record defaults.
+    static void InitializeAppInfo();
+    static void InitializeConfiguration();
+    static void InitializeParameters();
+    static void InitializeSigGenSettings();
+    static void Calculate();
+
+    void InitializeFigure();
+    void redraw();
+    void redrawFormatParameters();
+
+    // Runs the operation of that name (a control callback or a local
+    // function); throws Error for a name the window does not have.
+    void dispatch(const std::string& operation);
+
+private:
+    Platform& p_;
+    WindowId w_;
+    Framework* framework_ = nullptr;
+    SigGenPanel* panel_ = nullptr;
+    SlotSetupRun slotSetup_;
+    UserDataLoad userData_;
+};
+
+}  // namespace tolvane::app

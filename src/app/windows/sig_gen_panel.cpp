@@ -1,0 +1,101 @@
+#include "app/windows/sig_gen_panel.hpp"
+
+#include <cctype>
+#include <cmath>
+
+#include "app/number_entry.hpp"
+#include "app/windows/advanced_settings.hpp"
+#include "app/windows/app_globals.hpp"
+#include "app/windows/generator_entry.hpp"
+#include "instrument/jobs.hpp"
+#include "numerics/diagnostics.hpp"
+
+namespace tolvane::app {
+
+namespace {
+
+constexpr double kMinFrequency = 100000;       // Hz
+constexpr double kMaxFrequency = 44000000000;  // Hz
+constexpr double kMinAmplitude = -136;         // dBm
+constexpr double kMaxAmplitude = 20;           // dBm
+
+}  // namespace
+
+std::string instrumentTitle(const std::string& typed) {
+    std::string out;
+    for (char c : typed) {
+        const char u = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        const bool allowed = (u >= 'A' && u <= 'Z') || (u >= '0' && u <= '9') || u == '_' || u == '$' ||
+                             u == '&' || u == '#' || u == '+' || u == '-' || u == '[' || u == ']';
+        if (allowed) out += u;
+        if (out.size() == 20) break;
+    }
+    return out.empty() ? "BLANK" : out;
+}
+
+SigGenPanel::SigGenPanel(Platform& platform, WindowId mainWindow, AdvancedSettingsWindow& advanced)
+    : p_(platform), w_(mainWindow), advanced_(advanced) {}
+
+bool SigGenPanel::ownsControl(const std::string& tag) {
+    return tag == "txtFrequency" || tag == "pdFrequencyUnits" || tag == "txtAmplitude" ||
+           tag == "txtWaveformTitle" || tag == "pbAdvancedSettings";
+}
+
+void SigGenPanel::dispatch(const std::string& op) {
+    if (op == "InitializeSigGenScreenObjects") return InitializeSigGenScreenObjects();
+    if (op == "redrawSigGenSettings") return redrawSigGenSettings();
+    if (op == "txtFrequency_Callback" || op == "pdFrequencyUnits_Callback" || op == "updateFrequency")
+        return updateFrequency();
+    if (op == "txtAmplitude_Callback") return txtAmplitude_Callback();
+    if (op == "txtWaveformTitle_Callback") return txtWaveformTitle_Callback();
+    if (op == "pbAdvancedSettings_Callback") return pbAdvancedSettings_Callback();
+    throw Error("KLTconfig_c has no operation " + op + ".");
+}
+
+void SigGenPanel::InitializeSigGenScreenObjects() {
+    setTooltip(p_, w_, "txtFrequency",
+               "Sets the carrier frequency.\nValid Range: 100 kHz - 6 GHz\n(Note: KLT option determines the\n"
+               "maximum frequency.)");
+    setTooltip(p_, w_, "txtAmplitude",
+               "Sets the output power.\nValid Range: -136 dBm to +20 dBm\n(Note: KLT option determines the\n"
+               "maximum amplitude.)");
+    setTooltip(p_, w_, "txtWaveformTitle", "Enter the title used to store the \nwaveform in the KLT.");
+    setTooltip(p_, w_, "pbAdvancedSettings", "Configures advanced Signal Generator options.");
+}
+
+void SigGenPanel::redrawSigGenSettings() {
+    const Value& s = global("SigGenSettings");
+    const UnitChoice f = chooseUnit(numberField(s, "Frequency"), 4);
+    setValue(p_, w_, "pdFrequencyUnits", f.entry);
+    setText(p_, w_, "txtFrequency", decimalText(f.shown));
+    setText(p_, w_, "txtWaveformTitle", textField(s, "Title"));
+    setText(p_, w_, "txtAmplitude", decimalText(numberField(s, "Amplitude")));
+}
+
+void SigGenPanel::updateFrequency() {
+    Value& s = global("SigGenSettings");
+    const double unit = unitFactor(controlValue(p_, w_, "pdFrequencyUnits"), 4);
+    const auto list = scaleEach(readNumberList(controlText(p_, w_, "txtFrequency")), unit);
+    if (!list.empty()) s.setField("Frequency", Value::scalar(clampFromAbove(list, kMinFrequency, kMaxFrequency)));
+    redrawSigGenSettings();
+}
+
+void SigGenPanel::txtAmplitude_Callback() {
+    Value& s = global("SigGenSettings");
+    const auto list = roundEach(readNumberList(controlText(p_, w_, "txtAmplitude")));
+    if (!list.empty()) s.setField("Amplitude", Value::scalar(clampFromAbove(list, kMinAmplitude, kMaxAmplitude)));
+    setText(p_, w_, "txtAmplitude", decimalText(numberField(s, "Amplitude")));
+}
+
+void SigGenPanel::txtWaveformTitle_Callback() {
+    global("SigGenSettings").setField("Title", Value::text(instrumentTitle(controlText(p_, w_, "txtWaveformTitle"))));
+    redrawSigGenSettings();
+}
+
+void SigGenPanel::pbAdvancedSettings_Callback() {
+    const auto [answer, settings] = advanced_.open(global("SigGenSettings"));
+    if (answer == "OK") global("SigGenSettings") = settings;
+    redrawSigGenSettings();
+}
+
+}  // namespace tolvane::app

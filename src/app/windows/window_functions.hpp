@@ -1,0 +1,30 @@
+// The window modules by name: `OneX_Fwd_GUI_c`, `rfCommonUI`, `KLTconfig_c`
+// and `KltConfigAdv_c` in the function registry, each called with the name
+// of one of its operations followed by that operation's inputs. A first
+// input that is not a text does nothing; an error inside the operation is
+// printed to the console and the call returns.
+#pragma once
+
+#include <memory>
+
+namespace tolvane::app {
+
+class MainWindow;
+class Framework;
+class SigGenPanel;
+class AdvancedSettingsWindow;
+
+// The running application's window modules.
+struct WindowModules {
+    MainWindow* mainWindow = nullptr;
+    Framework* framework = nullptr;
+    SigGenPanel* panel = nullptr;
+    AdvancedSettingsWindow* advanced = nullptr;
+};
+
+// Registers the modules by name (again, if the library was initialised
+// anew) and makes them reach these windows; nullptr: no application runs,
+// and the names report that.
+void setWindowModules(std::unique_ptr<WindowModules> modules);
+
+}  // namespace tolvane::app

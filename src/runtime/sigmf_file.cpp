@@ -1,0 +1,134 @@
+#include "runtime/sigmf_file.hpp"
+
+#include <fstream>
+#include <nlohmann/json.hpp>
+
+#include "instrument/atomic_file.hpp"
+#include "instrument/scpi_block.hpp"
+#include "numerics/diagnostics.hpp"
+#include "onex/constants.hpp"
+#include "runtime/json_value.hpp"
+
+namespace tolvane {
+
+namespace {
+
+bool endsWith(const std::string& s, const std::string& tail) {
+    return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+double numberOr(const Value& record, const char* field, double fallback) {
+    if (!record.hasField(field)) return fallback;
+    const Value& v = record.field(field);
+    return v.isReal() && v.numel() > 0 ? v.realAt(0) : fallback;
+}
+
+// The record as JSON without the user bit pattern (up to 102 400 bits that
+// say nothing a reader of the recording needs; its length is kept).
+Json settingsJson(const Value& parameters) {
+    Value copy = parameters;
+    if (copy.hasField("dataSourceBitstream")) {
+        const double bits = static_cast<double>(copy.field("dataSourceBitstream").numel());
+        copy.rec().remove("dataSourceBitstream");
+        copy.setField("dataSourceBitstreamLength", Value::scalar(bits));
+    }
+    return valueToJson(copy);
+}
+
+// The settings of one slot: every slot field with one column per slot
+// gives that slot's column.
+Json slotJson(const Value& slot, std::size_t index) {
+    Json out = Json::object();
+    if (!slot.isRecord()) return out;
+    for (const auto& [name, v] : slot.rec().fields()) {
+        if (!v.isReal() || v.cols() != static_cast<std::size_t>(kSlots)) continue;
+        if (v.rows() == 1) {
+            out[name] = v.realAt(index);
+        } else {
+            Json column = Json::array();
+            for (std::size_t r = 0; r < v.rows(); ++r) column.push_back(v.realAt(index * v.rows() + r));
+            out[name] = column;
+        }
+    }
+    return out;
+}
+
+}  // namespace
+
+std::string sigmfBase(const std::string& chosen) {
+    for (const char* ext : {".sigmf-meta", ".sigmf-data", ".sigmf"})
+        if (endsWith(chosen, ext) && chosen.size() > std::string(ext).size())
+            return chosen.substr(0, chosen.size() - std::string(ext).size());
+    return chosen;
+}
+
+std::string sigmfMetadata(const SigmfExport& e) {
+    const double rate = numberOr(e.sigGenSettings, "SamplingRate", 0);
+    const double frequency = numberOr(e.sigGenSettings, "Frequency", 0);
+    const double oversampling = numberOr(e.parameters, "OverSampling", 0);
+    std::string title;
+    if (e.sigGenSettings.hasField("Title") && e.sigGenSettings.field("Title").isText())
+        title = e.sigGenSettings.field("Title").str();
+
+    Json meta = Json::object();
+    Json global = Json::object();
+    global["core:datatype"] = "ci16_be";
+    global["core:sample_rate"] = rate;
+    global["core:version"] = "1.0.0";
+    global["core:num_channels"] = 1;
+    global["core:recorder"] = "Tolvane";
+    global["core:description"] = "1xEV forward link frame \"" + title + "\": 16 slots of 2048 chips at 1.2288 Mcps, " +
+                                 numberText(oversampling) + " samples per chip";
+    global["tolvane:generator"] = valueToJson(e.sigGenSettings);
+    meta["global"] = global;
+
+    Json capture = Json::object();
+    capture["core:sample_start"] = 0;
+    capture["core:frequency"] = frequency;
+    if (!e.isoTime.empty()) capture["core:datetime"] = e.isoTime;
+    meta["captures"] = Json::array({capture});
+
+    Json annotations = Json::array();
+    Json frame = Json::object();
+    frame["core:sample_start"] = 0;
+    frame["core:sample_count"] = e.waveform.size();
+    frame["core:label"] = "frame";
+    frame["core:comment"] = "The frame's settings";
+    frame["tolvane:parameters"] = settingsJson(e.parameters);
+    annotations.push_back(frame);
+    const std::size_t perSlot = e.waveform.size() / static_cast<std::size_t>(kSlots);
+    const Value slot = e.parameters.hasField("slot") ? e.parameters.field("slot") : Value();
+    if (perSlot > 0 && perSlot * kSlots == e.waveform.size()) {
+        for (std::size_t i = 0; i < static_cast<std::size_t>(kSlots); ++i) {
+            Json a = Json::object();
+            a["core:sample_start"] = i * perSlot;
+            a["core:sample_count"] = perSlot;
+            a["core:label"] = "slot " + std::to_string(i + 1);
+            a["tolvane:slot"] = slotJson(slot, i);
+            annotations.push_back(a);
+        }
+    }
+    meta["annotations"] = annotations;
+    return meta.dump(2) + "\n";
+}
+
+void writeSigmf(const std::string& base, const SigmfExport& e) {
+    std::string data;
+    std::string why;
+    if (!appendWaveformWords(e.waveform, data, why)) throw Error("The waveform cannot be exported: " + why);
+    const std::string meta = sigmfMetadata(e);
+    auto writeBytes = [](const std::string& bytes) {
+        return [&bytes](const std::string& temp) {
+            std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+            out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+            out.close();
+            if (!out) throw Error("Could not write " + temp + ".");
+        };
+    };
+    FileGroup group;
+    group.stage(base + ".sigmf-data", writeBytes(data));
+    group.stage(base + ".sigmf-meta", writeBytes(meta));
+    group.commit();
+}
+
+}  // namespace tolvane
