@@ -137,7 +137,8 @@ std::optional<std::vector<std::string>> showInputDialog(QWidget* parent, const s
 }
 
 std::optional<QString> showFileDialog(QWidget* parent, bool save, const std::string& title, const std::string& filter,
-                                      const std::string& defaultName, std::optional<bool> scripted) {
+                                      const std::string& defaultName, const std::string& startFolder,
+                                      std::optional<bool> scripted) {
     QFileDialog dialog(parent, q(title));
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
@@ -149,6 +150,7 @@ std::optional<QString> showFileDialog(QWidget* parent, bool save, const std::str
         patterns.replace(';', ' ');
         dialog.setNameFilters({patterns + " (" + patterns + ")", QStringLiteral("All files (*)")});
     }
+    if (!startFolder.empty()) dialog.setDirectory(q(startFolder));
     if (save && !defaultName.empty()) dialog.selectFile(q(defaultName));
     if (scripted) {
         whenShown(dialog, [&dialog, accept = *scripted] {

@@ -288,6 +288,19 @@ WindowId QtPlatform::openLayout(const std::string& layoutName) {
             delete top;
             throw Error("The window layout " + path + " names a control " + lc.tag + " that could not be built.");
         }
+        // A menu item's check mark is the logic's to set; Qt shows a mark
+        // box only for a checked item.
+        if (c.action && lc.widgetClass == "QAction") {
+            const bool on = c.action->isChecked();
+            c.action->setCheckable(on);
+            c.stored["Checked"] = onOff(on);
+        }
+        // An action's own tip is kept apart: Qt offers its label as the tip.
+        if (c.action) {
+            c.stored["TooltipString"] = Value::text("");
+            for (const auto& [name, v] : lc.properties)
+                if (name == "TooltipString") c.stored["TooltipString"] = v;
+        }
         // Return in a dialog's edit is the edit's own: it must not press a
         // button of the window.
         if (auto* b = qobject_cast<QPushButton*>(c.widget.data())) {
@@ -442,7 +455,10 @@ Value QtPlatform::controlProperty(const Window& w, const Control& c, const std::
     if (property == "Tag") return Value::text(c.tag);
     if (property == "Enable") return onOff(act ? act->isEnabled() : !wid->testAttribute(Qt::WA_ForceDisabled));
     if (property == "Visible") return onOff(act ? act->isVisible() : !wid->isHidden());
-    if (property == "TooltipString") return Value::text(s(act ? act->toolTip() : wid->toolTip()));
+    if (property == "TooltipString") {
+        if (act) return stored("TooltipString") ? *stored("TooltipString") : Value::text("");
+        return Value::text(s(wid->toolTip()));
+    }
     if (property == "String") {
         if (auto* combo = qobject_cast<QComboBox*>(wid)) {
             QStringList items;
@@ -482,12 +498,14 @@ Value QtPlatform::controlProperty(const Window& w, const Control& c, const std::
     }
     if (property == "Value") {
         const Value* given = stored("Value");
+        // A pop-up or list without a current entry reads as the entry given,
+        // or as the first one.
         if (auto* combo = qobject_cast<QComboBox*>(wid)) {
-            if (given && combo->currentIndex() < 0) return *given;
+            if (combo->currentIndex() < 0) return given ? *given : Value::scalar(1);
             return Value::scalar(combo->currentIndex() + 1);
         }
         if (auto* list = qobject_cast<QListWidget*>(wid)) {
-            if (given && list->currentRow() < 0) return *given;
+            if (list->currentRow() < 0) return given ? *given : Value::scalar(1);
             return Value::scalar(list->currentRow() + 1);
         }
         if (auto* b = qobject_cast<QAbstractButton*>(wid); b && b->isCheckable())
@@ -573,10 +591,12 @@ void QtPlatform::setControlProperty(Control& c, const std::string& property, Val
             wid->setVisible(on);
         }
     } else if (property == "TooltipString") {
-        if (act)
+        if (act) {
             act->setToolTip(q(value.str()));
-        else
+            c.stored[property] = std::move(value);
+        } else {
             wid->setToolTip(q(value.str()));
+        }
     } else if (property == "String") {
         if (auto* combo = qobject_cast<QComboBox*>(wid)) {
             combo->clear();
@@ -1136,7 +1156,7 @@ std::optional<std::vector<std::string>> QtPlatform::inputDialog(const std::strin
 }
 
 FileChoice QtPlatform::fileDialog(bool save, const std::string& title, const std::string& filter,
-                                  const std::string& defaultName) {
+                                  const std::string& defaultName, const std::string& startFolder) {
     dialogLine("file", title, save && !defaultName.empty() ? defaultName : filter, {save ? "Save" : "Open", "Cancel"});
     std::optional<FileChoice> queued;
     if (!files_.empty()) {
@@ -1145,10 +1165,10 @@ FileChoice QtPlatform::fileDialog(bool save, const std::string& title, const std
     }
     if (queued || mode_ == Mode::Scripted) {
         const bool accept = queued && !queued->cancelled;
-        (void)showFileDialog(dialogParent(), save, title, filter, defaultName, accept);
+        (void)showFileDialog(dialogParent(), save, title, filter, defaultName, startFolder, accept);
         return accept ? *queued : FileChoice{};
     }
-    const auto path = showFileDialog(dialogParent(), save, title, filter, defaultName, std::nullopt);
+    const auto path = showFileDialog(dialogParent(), save, title, filter, defaultName, startFolder, std::nullopt);
     if (!path) return {};
     const QFileInfo info(*path);
     FileChoice c;
@@ -1159,13 +1179,14 @@ FileChoice QtPlatform::fileDialog(bool save, const std::string& title, const std
     return c;
 }
 
-FileChoice QtPlatform::openFileDialog(const std::string& title, const std::string& filter) {
-    return fileDialog(false, title, filter, {});
+FileChoice QtPlatform::openFileDialog(const std::string& title, const std::string& filter,
+                                      const std::string& startFolder) {
+    return fileDialog(false, title, filter, {}, startFolder);
 }
 
 FileChoice QtPlatform::saveFileDialog(const std::string& title, const std::string& filter,
                                       const std::string& defaultName) {
-    return fileDialog(true, title, filter, defaultName);
+    return fileDialog(true, title, filter, defaultName, {});
 }
 
 void QtPlatform::console(const std::string& text) { note("console: " + oneLine(text)); }

@@ -107,7 +107,8 @@ public:
     std::optional<std::vector<std::string>> inputDialog(const std::string& title,
                                                         const std::vector<std::string>& prompts,
                                                         const std::vector<std::string>& defaults) override;
-    FileChoice openFileDialog(const std::string& title, const std::string& filter) override;
+    FileChoice openFileDialog(const std::string& title, const std::string& filter,
+                              const std::string& startFolder = "") override;
     FileChoice saveFileDialog(const std::string& title, const std::string& filter,
                               const std::string& defaultName) override;
     void console(const std::string& text) override;
@@ -183,7 +184,7 @@ private:
     void dialogLine(const std::string& kind, const std::string& title, const std::string& text,
                     const std::vector<std::string>& buttons);
     FileChoice fileDialog(bool save, const std::string& title, const std::string& filter,
-                          const std::string& defaultName);
+                          const std::string& defaultName, const std::string& startFolder);
 
     // While a script action runs, exceptions of the callbacks it fires
     // through the widgets' signals are kept here and thrown again when the
