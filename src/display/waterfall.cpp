@@ -15,7 +15,10 @@ WaterfallSplit waterfallSplit(double sampleRate, double period, std::size_t poin
     if (!(period > 0)) period = shortest;
     period = std::max(period, shortest);
     const double cap = static_cast<double>(std::max<std::size_t>(points, 10));
-    const double samples = std::min(std::round(period * sampleRate), cap);
+    // Rounded up (a hair of rounding error aside), so that the snapshots of
+    // the period never outnumber what it asks for: a two-hundredth of the
+    // waveform gives 200 snapshots, not 200 and a sliver.
+    const double samples = std::min(std::ceil(period * sampleRate * (1 - 1e-12)), cap);
     WaterfallSplit split;
     split.n = std::max<std::size_t>(10, static_cast<std::size_t>(samples));
     split.m = (points + split.n - 1) / split.n;

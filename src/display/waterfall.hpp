@@ -14,7 +14,7 @@
 namespace tolvane::display {
 
 // How the waveform is cut. A snapshot is n consecutive samples (also the FFT
-// length), n = round(period * sampleRate) and at least 10; it is capped at
+// length), n = ceil(period * sampleRate) and at least 10; it is capped at
 // the waveform's length (at least 10), so a long period cannot ask for a
 // transform larger than the waveform. m = ceil(points / n) snapshots; the
 // last is filled with zeros up to n samples. The time axis advances by

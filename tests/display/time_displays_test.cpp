@@ -209,7 +209,9 @@ TEST(Waterfall, SnapshotSplit) {
         {1000, 1e9, 500, 500, 1},         // capped at the waveform
         {1000, 1e9, 4, 10, 1},
         {0, 5, 100, 10, 10},              // rate 0 counts as 1 Hz: 5 samples, so 10
-        {36.864e6, 983040 / 36.864e6 / 200, 983040, 4915, 201},
+        {1000, 0.0123, 1000, 13, 77},     // part of a sample: one more
+        {36.864e6, 983040 / 36.864e6 / 200, 983040, 4916, 200},
+        {6.144e6, 163840 / 6.144e6 / 200, 163840, 820, 200},
     };
     for (const auto& c : cases) {
         const WaterfallSplit s = waterfallSplit(c.rate, c.period, c.points);
