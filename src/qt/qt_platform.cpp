@@ -45,10 +45,7 @@
 #include "app/headless/ui_layout.hpp"
 #include "app/platform/value_text.hpp"
 #include "numerics/diagnostics.hpp"
-#if __has_include("qt/figure_widget.hpp")
 #include "qt/figure_widget.hpp"
-#define TOLVANE_TMP_FIGURES 1
-#endif
 #include "qt/qt_dialogs.hpp"
 
 namespace tolvane::qt {
@@ -1251,11 +1248,7 @@ void QtPlatform::showImage(WindowId id, const std::string& tag, const std::strin
 }
 
 WindowId QtPlatform::showFigure(const display::Figure& figure) {
-#ifdef TOLVANE_TMP_FIGURES
     QWidget* top = createFigureWindow(figure, nullptr);
-#else
-    QWidget* top = new QWidget;
-#endif
     if (!top) throw Error("The display " + figure.name + " cannot be drawn.");
     top->setAttribute(Qt::WA_DeleteOnClose, false);
     const WindowId id = next_++;
@@ -1268,8 +1261,15 @@ WindowId QtPlatform::showFigure(const display::Figure& figure) {
     top->setWindowTitle(q(figure.name));
     top->installEventFilter(this);
     windows_.emplace(id, std::move(w));
-    set(id, "figure" + std::to_string(id), "Position",
-        Value::row({figure.position[0], figure.position[1], figure.position[2], figure.position[3]}));
+    // The figure window comes sized (its plot at the figure's size, the menu
+    // bar on top) and placed from the top of the screen; its bottom edge is
+    // moved to where the figure's bottom, measured up from the screen's
+    // bottom, puts it.
+    const ScreenFacts sc = screen();
+    const double bottom = figure.units == "normalized" ? figure.position[1] * sc.height : figure.position[1];
+    const QRect g = top->geometry();
+    top->setGeometry(g.x(), std::max(0, static_cast<int>(std::lround(sc.height - bottom)) - g.height()), g.width(),
+                     g.height());
     set(id, "figure" + std::to_string(id), "Visible", Value::text("on"));
     return id;
 }

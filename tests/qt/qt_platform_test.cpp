@@ -18,6 +18,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMouseEvent>
+#include <QPointer>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QSlider>
@@ -669,6 +670,38 @@ TEST(QtBusy, CancelsAndPassesErrorsOn) {
         EXPECT_FALSE(progress.cancelled());
     }));
     EXPECT_EQ(ran, std::this_thread::get_id());
+}
+
+// ------------------------------------------------------------ figures
+
+TEST(QtFigures, OpenAsWindowsThatTheirCloseButtonDeletes) {
+    QtPlatform p({}, Mode::Scripted);
+    p.setScreen({1000, 800, 96});
+    display::Figure figure;
+    figure.name = "CCDF Test Data";
+    figure.position = {150, 150, 340, 340};
+    display::Axes axes;
+    axes.tag = "QV_CCDF";
+    axes.traces.push_back(display::Trace{{0, 1, 2}, {100, 10, 1}});
+    figure.axes.push_back(axes);
+    const app::WindowId w = p.showFigure(figure);
+    ASSERT_TRUE(p.isWindow(w));
+    EXPECT_EQ(p.windowTag(w), "figure" + std::to_string(w));
+    EXPECT_EQ(p.get(w, p.windowTag(w), "Name").str(), "CCDF Test Data");
+    QWidget* window = p.widget(w);
+    ASSERT_NE(window, nullptr);
+    EXPECT_TRUE(window->isVisible());
+    // Its bottom edge 150 pixels above the screen's bottom.
+    EXPECT_EQ(window->geometry().bottom() + 1, 800 - 150);
+    EXPECT_EQ(p.transcript().back(), "window opened \"CCDF Test Data\"");
+
+    QPointer<QWidget> gone = window;
+    window->close();
+    QCoreApplication::processEvents();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_FALSE(p.isWindow(w));
+    EXPECT_TRUE(gone.isNull());
+    EXPECT_EQ(p.transcript().back(), "window closed \"CCDF Test Data\"");
 }
 
 // ------------------------------------------------------------ images, clock, screen
