@@ -1046,6 +1046,9 @@ void QtPlatform::resumeModal(WindowId id, const std::string& answer) {
 // ----------------------------------------------------------------- dialogs
 
 void QtPlatform::note(const std::string& line) {
+    // A desktop session keeps only its latest lines.
+    if (mode_ == Mode::Interactive && transcript_.size() >= 4096)
+        transcript_.erase(transcript_.begin(), transcript_.begin() + 2048);
     transcript_.push_back(line);
     if (sink_) sink_(line);
 }

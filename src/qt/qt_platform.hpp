@@ -135,6 +135,7 @@ public:
     std::size_t pendingFiles() const override { return files_.size(); }
     void setPump(Pump pump) override { pump_ = std::move(pump); }
     void setTranscriptSink(std::function<void(const std::string&)> sink) override { sink_ = std::move(sink); }
+    // An interactive platform keeps the latest few thousand lines only.
     const std::vector<std::string>& transcript() const override { return transcript_; }
     void note(const std::string& line) override;
 

@@ -30,11 +30,15 @@
 #include <functional>
 #include <thread>
 
+#include <unistd.h>
+
 #include "app/headless/headless_platform.hpp"
 #include "app/headless/ui_layout.hpp"
 #include "app/platform/value_text.hpp"
 #include "app/window_utils.hpp"
 #include "numerics/diagnostics.hpp"
+#include "app/application.hpp"
+#include "qt/qt_desktop.hpp"
 #include "qt/qt_platform.hpp"
 
 // The demo application's layouts are found from the source tree.
@@ -54,6 +58,15 @@ using Mode = QtPlatform::Mode;
 using QtDemo = app::test::DemoAppOn<QtPlatform>;
 
 std::string sourcePath(const std::string& relative) { return std::string(TOLVANE_SOURCE_DIR) + "/" + relative; }
+
+// Pictures of the windows, for people to look at.
+void screenshot(QWidget* window, const std::string& name) {
+    const std::filesystem::path folder(TOLVANE_TEST_OUTPUT_DIR);
+    std::error_code ec;
+    std::filesystem::create_directories(folder, ec);
+    window->adjustSize();
+    EXPECT_TRUE(window->grab().save(QString::fromStdString((folder / (name + ".png")).string()))) << name;
+}
 
 // Runs `act` from the event loop as soon as `ready` finds what it waits for
 // (a dialog on the screen, say), so a test can do what a person would do
@@ -133,6 +146,7 @@ TEST(QtLayouts, OpenWithEveryTagAndTheHeadlessStartingValues) {
             EXPECT_EQ(qt.openLayout(name + ".ui"), q) << "an open layout is reused";
             ASSERT_NE(qt.widget(q), nullptr);
             EXPECT_FALSE(qt.widget(q)->isVisible()) << "a new window starts hidden";
+            screenshot(qt.widget(q), "layout_" + name);
             EXPECT_EQ(qt.windowTag(q), headless.windowTag(h));
             EXPECT_EQ(app::displayText(qt.get(q, qt.windowTag(q), "Name")),
                       app::displayText(headless.get(h, headless.windowTag(h), "Name")));
@@ -702,6 +716,42 @@ TEST(QtFigures, OpenAsWindowsThatTheirCloseButtonDeletes) {
     EXPECT_FALSE(p.isWindow(w));
     EXPECT_TRUE(gone.isNull());
     EXPECT_EQ(p.transcript().back(), "window closed \"CCDF Test Data\"");
+}
+
+// ------------------------------------------------------------ the application
+
+// The application on the Qt widgets runs until File > Exit, as the desktop
+// program runs it.
+TEST(QtApplication, RunsUntilFileExit) {
+    // The shutdown saves the connection in the working directory.
+    const auto before = std::filesystem::current_path();
+    const auto work = std::filesystem::temp_directory_path() / ("tolvane_qt_app_" + std::to_string(::getpid()));
+    std::filesystem::create_directories(work);
+    std::filesystem::current_path(work);
+    {
+        QtPlatform p({sourcePath("layouts")}, Mode::Scripted);
+        app::ApplicationOptions options;
+        options.resourceFolder = sourcePath("resources");
+        app::Application application(p, options);
+        bool exited = false;
+        when(
+            [&]() -> QWidget* {
+                const app::WindowId main = application.scriptWindow("main");
+                return main && p.widget(main)->isVisible() ? p.widget(main) : nullptr;
+            },
+            [&](QWidget* window) {
+                screenshot(window, "main_window");
+                const app::WindowId main = application.scriptWindow("main");
+                qobject_cast<QAction*>(p.controlObject(main, "menuFileExit"))->trigger();
+                exited = true;
+            });
+        runApplication(application);
+        EXPECT_TRUE(exited);
+        EXPECT_FALSE(application.running());
+        EXPECT_EQ(p.transcript().back(), "window closed \"Veltran Sonvale - 1xEV Forward Link\"");
+    }
+    std::filesystem::current_path(before);
+    std::filesystem::remove_all(work);
 }
 
 // ------------------------------------------------------------ images, clock, screen
