@@ -183,6 +183,8 @@ QtPlatform::~QtPlatform() {
             delete w->widget.data();
         }
     }
+    // A scripted run may never return to an event loop that deletes them.
+    for (auto& widget : deleted_) delete widget.data();
 }
 
 QtPlatform::Window& QtPlatform::window(WindowId id) {
@@ -331,6 +333,9 @@ void QtPlatform::deleteWindow(WindowId id) {
         w->widget->hide();
         // Later: the window may be deleted from one of its own callbacks.
         w->widget->deleteLater();
+        deleted_.erase(std::remove_if(deleted_.begin(), deleted_.end(), [](const auto& p) { return p.isNull(); }),
+                       deleted_.end());
+        deleted_.push_back(w->widget);
     }
 }
 

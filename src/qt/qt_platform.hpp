@@ -200,6 +200,7 @@ private:
     std::vector<std::string> folders_;
     Mode mode_;
     std::map<WindowId, std::unique_ptr<Window>> windows_;
+    std::vector<QPointer<QWidget>> deleted_;  // widgets of deleted windows, gone once the event loop has run
     WindowId next_ = 1;
     std::vector<WindowId> waits_;
     std::deque<std::string> answers_;

@@ -27,6 +27,7 @@
 #include <atomic>
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <thread>
 
@@ -752,6 +753,82 @@ TEST(QtApplication, RunsUntilFileExit) {
     }
     std::filesystem::current_path(before);
     std::filesystem::remove_all(work);
+}
+
+// Every scenario script (tests/app/scripts/*.script, tests/qt/scripts/*.script)
+// gives the same transcript, and the same fault if any, when the application
+// runs it on either platform.
+struct ScenarioRun {
+    std::vector<std::string> transcript;
+    std::string fault;
+};
+
+ScenarioRun runScenario(app::ScriptablePlatform& p, const std::vector<std::string>& lines) {
+    ScenarioRun run;
+    app::ApplicationOptions options;
+    options.resourceFolder = sourcePath("resources");
+    app::Application application(p, options);
+    ScriptRunner runner(p, [&](const std::string& name) {
+        if (const app::WindowId w = application.scriptWindow(name)) return w;
+        if (const app::WindowId w = p.findWindow(name)) return w;
+        throw ScriptFault("unknown window '" + name + "'");
+    });
+    try {
+        runner.address(application.start());
+        runner.run(lines);
+    } catch (const ScriptError& e) {
+        run.fault = e.what();
+    }
+    run.transcript = p.transcript();
+    return run;
+}
+
+// Runs `body` in a fresh working directory (the application saves its
+// connection there, and scripts write their files there).
+template <class Body>
+auto inFreshFolder(const std::string& name, Body body) {
+    const auto before = std::filesystem::current_path();
+    const auto work = std::filesystem::temp_directory_path() / (name + "_" + std::to_string(::getpid()));
+    std::filesystem::remove_all(work);
+    std::filesystem::create_directories(work);
+    std::filesystem::current_path(work);
+    struct Back {
+        std::filesystem::path before, work;
+        ~Back() {
+            std::filesystem::current_path(before);
+            std::error_code ec;
+            std::filesystem::remove_all(work, ec);
+        }
+    } back{before, work};
+    return body();
+}
+
+TEST(QtScenarios, GiveTheHeadlessTranscripts) {
+    int scenarios = 0;
+    for (const std::string folder : {sourcePath("tests/app/scripts"), sourcePath("tests/qt/scripts")}) {
+        std::error_code ec;
+        if (!std::filesystem::is_directory(folder, ec)) continue;
+        for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+            if (entry.path().extension() != ".script") continue;
+            SCOPED_TRACE(entry.path().filename().string());
+            ++scenarios;
+            std::ifstream in(entry.path(), std::ios::binary);
+            const std::vector<std::string> lines = app::readScript(in);
+            const ScenarioRun headless = inFreshFolder("tolvane_headless", [&] {
+                HeadlessPlatform p({sourcePath("layouts")});
+                return runScenario(p, lines);
+            });
+            const ScenarioRun qt = inFreshFolder("tolvane_qt", [&] {
+                QtPlatform p({sourcePath("layouts")}, Mode::Scripted);
+                p.setScreen(HeadlessPlatform({}).screen());
+                return runScenario(p, lines);
+            });
+            EXPECT_GT(headless.transcript.size(), 3u);
+            EXPECT_EQ(qt.transcript, headless.transcript);
+            EXPECT_EQ(qt.fault, headless.fault);
+        }
+    }
+    EXPECT_GE(scenarios, 1);
 }
 
 // ------------------------------------------------------------ images, clock, screen
