@@ -251,6 +251,8 @@ TEST(Framework, ExportWritesASigmfRecordingOfTheInstrumentWords) {
     ASSERT_EQ(meta["annotations"].size(), 17u);
     EXPECT_EQ(meta["annotations"][0]["tolvane:parameters"]["OverSampling"], 2);
     EXPECT_EQ(meta["annotations"][16]["core:sample_start"], 15u * 4096);
+    EXPECT_EQ(meta["annotations"][1]["tolvane:slot"]["RPCslotGain"].size(), 59u);
+    EXPECT_TRUE(meta["annotations"][1]["tolvane:slot"]["DATAslotMod"].is_number());
     // The largest component is full scale, big-endian.
     int peak = 0;
     for (std::size_t i = 0; i + 1 < data.size(); i += 2) {
