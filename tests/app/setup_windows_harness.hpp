@@ -92,13 +92,14 @@ struct SetupWindows {
             for (const char* f : {"Active", "Value", "Gain"})
                 platform.console(std::string(f) + ": " + numbers(chnRecord.field(f)));
         } else if (e.operation == "pbSigGenIO_Callback") {
-            const auto [response, edited] = connection.run(host, configuration, generation);
-            if (response == "OK") configuration = edited;
-            printConnection("connection " + response, configuration);
+            // The record the dialog returned, whatever the answer; kept on OK.
+            const auto [response, returned] = connection.run(host, configuration, generation);
+            if (response == "OK") configuration = returned;
+            printConnection("connection " + response, returned);
         } else if (e.operation == "pbSpecAnIO_Callback") {
-            const auto [response, edited] = connection.run(host, configurationSA, "Spectrum Analyzer");
-            if (response == "OK") configurationSA = edited;
-            printConnection("spectrum analyzer connection " + response, configurationSA);
+            const auto [response, returned] = connection.run(host, configurationSA, "Spectrum Analyzer");
+            if (response == "OK") configurationSA = returned;
+            printConnection("spectrum analyzer connection " + response, returned);
         }
     }
 
