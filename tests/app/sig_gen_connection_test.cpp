@@ -201,6 +201,13 @@ INSTANTIATE_TEST_SUITE_P(
                         "show lblHandShake TooltipString: " + advice("None", "RTS/CTS Pacing"),
                         "show pmHandShake TooltipString: " + advice("None", "Off"), "show lblStatus String: ",
                         "show pmHandShake TooltipString: " + advice("None", "Off")}},
+        ConnectionCase{"a_second_opening_while_open_is_refused",
+                       "c",
+                       nullptr,
+                       "press pbSigGenIO\nselect pmConnection 2\nwindow host\npress pbSpecAnIO\n"
+                       "window connection\nshow pmConnection Value\npress pbOK\n",
+                       {"console: The connection dialog is already open.", "show pmConnection Value: 2",
+                        "console: connection OK: TCPIP GPIB 0/19/-1 RS232 1/9600/Xon/Xoff TCPIP 0.0.0.0/0"}},
         ConnectionCase{"tooltips_break_lines_with_cr_lf",
                        "c",
                        nullptr,
@@ -215,7 +222,7 @@ INSTANTIATE_TEST_SUITE_P(
                        nullptr,
                        "press pbSigGenIO\nshow figureVisaAddress Position\nshow figureVisaAddress Units\n"
                        "press pbCancel\n",
-                       {"show figureVisaAddress Position: [220 170 360 330]",
+                       {"show figureVisaAddress Position: [230 140 340 360]",
                         "show figureVisaAddress Units: pixels"}},
         ConnectionCase{"spectrum_analyzer_title_then_the_layouts_own",
                        "c",

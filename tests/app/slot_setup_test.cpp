@@ -116,6 +116,11 @@ INSTANTIATE_TEST_SUITE_P(
                    "press pbSlotSetup\nshow txtRAslotGain1 String\ntype txtRAslotGain1 4\npress pbCancel\n",
                    {"console: RAslotGain: " + sixteen({12}, 0), "show txtRAslotGain1 String: 12",
                     "console: slot setup Cancel", "console: RAslotGain: " + sixteen({12}, 0)}},
+        ScriptCase{"a_second_opening_while_open_keeps_the_edits",
+                   "press pbSlotSetup\ntype txtRAslotGain1 12\nwindow host\npress pbSlotSetup\n"
+                   "window slot\nshow txtRAslotGain1 String\npress pbOK\n",
+                   {"console: The slot setup window is already open.", "show txtRAslotGain1 String: 12",
+                    "console: slot setup OK", "console: RAslotGain: " + sixteen({12}, 0)}},
         ScriptCase{"tooltips_of_rows_and_fastedit",
                    "press pbSlotSetup\nshow chkDATAslotActive3 TooltipString\nshow txtRAslotGain12 TooltipString\n"
                    "show txtRAslotValue16 TooltipString\nshow pbPRCslotSetup1 TooltipString\n"

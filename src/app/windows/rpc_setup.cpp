@@ -91,6 +91,14 @@ void RpcSetup::InitializeFigure(WindowId window) {
 
 std::pair<std::string, Value> RpcSetup::run(const Value& chn, double slotNumber) {
     if (!platform_.isWindow(window_)) throw Error("The RPC setup window is not open.");
+    // The window edits one record at a time: a second opening while it
+    // waits would replace the record being edited.
+    if (running_) throw Error("The RPC setup window is already open.");
+    running_ = true;
+    struct Running {
+        bool& flag;
+        ~Running() { flag = false; }
+    } running{running_};
     Value working = chn.isSet() ? chn : defaultChnStruct();
     for (const char* field : {"Active", "Value", "Gain"}) requireSetupField(working, "channel", field, kRpcChannels);
     chn_ = std::move(working);

@@ -101,6 +101,7 @@ private:
     Value chn_;
     int scrollIndex_ = 0;
     std::string answer_ = "Cancel";
+    bool running_ = false;  // between opening and the end of the wait
     std::mt19937_64 engine_{std::random_device{}()};
     std::function<double()> uniform_;
 };

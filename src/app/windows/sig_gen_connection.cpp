@@ -316,6 +316,14 @@ void SigGenConnection::place(WindowId parent) {
 
 std::pair<std::string, Value> SigGenConnection::run(WindowId parent, const Value& connection,
                                                     const std::string& platformGeneration) {
+    // The dialog edits one record at a time: a second opening while it
+    // waits would replace the record being edited.
+    if (running_) throw Error("The connection dialog is already open.");
+    running_ = true;
+    struct Running {
+        bool& flag;
+        ~Running() { flag = false; }
+    } running{running_};
     window_ = platform_.openLayout(kLayoutName);
     const std::string tag = platform_.windowTag(window_);
     // A dialog left behind by a failure is not left open.

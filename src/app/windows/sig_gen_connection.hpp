@@ -100,6 +100,7 @@ private:
     WindowId window_ = 0;
     Model model_ = AllBuses;
     std::string answer_ = "Cancel";
+    bool running_ = false;  // between opening and the end of the wait
     Value layoutBusList_;  // the model-0 list of the layout
     std::vector<std::string> handlesGPIB_, handlesTCPIP_, handlesRS232_;
 };

@@ -84,6 +84,14 @@ void SlotSetup::InitializeFigure(WindowId window) {
 
 std::pair<std::string, Value> SlotSetup::run(const Value& slotRecord) {
     if (!platform_.isWindow(window_)) throw Error("The slot setup window is not open.");
+    // The window edits one record at a time: a second opening while it
+    // waits would replace the record being edited.
+    if (running_) throw Error("The slot setup window is already open.");
+    running_ = true;
+    struct Running {
+        bool& flag;
+        ~Running() { flag = false; }
+    } running{running_};
     Value working = slotRecord.isSet() ? slotRecord : defaultSlotStruct();
     for (const char* field : kColumnFields) requireSetupField(working, "slot", field, kSlots);
     for (const char* field : kRpcFields) {

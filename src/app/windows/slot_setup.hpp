@@ -101,6 +101,7 @@ private:
     WindowId window_ = 0;
     Value slot_;
     std::string answer_ = "Cancel";
+    bool running_ = false;  // between opening and the end of the wait
     std::mt19937_64 engine_{std::random_device{}()};
     std::function<double()> uniform_;
 };
