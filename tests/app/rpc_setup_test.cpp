@@ -174,6 +174,24 @@ TEST(RpcSetup, TheScrollIndexStaysWithinTheChannels) {
     EXPECT_EQ(w.platform.get(rpc, "txtMACindex16", "String"), Value::text("32"));
 }
 
+TEST(RpcSetup, SlidingBeyondTheBarIsAScriptFault) {
+    for (const char* position : {"44", "-1", "x"}) {
+        SetupWindows w;
+        ScriptRunner runner = w.runner();
+        runner.address(w.host);
+        std::istringstream in(std::string("press pbRpcSetup\nslide sldrScrollbar ") + position + "\npress pbOK\n");
+        try {
+            runner.run(readScript(in));
+            ADD_FAILURE() << position << " was taken";
+        } catch (const ScriptError& e) {
+            EXPECT_EQ(e.line(), 2u) << e.what();
+            EXPECT_NE(std::string(e.what()).find("slide needs a position from 0 to the control's Max"),
+                      std::string::npos)
+                << e.what();
+        }
+    }
+}
+
 TEST(RpcSetup, RandomPatternsUseTheUniformGenerator) {
     SetupWindows w;
     const double draws[] = {0.2, 0.5, 0.7, 0.999};
