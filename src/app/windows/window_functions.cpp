@@ -6,6 +6,9 @@
 #include "app/windows/advanced_settings.hpp"
 #include "app/windows/framework.hpp"
 #include "app/windows/main_window.hpp"
+#include "app/windows/rpc_setup.hpp"
+#include "app/windows/sig_gen_connection.hpp"
+#include "app/windows/slot_setup.hpp"
 #include "app/windows/sig_gen_panel.hpp"
 #include "numerics/diagnostics.hpp"
 #include "runtime/library.hpp"
@@ -55,6 +58,16 @@ void setWindowModules(std::unique_ptr<WindowModules> modules) {
     addModule(reg, "rfCommonUI", [](WindowModules& m, const std::string& op) { m.framework->dispatch(op); });
     addModule(reg, "KLTconfig_c", [](WindowModules& m, const std::string& op) { m.panel->dispatch(op); });
     addModule(reg, "KltConfigAdv_c", [](WindowModules& m, const std::string& op) { m.advanced->dispatch(op); });
+    // The setup windows take their callbacks as events of their own window.
+    addModule(reg, "OneX_Fwd_GUI_SlotSetup", [](WindowModules& m, const std::string& op) {
+        m.slot->dispatch(CallbackEvent{op, m.slot->window(), ""});
+    });
+    addModule(reg, "OneX_Fwd_GUI_RPCsetup", [](WindowModules& m, const std::string& op) {
+        m.rpc->dispatch(CallbackEvent{op, m.rpc->window(), ""});
+    });
+    addModule(reg, "QV_SigGen", [](WindowModules& m, const std::string& op) {
+        m.connection->dispatch(CallbackEvent{op, m.connection->window(), ""});
+    });
 }
 
 }  // namespace tolvane::app

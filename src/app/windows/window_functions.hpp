@@ -1,5 +1,6 @@
-// The window modules by name: `OneX_Fwd_GUI_c`, `rfCommonUI`, `KLTconfig_c`
-// and `KltConfigAdv_c` in the function registry, each called with the name
+// The window modules by name: `OneX_Fwd_GUI_c`, `rfCommonUI`, `KLTconfig_c`,
+// `KltConfigAdv_c`, `OneX_Fwd_GUI_SlotSetup`, `OneX_Fwd_GUI_RPCsetup` and
+// `QV_SigGen` in the function registry, each called with the name
 // of one of its operations followed by that operation's inputs. A first
 // input that is not a text does nothing; an error inside the operation is
 // printed to the console and the call returns.
@@ -13,6 +14,9 @@ class MainWindow;
 class Framework;
 class SigGenPanel;
 class AdvancedSettingsWindow;
+class SlotSetup;
+class RpcSetup;
+class SigGenConnection;
 
 // The running application's window modules.
 struct WindowModules {
@@ -20,6 +24,9 @@ struct WindowModules {
     Framework* framework = nullptr;
     SigGenPanel* panel = nullptr;
     AdvancedSettingsWindow* advanced = nullptr;
+    SlotSetup* slot = nullptr;
+    RpcSetup* rpc = nullptr;
+    SigGenConnection* connection = nullptr;
 };
 
 // Registers the modules by name (again, if the library was initialised
