@@ -9,6 +9,7 @@ PACKAGES=(
   nlohmann-json3-dev libcli11-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev qt6-tools-dev libqcustomplot-dev qt6-charts-dev
+  libqt6opengl6-dev qt6-svg-dev
   python3-scipy python3-numpy
   xvfb
 )

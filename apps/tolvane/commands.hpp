@@ -20,4 +20,7 @@ int runSim(int argc, char** argv);
 // tolvane app --script FILE (the application on the headless platform)
 int runApp(int argc, char** argv);
 
+// tolvane plot KIND --out FILE (built with the Qt front end only)
+int runPlot(int argc, char** argv);
+
 }  // namespace tolvane::cli

@@ -23,6 +23,9 @@ const Subcommand subcommands[] = {
     {"check", "check the connection to an instrument", tolvane::cli::runCheck},
     {"sim", "run the simulated signal generator", tolvane::cli::runSim},
     {"app", "run the application headless from a script of user actions", tolvane::cli::runApp},
+#ifdef TOLVANE_WITH_QT
+    {"plot", "draw a signal display of a waveform into a PNG, PDF or SVG file", tolvane::cli::runPlot},
+#endif
 };
 
 void printUsage(std::ostream& out) {

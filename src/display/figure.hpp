@@ -19,19 +19,28 @@ struct Rgb {
     double r = 0, g = 0, b = 0;  // each 0..1
 };
 
-// The default line colour of a plot.
+// The default line colour of a plot, and the named colours the displays use.
 inline constexpr Rgb kDefaultLineColor{0.0, 0.447, 0.741};
+inline constexpr Rgb kBlack{0, 0, 0};
+inline constexpr Rgb kBlue{0, 0, 1};
+inline constexpr Rgb kCyan{0, 1, 1};
+inline constexpr Rgb kMagenta{1, 0, 1};
 
 enum class LineStyle { Solid, Dotted, None };
 enum class MarkerStyle { None, Dot };
 
-// One curve or set of points: y against x.
+// One curve or set of points: y against x. A NaN in y (or x) breaks the
+// line there, so one trace can hold many separate segments.
 struct Trace {
     std::vector<double> x;
     std::vector<double> y;
     Rgb color = kDefaultLineColor;
     LineStyle line = LineStyle::Solid;
     MarkerStyle marker = MarkerStyle::None;
+    // True when x never decreases (a function of x, such as a spectrum);
+    // false for a path drawn point to point in the order given (the eye
+    // traces, the scatter's line).
+    bool xAscending = true;
 };
 
 // A surface sampled on a grid: z[row * columns + column] over the row
@@ -39,7 +48,7 @@ struct Trace {
 struct Surface {
     std::vector<double> x;  // columns
     std::vector<double> y;  // rows
-    std::vector<double> z;  // rows * columns, row-major
+    std::vector<double> z;  // rows * columns, row-major; may hold -Inf
 };
 
 struct Range {
@@ -64,14 +73,18 @@ struct Axes {
     std::vector<double> xTicks;  // empty: automatic
     std::vector<Trace> traces;
     std::optional<Surface> surface;
-    // Place in the window, as fractions of its width and height:
-    // [left bottom width height].
+    // Both axes drawn with the same scale (a constellation stays round).
+    bool equalAspect = false;
+    // Place of the plot box in the window, as fractions of its width and
+    // height: [left bottom width height], bottom counted from the window's
+    // lower edge. Tick labels, axis labels and the title lie outside it.
     std::array<double, 4> position{0.13, 0.11, 0.775, 0.815};
 };
 
 struct Figure {
     std::string name;  // window title
-    // [left bottom width height] in `units` ("pixels" or "normalized").
+    // [left bottom width height] in `units` ("pixels" or "normalized"), in
+    // the platform's convention for a window's Position.
     std::array<double, 4> position{150, 150, 340, 340};
     std::string units = "pixels";
     // The display menus (File: Print, Print Setup, Close; Edit: Copy;
