@@ -51,6 +51,7 @@ struct Application::State {
 
     WindowModules modules() {
         WindowModules m;
+        m.platform = &platform;
         m.mainWindow = mainWindow.get();
         m.framework = framework.get();
         m.panel = panel.get();

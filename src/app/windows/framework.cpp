@@ -290,8 +290,9 @@ void Framework::plot(const std::string& which) {
             request.traceOn = std::min(std::round(std::max(0.0, tmp[0])), 1.0) != 0;
         }
         request.offset = delay;
+        // An eye or scatter that could not be drawn leaves an empty entry.
         const WindowId w = openDisplayWindow(p_, request, quantised);
-        appendClientWindow(w);
+        if (w != 0) appendClientWindow(w);
         return;
     } else {
         throw Error("rfCommonUI has no plot " + which + ".");

@@ -8,6 +8,8 @@
 
 #include <memory>
 
+#include "app/platform/platform.hpp"
+
 namespace tolvane::app {
 
 class MainWindow;
@@ -20,6 +22,7 @@ class SigGenConnection;
 
 // The running application's window modules.
 struct WindowModules {
+    Platform* platform = nullptr;
     MainWindow* mainWindow = nullptr;
     Framework* framework = nullptr;
     SigGenPanel* panel = nullptr;
@@ -29,6 +32,16 @@ struct WindowModules {
     SigGenConnection* connection = nullptr;
 };
 
+// The displays by name as well: `QV_PlotCCDF(hParent, label, iqWave)`,
+// `QV_PlotSpectrum(hParent, label, sampleRate, iqWave)`,
+// `QV_PlotIQTime(hParent, label, sampleRate, overlay, iqWave)`,
+// `QV_PlotEyeDiagram(hParent, label, iqWave, n, period, offset)`,
+// `QV_PlotScatterDiagram(hParent, label, iqWave, n, offset, traceOn)` and
+// `QV_PlotWaterfall(hParent, label, sampleRate, period, iqWave)`, each
+// returning the new window (empty when an eye or scatter could not be
+// drawn). Inputs left out take hParent 0, label "Test Data", an empty
+// waveform, and neutral numbers.
+//
 // Registers the modules by name (again, if the library was initialised
 // anew) and makes them reach these windows; nullptr: no application runs,
 // and the names report that.
