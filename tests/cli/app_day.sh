@@ -2,7 +2,7 @@
 # A day in the lab with the application, scripted: edit the main window and
 # the generator panel, set up slots, calculate, save, start anew, open the
 # saved file, connect to the simulated instrument through the connection
-# dialog, download, plot, exit; then start again and find the connection.
+# dialog, download, look at three displays, exit; then start again and find the connection.
 # Usage: app_day.sh PATH-TO-TOLVANE
 set -u
 tolvane="$1"
@@ -55,6 +55,9 @@ select pmConnection 2
 type editTCPIPAddress 127.0.0.1:$port
 press pbOK
 press pbDownload
+menu menuPlotCCDF
+menu menuPlotSpectrum
+menu menuPlotIQTime
 menu menuFileExit
 SCRIPT
 status=$?
@@ -69,6 +72,10 @@ contains "$w/day1.out" 'window opened "Signal Generator IO Connection"'
 grep -q 'Waveform Not' "$w/day1.out" && fail "a readiness question came: $(cat "$w/day1.out")"
 contains "$w/day1.out" 'dialog message "Download Completed": Waveform has been successfully transferred to the instrument [OK]'
 contains "$w/day1.out" "window closed \"Veltran Sonvale - 1xEV Forward Link : $w/day.mat\""
+for display in "CCDF" "Magnitude Spectrum" "I(t) Q(t)"; do
+  [ "$(grep -cF "window opened \"$display 1xEV Forward Link (" "$w/day1.out")" = 1 ] || fail "no $display display"
+  [ "$(grep -cF "window closed \"$display 1xEV Forward Link (" "$w/day1.out")" = 1 ] || fail "$display not closed at exit"
+done
 [ -f "$w/rfIOConfig.mat" ] || fail "no rfIOConfig.mat after File > Exit"
 for _ in $(seq 50); do grep -qF '> :MMEM:DATA "WFM1:DAYWAVE",#6524288<524288 bytes>' "$w/sim.out" && break; sleep 0.1; done
 grep -qF '> :MMEM:DATA "WFM1:DAYWAVE",#6524288<524288 bytes>' "$w/sim.out" || fail "the simulator got no waveform: $(cat "$w/sim.out")"
