@@ -6,6 +6,7 @@
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
+#include <QWidget>
 
 #include <complex>
 #include <cstdlib>

@@ -101,7 +101,7 @@ int runApp(int argc, char** argv) {
         if (const app::WindowId w = application.scriptWindow(name)) return w;
         if (const app::WindowId open = platform.findWindow(name)) return open;
         if (const char* what = applicationWindow(name))
-            throw app::ScriptFault(std::string("the ") + what + " window is not yet available");
+            throw app::ScriptFault(std::string("the ") + what + " window is not open");
         throw app::ScriptFault("unknown window '" + name + "'");
     });
     try {

@@ -179,11 +179,11 @@ int runPlot(int argc, char** argv) {
         FrameResult result = calculateFrame(setup.config);
         const auto wave = applyDacRes(std::move(result.waveform), 14);
         writeGenerateOutputs(options, setup, std::move(result));
-        const display::Figure figure =
-            plotFigure(kind->second, plot, wave, setup.config.OverSampling, plotTitle());
+        display::Figure figure = plotFigure(kind->second, plot, wave, setup.config.OverSampling, plotTitle());
+        const std::string name = figure.name;
         std::string error;
-        if (!qt::renderFigureToFile(figure, image, plot.width, plot.height, error)) throw Error(error);
-        std::cout << figure.name << ": " << wave.size() << " samples -> " << image << '\n';
+        if (!qt::renderFigureToFile(std::move(figure), image, plot.width, plot.height, error)) throw Error(error);
+        std::cout << name << ": " << wave.size() << " samples -> " << image << '\n';
         return 0;
     } catch (const std::exception& e) {
         std::cerr << "tolvane plot: " << e.what() << '\n';

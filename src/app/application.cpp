@@ -7,6 +7,9 @@
 #include "app/windows/app_globals.hpp"
 #include "app/windows/framework.hpp"
 #include "app/windows/main_window.hpp"
+#include "app/windows/rpc_setup.hpp"
+#include "app/windows/sig_gen_connection.hpp"
+#include "app/windows/slot_setup.hpp"
 #include "app/windows/sig_gen_panel.hpp"
 #include "app/windows/splash_about.hpp"
 #include "app/windows/window_functions.hpp"
@@ -25,6 +28,9 @@ struct Application::State {
     ApplicationOptions options;
     WindowId main = 0;
     std::unique_ptr<AdvancedSettingsWindow> advanced;
+    std::unique_ptr<RpcSetup> rpc;
+    std::unique_ptr<SlotSetup> slot;
+    std::unique_ptr<SigGenConnection> connection;
     std::unique_ptr<SigGenPanel> panel;
     std::unique_ptr<Framework> framework;
     std::unique_ptr<MainWindow> mainWindow;
@@ -45,10 +51,14 @@ struct Application::State {
 
     WindowModules modules() {
         WindowModules m;
+        m.platform = &platform;
         m.mainWindow = mainWindow.get();
         m.framework = framework.get();
         m.panel = panel.get();
         m.advanced = advanced.get();
+        m.slot = slot.get();
+        m.rpc = rpc.get();
+        m.connection = connection.get();
         return m;
     }
 };
@@ -80,26 +90,41 @@ WindowId Application::start() {
     MainWindow::InitializeSigGenSettings();
     global("configurationSA") = Value::empty();
 
-    // 3. The main window with its menus, then the child windows, hidden.
+    // 3. The main window with its menus; then the child windows, hidden,
+    // each placed over the main window and initialised once.
     s.main = loadFigure(p, "OneX_Fwd_GUI_c", 0);
     addStandardMenus(p, s.main, textField(global("appInfo"), "Platform") == "c");
-    const WindowId advanced = loadFigure(p, "KltConfigAdv_c", s.main);
-    s.advanced = std::make_unique<AdvancedSettingsWindow>(p, advanced);
-    s.panel = std::make_unique<SigGenPanel>(p, s.main, *s.advanced);
+    s.rpc = std::make_unique<RpcSetup>(p);
+    s.slot = std::make_unique<SlotSetup>(p, *s.rpc);
+    s.connection = std::make_unique<SigGenConnection>(p);
     s.mainWindow = std::make_unique<MainWindow>(p, s.main);
     FrameworkHooks hooks;
     hooks.applicationFunction = [&s](const std::string& op) { s.mainWindow->dispatch(op); };
+    hooks.connectionDialog = [&s](WindowId parent, const Value& record, const std::string& generation) {
+        return s.connection->run(parent, record, generation);
+    };
     hooks.resourceFolder = s.options.resourceFolder;
     s.framework = std::make_unique<Framework>(p, s.main, std::move(hooks));
-    s.mainWindow->connect(s.framework.get(), s.panel.get(), nullptr,
-                          [&s](double bits) { return s.framework->loadUserDataFile(bits); });
     p.setDispatcher(s.main, [&s](const CallbackEvent& e) { s.mainCallback(e); });
-
     s.framework->InitializeFigure();
+
+    const WindowId slotWindow = SlotSetup::load(p, s.main);
+    s.slot->InitializeFigure(slotWindow);
+    const WindowId rpcWindow = RpcSetup::load(p, s.main);
+    s.rpc->InitializeFigure(rpcWindow);
+    const WindowId advanced = loadFigure(p, "KltConfigAdv_c", s.main);
+    s.advanced = std::make_unique<AdvancedSettingsWindow>(p, advanced);
+    s.advanced->InitializeFigure();
     Record figures;
+    figures.set("figSlotSetup", Value::handle(slotWindow));
+    figures.set("figRPCsetup", Value::handle(rpcWindow));
     figures.set("AdvSettings", Value::handle(advanced));
     global("figureList") = Value::record(std::move(figures));
-    s.advanced->InitializeFigure();
+
+    s.panel = std::make_unique<SigGenPanel>(p, s.main, *s.advanced);
+    s.mainWindow->connect(s.framework.get(), s.panel.get(),
+                          [&s](const Value& slot) { return s.slot->run(slot); },
+                          [&s](double bits) { return s.framework->loadUserDataFile(bits); });
 
     // 4.-5. The main window's tooltips and fonts, then everything drawn.
     s.mainWindow->InitializeFigure();
@@ -131,7 +156,13 @@ WindowId Application::scriptWindow(const std::string& name) const {
     WindowId w = 0;
     if (name == "main") w = s.main;
     if (name == "advanced" && s.advanced) w = s.advanced->window();
-    return w != 0 && s.platform.isWindow(w) ? w : 0;
+    if (name == "slot" && s.slot) w = s.slot->window();
+    if (name == "rpc" && s.rpc) w = s.rpc->window();
+    if (name == "connection" && s.connection) w = s.connection->window();
+    // A hidden window is not there for a person to use.
+    if (w == 0 || !s.platform.isWindow(w)) return 0;
+    const Value visible = s.platform.get(w, s.platform.windowTag(w), "Visible");
+    return visible.isText() && visible.str() == "on" ? w : 0;
 }
 
 }  // namespace tolvane::app

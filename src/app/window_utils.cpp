@@ -133,6 +133,16 @@ MenuHeaders addStandardMenus(Platform& platform, WindowId window, bool withBaseb
 
 Value defaultControlBackground() { return Value::row({0.94, 0.94, 0.94}); }
 
+void resizeAllFonts(Platform& platform, WindowId window) {
+    constexpr double baseDpi = 96;
+    if (platform.screen().dpi != baseDpi) return;
+    for (const std::string& tag : platform.controlTags(window)) {
+        const Value size = platform.get(window, tag, "FontSize");
+        if (!size.isReal() || size.numel() != 1) continue;  // menu items have none
+        platform.set(window, tag, "FontSize", Value::scalar(std::round(size.realAt(0) * 1.1)));
+    }
+}
+
 WindowId loadFigure(Platform& platform, const std::string& layoutName, WindowId parent) {
     const WindowId window = platform.openLayout(layoutName);
     platform.set(window, platform.windowTag(window), "Color", defaultControlBackground());

@@ -47,4 +47,9 @@ MenuHeaders addStandardMenus(Platform& platform, WindowId window, bool withBaseb
 // The platform's default control background colour.
 Value defaultControlBackground();
 
+// On a 96-dpi screen, every control of the window that has a font size gets
+// it multiplied by 1.1 and rounded (8 -> 9); at any other resolution nothing
+// changes.
+void resizeAllFonts(Platform& platform, WindowId window);
+
 }  // namespace tolvane::app

@@ -20,10 +20,11 @@ namespace tolvane::display {
 Trace decimateMinMax(const Trace& trace, double xMin, double xMax, std::size_t columns);
 
 // A path (or a set of dots) drawn over the ranges into width x height
-// pixels. For a line: the points that fall in the same pixel as the point
-// kept before them are dropped (the last point of the path stays), and
-// runs of NaN shrink to one. For dots (no line): one dot per pixel, and
-// none outside the ranges.
+// pixels (each at most 20000). For a line: the points that fall in the same
+// pixel as the point before them are dropped, and each segment between two
+// pixels is kept once: a segment drawn before (in either direction) becomes
+// a break (NaN) in the output, as do the breaks of the path. For dots (no
+// line): one dot per pixel, and none outside the ranges.
 Trace thinPath(const Trace& trace, const Range& x, const Range& y, std::size_t width, std::size_t height);
 
 }  // namespace tolvane::display

@@ -70,10 +70,11 @@ Figure iqTimeFigure(const Placement& placement, const std::string& label, double
         axes.y = view.amplitude;
         return axes;
     };
-    auto makeTrace = [&](const std::vector<double>& values, Rgb color) {
+    // The samples move into the traces; each trace keeps its own times.
+    auto makeTrace = [&](std::vector<double>& values, Rgb color) {
         Trace trace;
         trace.x = view.t;
-        trace.y = values;
+        trace.y = std::move(values);
         trace.color = color;
         return trace;
     };

@@ -80,7 +80,7 @@ struct DrawnTrace {
 // whenever a range or the size changes.
 class FigurePlot : public QCustomPlot {
 public:
-    FigurePlot(const Figure& figure, QSize size, QWidget* parent) : QCustomPlot(parent), figure_(figure) {
+    FigurePlot(Figure figure, QSize size, QWidget* parent) : QCustomPlot(parent), figure_(std::move(figure)) {
         setObjectName("figurePlot");
         resize(size);
         setViewport(QRect(QPoint(0, 0), size));
@@ -444,7 +444,9 @@ void addDisplayMenus(QMainWindow* window, FigurePlot* plot) {
 
 }  // namespace
 
-QWidget* createFigureWindow(const Figure& figure, QWidget* parent) {
+QWidget* createFigureWindow(const Figure& figure, QWidget* parent) { return createFigureWindow(Figure(figure), parent); }
+
+QWidget* createFigureWindow(Figure&& figure, QWidget* parent) {
     auto* window = new QMainWindow(parent);
     window->setAttribute(Qt::WA_DeleteOnClose);
     window->setWindowTitle(QString::fromStdString(figure.name));
@@ -454,11 +456,22 @@ QWidget* createFigureWindow(const Figure& figure, QWidget* parent) {
     if (const QScreen* s = QGuiApplication::primaryScreen()) screen = s->availableGeometry();
     const QRect geometry = windowGeometry(figure, screen);
 
-    auto* plot = new FigurePlot(figure, geometry.size(), window);
+    const bool displayMenus = figure.displayMenus;
+    auto* plot = new FigurePlot(std::move(figure), geometry.size(), window);
     window->setCentralWidget(plot);
-    if (figure.displayMenus) addDisplayMenus(window, plot);
+    if (displayMenus) {
+        addDisplayMenus(window, plot);
+    } else {
+        // Without the display menus (the waterfall) the mouse zooms: the
+        // wheel and dragging change the ranges, a double click resets them.
+        plot->setInteractions(QCP::iRangeDrag | QCP::iRangeZoom);
+        QObject::connect(plot, &QCustomPlot::mouseDoubleClick, plot, [plot] {
+            plot->resetRanges();
+            plot->replot();
+        });
+    }
     // The figure's size is the plot's; the menu bar comes on top of it.
-    const int menuHeight = figure.displayMenus ? window->menuBar()->sizeHint().height() : 0;
+    const int menuHeight = displayMenus ? window->menuBar()->sizeHint().height() : 0;
     window->setGeometry(geometry.adjusted(0, 0, 0, menuHeight));
     plot->replot();
     return window;
@@ -470,6 +483,10 @@ QCustomPlot* figurePlot(QWidget* window) {
 }
 
 bool renderFigureToFile(const Figure& figure, const std::string& path, int width, int height, std::string& error) {
+    return renderFigureToFile(Figure(figure), path, width, height, error);
+}
+
+bool renderFigureToFile(Figure&& figure, const std::string& path, int width, int height, std::string& error) {
     const std::string kind = extensionOf(path);
     if (kind != "png" && kind != "pdf" && kind != "svg") {
         error = "The image file \"" + path + "\" must end in .png, .pdf or .svg.";
@@ -487,7 +504,7 @@ bool renderFigureToFile(const Figure& figure, const std::string& path, int width
         return false;
     }
     try {
-        FigurePlot plot(figure, QSize(width, height), nullptr);
+        FigurePlot plot(std::move(figure), QSize(width, height), nullptr);
         replaceFileAtomically(path, [&](const std::string& temp) { plot.save(temp, kind, QSize(width, height)); });
     } catch (const std::exception& e) {
         error = e.what();

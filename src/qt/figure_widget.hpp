@@ -20,10 +20,14 @@ namespace tolvane::qt {
 //   Tools: &Zoom (QV_Zoom, checkable: rectangle zoom), &Rotate (QV_Rotate,
 //          disabled), (separator) Zoom Re&set (QV_ZoomReset: the figure's
 //          own limits again)
-// Each axes is a QCPAxisRect whose objectName is the axes' tag. The window
+// Without the display menus the mouse wheel and dragging zoom and pan, and a
+// double click restores the limits. Each axes is a QCPAxisRect whose
+// objectName is the axes' tag. The window
 // deletes itself when closed. It is laid out and plotted but not shown: the
 // caller shows it.
 QWidget* createFigureWindow(const tolvane::display::Figure& figure, QWidget* parent = nullptr);
+// The same, taking over the figure's samples instead of copying them.
+QWidget* createFigureWindow(tolvane::display::Figure&& figure, QWidget* parent = nullptr);
 
 // The plot inside a window made by createFigureWindow (nullptr for any
 // other widget).
@@ -34,6 +38,8 @@ QCustomPlot* figurePlot(QWidget* window);
 // message in `error` when the extension is none of these or the file cannot
 // be written. Needs a QApplication.
 bool renderFigureToFile(const tolvane::display::Figure& figure, const std::string& path, int width, int height,
+                        std::string& error);
+bool renderFigureToFile(tolvane::display::Figure&& figure, const std::string& path, int width, int height,
                         std::string& error);
 
 }  // namespace tolvane::qt

@@ -35,19 +35,20 @@ Json settingsJson(const Value& parameters) {
     return valueToJson(copy);
 }
 
-// The settings of one slot: every slot field with one column per slot
-// gives that slot's column.
+// The settings of one slot: every slot field holds one entry per slot (a
+// row of 16) or one row per slot (16 x 59 for the RPC channels).
 Json slotJson(const Value& slot, std::size_t index) {
     Json out = Json::object();
     if (!slot.isRecord()) return out;
+    const auto slots = static_cast<std::size_t>(kSlots);
     for (const auto& [name, v] : slot.rec().fields()) {
-        if (!v.isReal() || v.cols() != static_cast<std::size_t>(kSlots)) continue;
-        if (v.rows() == 1) {
+        if (!v.isReal()) continue;
+        if (v.numel() == slots && v.isVector()) {
             out[name] = v.realAt(index);
-        } else {
-            Json column = Json::array();
-            for (std::size_t r = 0; r < v.rows(); ++r) column.push_back(v.realAt(index * v.rows() + r));
-            out[name] = column;
+        } else if (v.rows() == slots) {
+            Json row = Json::array();
+            for (std::size_t c = 0; c < v.cols(); ++c) row.push_back(v.realAt(c * slots + index));
+            out[name] = row;
         }
     }
     return out;

@@ -82,7 +82,7 @@ inline const std::vector<ScriptCase>& demoScripts() {
         ScriptCase{"unknown_tag", "show demo Name\npress pbNope", {"show demo Name: Demo & Test"}, 2, "pbNope"},
         ScriptCase{"unknown_tag_in_a_wait", "press pbOpen\npress pbNope", {"window opened \"Child Window\""}, 2, "pbNope"},
         ScriptCase{"unknown_show_tag", "show nothing Value", {}, 1, "unknown tag"},
-        ScriptCase{"unknown_property", "show pbOpen Shape", {}, 1, "unknown property"},
+        ScriptCase{"unknown_property", "show pbOpen FontWeight", {}, 1, "unknown property"},
         ScriptCase{"unknown_action", "\nwiggle pbOpen", {}, 2, "unknown action"},
         ScriptCase{"unknown_window", "window slot", {}, 1, "unknown window"},
         ScriptCase{"index_beyond_list", "select pdMode 3", {}, 1, "2 entries"},

@@ -53,7 +53,7 @@ TEST(HeadlessPlatform, RefusesUnknownTagsPropertiesAndBadValues) {
     DemoApp app;
     auto& p = app.platform;
     EXPECT_THROW((void)p.get(app.main, "nope", "Value"), Error);
-    EXPECT_THROW((void)p.get(app.main, "pbOpen", "FontSize"), Error);
+    EXPECT_THROW((void)p.get(app.main, "pbOpen", "FontWeight"), Error);
     EXPECT_THROW(p.set(app.main, "pbOpen", "Enable", Value::text("yes")), Error);
     EXPECT_THROW(p.set(app.main, "pbOpen", "Tag", Value::text("x")), Error);
     EXPECT_THROW(p.set(app.main, "demo", "Name", Value::scalar(1)), Error);

@@ -54,11 +54,12 @@ printf 'show demo Name\n' >"$work/script.txt"
 status=$?; out="$(cat "$work/out")"; err="$(cat "$work/err")"
 expect "a script file" 0 $'window opened "Demo & Test"\nshow demo Name: Demo & Test' -
 
-run $'# no main window yet\nwindow main\n'
-expect "the main window" 2 - "line 2: the main window is not yet available"
+run $'# the slot setup window opens from the main window only\nwindow slot\n'
+started=$'window opened "Tolvane"\nwindow closed "Tolvane"\nwindow opened "Veltran Sonvale - 1xEV Forward Link"'
+expect "a closed window" 2 "$started" "line 2: the slot setup window is not open"
 
-run $'show main Name\n'
-expect "the main window's title" 2 - "line 1: unknown tag 'main' (the main window is not yet available)"
+run $'show rpc Name\n'
+expect "a closed window's title" 2 "$started" "line 1: unknown tag 'rpc' (the RPC setup window is not open)"
 
 run $'show demo Name\npress pbNope\n' --layouts "$layouts" --open demo
 expect "an unknown tag" 2 $'window opened "Demo & Test"\nshow demo Name: Demo & Test' "line 2:"

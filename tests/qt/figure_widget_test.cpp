@@ -180,6 +180,7 @@ TEST(FigureWindow, StackedTimeAxesAndWaterfallWithoutDisplayMenus) {
     Window wf = open(waterfallFigure({}, "L", frameRate(), slice, frame()));
     auto* main = qobject_cast<QMainWindow*>(wf.get());
     EXPECT_TRUE(main->menuBar()->actions().isEmpty());
+    EXPECT_TRUE(qt::figurePlot(wf.get())->interactions().testFlag(QCP::iRangeZoom));  // zoom without the menus
     QCPAxisRect* rect = axesTagged(wf.get(), "QV_Waterfall");
     ASSERT_NE(rect, nullptr);
     ASSERT_EQ(rect->plottables().size(), 1);

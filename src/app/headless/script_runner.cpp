@@ -155,6 +155,17 @@ void ScriptRunner::execute(std::string_view line) {
         if (!platform_.reachable(current_, std::string(tag))) return;
         platform_.set(current_, std::string(tag), "Value", Value::scalar(state == "1" ? 1 : 0));
         fire(std::string(tag));
+    } else if (action == "slide") {
+        const auto [tag, position] = firstWord(rest);
+        requireControl(std::string(tag));
+        long n = 0;
+        const Value max = platform_.get(current_, std::string(tag), "Max");
+        if (!wholeNumber(position, n) || n < 0 || !max.isReal() || max.numel() != 1 ||
+            static_cast<double>(n) > max.realAt(0))
+            throw ScriptFault("slide needs a position from 0 to the control's Max");
+        if (!platform_.reachable(current_, std::string(tag))) return;
+        platform_.set(current_, std::string(tag), "Value", Value::scalar(static_cast<double>(n)));
+        fire(std::string(tag));
     } else if (action == "press") {
         requireControl(std::string(rest));
         if (platform_.isMenuItem(current_, std::string(rest)))

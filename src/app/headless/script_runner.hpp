@@ -6,6 +6,7 @@
 //   type TAG TEXT      enter TEXT (the rest of the line) in an edit field, fire its callback
 //   select TAG INDEX   choose entry INDEX (1-based) of a pop-up or list, fire its callback
 //   check TAG 0|1      set a check box, fire its callback
+//   slide TAG N        move a slider or scroll bar to position N (0 ... its Max), fire its callback
 //   press TAG          press a button
 //   menu TAG           choose a menu item
 //   close              press the addressed window's close button

@@ -5,7 +5,7 @@
 #include "app/number_entry.hpp"
 #include "app/windows/app_globals.hpp"
 #include "app/windows/generator_entry.hpp"
-#include "app/windows/splash_about.hpp"
+#include "app/window_utils.hpp"
 #include "instrument/jobs.hpp"
 #include "numerics/diagnostics.hpp"
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/platform/platform.hpp"
+#include "display/frame.hpp"
 
 namespace tolvane::app {
 
@@ -23,6 +24,9 @@ struct DisplayRequest {
     double offset = 0;        // eye and scatter: start offset in samples
     bool traceOn = true;      // scatter: join the samples with a line
 };
+
+// Where a display opens over the parent window (0: none).
+display::Placement placementOver(Platform& platform, WindowId parent);
 
 // Opens the display and returns its window. An eye or scatter diagram that
 // cannot be drawn shows the "Plot Error" dialog and returns 0.

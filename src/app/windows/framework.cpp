@@ -290,8 +290,9 @@ void Framework::plot(const std::string& which) {
             request.traceOn = std::min(std::round(std::max(0.0, tmp[0])), 1.0) != 0;
         }
         request.offset = delay;
+        // An eye or scatter that could not be drawn leaves an empty entry.
         const WindowId w = openDisplayWindow(p_, request, quantised);
-        appendClientWindow(w);
+        if (w != 0) appendClientWindow(w);
         return;
     } else {
         throw Error("rfCommonUI has no plot " + which + ".");
@@ -301,25 +302,20 @@ void Framework::plot(const std::string& which) {
 
 void Framework::configureConnection(bool spectrumAnalyser) {
     if (!hooks_.connectionDialog) throw Error("The connection dialog is not available.");
-    const char* record = spectrumAnalyser ? "configurationSA" : "configuration";
-    auto retitle = [&](const std::string& title) {
-        if (!hooks_.connectionDialogTitle) return;
-        try {
-            hooks_.connectionDialogTitle(title);
-        } catch (const Error&) {
-            // The title is cosmetic; the dialog works without it.
-        }
-    };
-    if (spectrumAnalyser) retitle("Spectrum Analyzer IO Connection");
-    std::pair<std::string, Value> result;
-    try {
-        result = hooks_.connectionDialog(w_, global(record), textField(appInfo(), "Platform"));
-    } catch (const Error& e) {
-        if (spectrumAnalyser) retitle("Signal Generator IO Connection");
-        throw;
+    // The spectrum analyser's dialog has its own title and offers every bus;
+    // the generator's follows the instrument generation.
+    const std::pair<std::string, Value> result =
+        spectrumAnalyser ? hooks_.connectionDialog(w_, global("configurationSA"), "Spectrum Analyzer")
+                         : hooks_.connectionDialog(w_, global("configuration"), textField(appInfo(), "Platform"));
+    if (result.first != "OK") return;
+    if (spectrumAnalyser) {
+        global("configurationSA") = result.second;
+        return;
     }
-    if (spectrumAnalyser) retitle("Signal Generator IO Connection");
-    if (result.first == "OK") global(record) = result.second;
+    global("configuration") = result.second;
+    // Kept at once, so that a run that ends without File > Exit still
+    // starts next time with this connection.
+    saveConfig(result.second);
 }
 
 void Framework::chooseBasebandOption(const std::string& tag) {

@@ -21,16 +21,15 @@ namespace tolvane::app {
 // generation -> answer ("OK"/"Cancel") and the edited record.
 using ConnectionDialogRun =
     std::function<std::pair<std::string, Value>(WindowId parent, const Value& record, const std::string& generation)>;
-// Sets the connection dialog's window title (errors ignored by the caller).
-using ConnectionDialogTitle = std::function<void(const std::string& title)>;
 
 struct FrameworkHooks {
     // The application function: runs the main window's operation of that
     // name ("Calculate", "InitializeParameters", "InitializeSigGenSettings",
     // "redraw"); errors pass to the caller.
     std::function<void(const std::string& operation)> applicationFunction;
+    // The third argument is the instrument generation ("b", "c"), or
+    // "Spectrum Analyzer" for the analyser's connection.
     ConnectionDialogRun connectionDialog;
-    ConnectionDialogTitle connectionDialogTitle;
     // The folder of the images and help pages.
     std::string resourceFolder;
 };

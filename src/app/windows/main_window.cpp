@@ -4,7 +4,7 @@
 #include "app/windows/app_globals.hpp"
 #include "app/windows/framework.hpp"
 #include "app/windows/sig_gen_panel.hpp"
-#include "app/windows/splash_about.hpp"
+#include "app/window_utils.hpp"
 #include "numerics/diagnostics.hpp"
 #include "onex/constants.hpp"
 #include "runtime/library.hpp"

@@ -64,14 +64,4 @@ void QV_About(Platform& platform, WindowId parent, const Value& app, const std::
     if (platform.isWindow(w)) platform.deleteWindow(w);
 }
 
-void resizeAllFonts(Platform& platform, WindowId window) {
-    constexpr double kBaseDpi = 96;
-    if (platform.screen().dpi != kBaseDpi) return;
-    for (const std::string& tag : platform.controlTags(window)) {
-        const Value size = platform.get(window, tag, "FontSize");
-        if (!size.isNumeric() || size.numel() != 1) continue;
-        platform.set(window, tag, "FontSize", Value::scalar(std::round(size.realAt(0) * 1.1)));
-    }
-}
-
 }  // namespace tolvane::app

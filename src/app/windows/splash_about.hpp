@@ -1,4 +1,4 @@
-// The splash and About windows, and font scaling.
+// The splash and About windows.
 #pragma once
 
 #include <string>
@@ -20,10 +20,5 @@ WindowId QV_Splash(Platform& platform, const std::string& resourceFolder);
 // or OK), then deletes it. Throws Error "Input argument must be a handle to
 // parent" when the parent is not a window.
 void QV_About(Platform& platform, WindowId parent, const Value& app, const std::string& resourceFolder);
-
-// At a screen resolution of 96 pixels per inch, every control of the window
-// gets its font size times 1.1, rounded; at any other resolution nothing
-// changes.
-void resizeAllFonts(Platform& platform, WindowId window);
 
 }  // namespace tolvane::app
