@@ -10,14 +10,14 @@
 namespace tolvane::app {
 namespace {
 
-using test::ScriptCase;
+using test::DemoScript;
 
 std::vector<std::string> lines(const std::string& text) { return test::scriptLines(text); }
 
-class Script : public ::testing::TestWithParam<ScriptCase> {};
+class Script : public ::testing::TestWithParam<DemoScript> {};
 
 TEST_P(Script, GivesTheTranscript) {
-    const ScriptCase& c = GetParam();
+    const DemoScript& c = GetParam();
     test::DemoApp app;
     ScriptRunner runner = app.runner();
     runner.address(app.main);
