@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <ostream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -19,6 +20,9 @@ struct DemoScript {
     std::size_t faultLine;                // 0: the run succeeds
     const char* fault;                    // part of the fault's message
 };
+
+// Test listings name the script.
+inline void PrintTo(const DemoScript& s, std::ostream* os) { *os << s.name; }
 
 inline std::vector<std::string> scriptLines(const std::string& text) {
     std::istringstream in(text);

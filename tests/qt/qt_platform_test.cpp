@@ -183,6 +183,8 @@ struct PlatformScript {
     app::test::DemoScript script;
 };
 
+void PrintTo(const PlatformScript& s, std::ostream* os) { *os << (s.qt ? "qt " : "headless ") << s.script.name; }
+
 class BothPlatforms : public ::testing::TestWithParam<PlatformScript> {};
 
 template <class Demo>
