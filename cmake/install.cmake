@@ -17,3 +17,13 @@ write_basic_package_version_file(${PROJECT_BINARY_DIR}/TolvaneConfigVersion.cmak
   COMPATIBILITY SameMajorVersion)
 install(FILES ${PROJECT_BINARY_DIR}/TolvaneConfig.cmake ${PROJECT_BINARY_DIR}/TolvaneConfigVersion.cmake
   DESTINATION ${TOLVANE_CMAKE_DIR})
+
+# The window layouts and the images and help pages the windows show, for the
+# application of `tolvane app` and the desktop program.
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/layouts/ DESTINATION ${CMAKE_INSTALL_DATADIR}/tolvane/layouts
+  FILES_MATCHING PATTERN "*.ui")
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/resources/ DESTINATION ${CMAKE_INSTALL_DATADIR}/tolvane/resources)
+# The desktop program, when the Qt front end is built.
+if(TARGET tolvane_gui)
+  install(TARGETS tolvane_gui RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+endif()

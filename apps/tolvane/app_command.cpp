@@ -1,16 +1,21 @@
 // tolvane app --script FILE: runs the application on the headless platform
-// from a script of user actions and prints what a person would see.
+// (or, with --platform qt, on the Qt widgets off screen) from a script of user
+// actions and prints what a person would see.
 #include <CLI/CLI.hpp>
 
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "app/application.hpp"
 #include "app/headless/headless_platform.hpp"
 #include "app/headless/script_runner.hpp"
+#ifdef TOLVANE_WITH_QT
+#include "qt/qt_scripted.hpp"
+#endif
 #include "commands.hpp"
 #include "parse_options.hpp"
 #include "numerics/diagnostics.hpp"
@@ -48,11 +53,16 @@ int runApp(int argc, char** argv) {
     std::string scriptPath;
     std::vector<std::string> layoutFolders;
     std::string openLayout;
+    std::string platformName = "headless";
     app.add_option("--script", scriptPath, "The script file, or - for standard input")->required();
     app.add_option("--layouts", layoutFolders, "A folder of window layout (.ui) files; may be repeated");
     app.add_option("--open", openLayout,
                    "Open and show only this layout and address its window first, instead of starting the "
                    "application");
+    app.add_option("--platform", platformName,
+                   "The window platform: headless (in memory), or qt (the Qt widgets, on the offscreen screen "
+                   "unless QT_QPA_PLATFORM names another)")
+        ->check(CLI::IsMember({"headless", "qt"}));
     if (const auto status = parseOptions(app, argc, argv)) return *status;
 
     std::vector<std::string> lines;
@@ -73,7 +83,18 @@ int runApp(int argc, char** argv) {
     }
 
     if (layoutFolders.empty()) layoutFolders.push_back(defaultLayoutFolder());
-    app::HeadlessPlatform platform(layoutFolders);
+    std::unique_ptr<app::ScriptablePlatform> platformHolder;
+    if (platformName == "qt") {
+#ifdef TOLVANE_WITH_QT
+        platformHolder = qt::makeQtPlatform(layoutFolders);
+#else
+        std::cerr << "tolvane app: this build has no Qt front end; --platform qt is not available.\n";
+        return 1;
+#endif
+    } else {
+        platformHolder = std::make_unique<app::HeadlessPlatform>(layoutFolders);
+    }
+    app::ScriptablePlatform& platform = *platformHolder;
     platform.setTranscriptSink([](const std::string& line) { std::cout << line << '\n'; });
     app::Application application(platform);
     app::ScriptRunner runner(platform, [&platform, &application](const std::string& name) {

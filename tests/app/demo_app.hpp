@@ -4,6 +4,8 @@
 #pragma once
 
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "app/headless/headless_platform.hpp"
 #include "app/headless/script_runner.hpp"
@@ -13,12 +15,17 @@ namespace tolvane::app::test {
 
 inline std::string layoutFolder() { return std::string(TOLVANE_TEST_DATA_DIR) + "/../app/data"; }
 
-struct DemoApp {
-    HeadlessPlatform platform{{layoutFolder()}};
+// On any scriptable platform P constructed from the layout folders (and any
+// further arguments), so that the same scripts run on each platform.
+template <class P>
+struct DemoAppOn {
+    P platform;
     WindowId main = 0;
     WindowId child = 0;
 
-    DemoApp() {
+    template <class... Extra>
+    explicit DemoAppOn(Extra&&... extra)
+        : platform(std::vector<std::string>{layoutFolder()}, std::forward<Extra>(extra)...) {
         main = platform.openLayout("demo");
         child = platform.openLayout("child.fig");
         platform.setDispatcher(main, [this](const CallbackEvent& e) { mainCallback(e); });
@@ -67,5 +74,7 @@ struct DemoApp {
         });
     }
 };
+
+using DemoApp = DemoAppOn<HeadlessPlatform>;
 
 }  // namespace tolvane::app::test

@@ -5,27 +5,19 @@
 #include <sstream>
 
 #include "demo_app.hpp"
+#include "demo_scripts.hpp"
 
 namespace tolvane::app {
 namespace {
 
-struct ScriptCase {
-    const char* name;
-    const char* script;
-    std::vector<std::string> transcript;  // after the line "window opened" of the demo window
-    std::size_t faultLine;                // 0: the run succeeds
-    const char* fault;                    // part of the fault's message
-};
+using test::DemoScript;
 
-std::vector<std::string> lines(const std::string& text) {
-    std::istringstream in(text);
-    return readScript(in);
-}
+std::vector<std::string> lines(const std::string& text) { return test::scriptLines(text); }
 
-class Script : public ::testing::TestWithParam<ScriptCase> {};
+class Script : public ::testing::TestWithParam<DemoScript> {};
 
 TEST_P(Script, GivesTheTranscript) {
-    const ScriptCase& c = GetParam();
+    const DemoScript& c = GetParam();
     test::DemoApp app;
     ScriptRunner runner = app.runner();
     runner.address(app.main);
@@ -46,81 +38,7 @@ TEST_P(Script, GivesTheTranscript) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Cases, Script,
-    ::testing::Values(
-        ScriptCase{"edits_fire_callbacks",
-                   "# edits\n"
-                   "type txtGain12 -12 dB with blanks\n"
-                   "\n"
-                   "select pdMode 1\n"
-                   "check chkActive 0\r\n"
-                   "show txtGain12 String\n"
-                   "show pdMode Value\n"
-                   "show txtGain12 TooltipString\n"
-                   "show demo Name\n"
-                   "show pbDisabled Enable\n"
-                   "show pbOpen Position",
-                   {"console: gain -12 dB with blanks", "console: pdMode 1", "console: chkActive 0",
-                    "show txtGain12 String: -12 dB with blanks", "show pdMode Value: 1",
-                    "show txtGain12 TooltipString: Sets the gain.\\nValid Range: 0 to -80",
-                    "show demo Name: Demo & Test", "show pbDisabled Enable: off",
-                    "show pbOpen Position: [10 250 80 24]"},
-                   0, ""},
-        ScriptCase{"type_empty_text", "type txtGain12\nshow txtGain12 String", {"console: gain ", "show txtGain12 String: "}, 0, ""},
-        ScriptCase{"disabled_control_does_nothing", "press pbDisabled\nshow lblInfo String", {"show lblInfo String: "}, 0, ""},
-        ScriptCase{"callback_error_on_console", "press sldLevel", {"console: the level callback failed"}, 0, ""},
-        ScriptCase{"question_default_and_answers",
-                   "press pbAsk\nanswer No\npress pbAsk\nanswer close\npress pbAsk",
-                   {"dialog question \"Calculate\": Parameters changed.\\nCalculate now? [Yes|No|Cancel]",
-                    "console: question: Yes",
-                    "dialog question \"Calculate\": Parameters changed.\\nCalculate now? [Yes|No|Cancel]",
-                    "console: question: No",
-                    "dialog question \"Calculate\": Parameters changed.\\nCalculate now? [Yes|No|Cancel]",
-                    "console: question: closed"},
-                   0, ""},
-        ScriptCase{"menu_with_input_file_and_message",
-                   "answer x|y\nfile /data/run 1/out.mat\nanswer close\nmenu menuFileExit\n"
-                   "answer Cancel\nfile cancel\nmenu menuFileExit",
-                   {"dialog input \"Names\": First\\nSecond [OK|Cancel]", "console: input x,y",
-                    "dialog file \"Save\": untitled.mat [Save|Cancel]", "console: file /data/run 1/out.mat",
-                    "dialog message \"Done\": Bye [OK]", "dialog input \"Names\": First\\nSecond [OK|Cancel]",
-                    "console: input cancelled", "dialog file \"Save\": untitled.mat [Save|Cancel]",
-                    "console: file cancelled", "dialog message \"Done\": Bye [OK]"},
-                   0, ""},
-        ScriptCase{"modal_window_runs_following_lines",
-                   "press pbOpen\ntype txtName Ada\nshow child Name\npress pbOK\nshow pdMode Value",
-                   {"window opened \"Child Window\"", "show child Name: Child Window", "window closed \"Child Window\"",
-                    "console: child answered OK with Ada", "show pdMode Value: 2"},
-                   0, ""},
-        ScriptCase{"modal_window_closed",
-                   "press pbOpen\nclose\npress pbOpen\npress pbCancel",
-                   {"window opened \"Child Window\"", "window closed \"Child Window\"",
-                    "console: child answered Cancel with ", "window opened \"Child Window\"",
-                    "window closed \"Child Window\"", "console: child answered Cancel with "},
-                   0, ""},
-        ScriptCase{"script_ends_in_a_wait", "show demo Name\npress pbOpen\ntype txtName x",
-                   {"show demo Name: Demo & Test", "window opened \"Child Window\""}, 2, "waits"},
-        ScriptCase{"unknown_tag", "show demo Name\npress pbNope", {"show demo Name: Demo & Test"}, 2, "pbNope"},
-        ScriptCase{"unknown_tag_in_a_wait", "press pbOpen\npress pbNope", {"window opened \"Child Window\""}, 2, "pbNope"},
-        ScriptCase{"unknown_show_tag", "show nothing Value", {}, 1, "unknown tag"},
-        ScriptCase{"unknown_property", "show pbOpen FontWeight", {}, 1, "unknown property"},
-        ScriptCase{"unknown_action", "\nwiggle pbOpen", {}, 2, "unknown action"},
-        ScriptCase{"unknown_window", "window slot", {}, 1, "unknown window"},
-        ScriptCase{"index_beyond_list", "select pdMode 3", {}, 1, "2 entries"},
-        ScriptCase{"index_not_a_number", "select pdMode first", {}, 1, "entry number"},
-        ScriptCase{"select_on_a_button", "select pbOpen 1", {}, 1, "no entries"},
-        ScriptCase{"check_needs_0_or_1", "check chkActive yes", {}, 1, "0 or 1"},
-        ScriptCase{"press_a_menu_item", "press menuFileExit", {}, 1, "use menu"},
-        ScriptCase{"menu_on_a_button", "menu pbOpen", {}, 1, "not a menu item"},
-        ScriptCase{"answer_never_asked", "answer Yes\nshow demo Name", {"show demo Name: Demo & Test"}, 1,
-                   "no dialog"},
-        ScriptCase{"file_never_asked", "press pbAsk\nfile /a/b.mat",
-                   {"dialog question \"Calculate\": Parameters changed.\\nCalculate now? [Yes|No|Cancel]",
-                    "console: question: Yes"},
-                   2, "no file dialog"},
-        ScriptCase{"answer_without_such_button", "answer Maybe\npress pbAsk",
-                   {"dialog question \"Calculate\": Parameters changed.\\nCalculate now? [Yes|No|Cancel]"}, 2,
-                   "no button Maybe"}),
+    Cases, Script, ::testing::ValuesIn(test::demoScripts()),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ScriptRunner, AddressesWindowsByName) {

@@ -25,25 +25,16 @@
 #include <deque>
 #include <functional>
 #include <map>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "app/headless/ui_layout.hpp"
+#include "app/headless/scriptable_platform.hpp"
 #include "app/platform/platform.hpp"
 
 namespace tolvane::app {
 
-// An answer or action that does not fit what the platform shows (a button
-// the question does not have, an index beyond a list, a wait that nothing
-// resumes). Deliberately not a tolvane::Error, so that window logic which
-// reports its own errors on the console lets it through to the script.
-class ScriptFault : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
-
-class HeadlessPlatform : public Platform {
+class HeadlessPlatform : public ScriptablePlatform {
 public:
     explicit HeadlessPlatform(std::vector<std::string> layoutFolders);
 
@@ -86,32 +77,31 @@ public:
     // disabled or hidden control, or one of a hidden window, does nothing, as
     // for a person. Errors (tolvane::Error) of the callback go to the console.
     // Returns false when nothing happened for that reason.
-    bool activate(WindowId window, const std::string& tag);
+    bool activate(WindowId window, const std::string& tag) override;
     // Whether a person could use the control now (see activate).
-    bool reachable(WindowId window, const std::string& tag) const;
-    bool isMenuItem(WindowId window, const std::string& tag) const;
+    bool reachable(WindowId window, const std::string& tag) const override;
+    bool isMenuItem(WindowId window, const std::string& tag) const override;
     // The close button of the window: its dispatcher gets TAG_CloseRequestFcn;
     // a window without a dispatcher is hidden and a wait on it answers "Cancel".
-    void requestClose(WindowId window);
+    void requestClose(WindowId window) override;
     // The open window with that tag, or 0.
-    WindowId findWindow(const std::string& tag) const;
+    WindowId findWindow(const std::string& tag) const override;
     // The window whose wait is innermost, or 0.
-    WindowId waitingWindow() const { return waits_.empty() ? 0 : waits_.back(); }
+    WindowId waitingWindow() const override { return waits_.empty() ? 0 : waits_.back(); }
 
     // --- scripted answers and the run
-    void queueAnswer(std::string answer) { answers_.push_back(std::move(answer)); }
-    void queueFile(FileChoice choice) { files_.push_back(std::move(choice)); }
-    std::size_t pendingAnswers() const { return answers_.size(); }
-    std::size_t pendingFiles() const { return files_.size(); }
+    void queueAnswer(std::string answer) override { answers_.push_back(std::move(answer)); }
+    void queueFile(FileChoice choice) override { files_.push_back(std::move(choice)); }
+    std::size_t pendingAnswers() const override { return answers_.size(); }
+    std::size_t pendingFiles() const override { return files_.size(); }
     // Runs during modal waits: called with the waiting window and whether it
     // is the first call of this wait; returns false when it has nothing more
     // to run (the wait then fails with ScriptFault).
-    using Pump = std::function<bool(WindowId waiting, bool first)>;
-    void setPump(Pump pump) { pump_ = std::move(pump); }
+    void setPump(Pump pump) override { pump_ = std::move(pump); }
     // Receives each transcript line as it happens (lines are kept too).
-    void setTranscriptSink(std::function<void(const std::string&)> sink) { sink_ = std::move(sink); }
-    const std::vector<std::string>& transcript() const { return transcript_; }
-    void note(const std::string& line);  // adds a transcript line
+    void setTranscriptSink(std::function<void(const std::string&)> sink) override { sink_ = std::move(sink); }
+    const std::vector<std::string>& transcript() const override { return transcript_; }
+    void note(const std::string& line) override;  // adds a transcript line
     void setScreen(ScreenFacts facts) { screen_ = facts; }
     const std::vector<std::string>& browserRequests() const { return browser_; }
     // The start folder of the last open-file dialog.

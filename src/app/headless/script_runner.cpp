@@ -52,7 +52,7 @@ bool wholeNumber(std::string_view s, long& out) {
 
 }  // namespace
 
-ScriptRunner::ScriptRunner(HeadlessPlatform& platform, WindowResolver resolver)
+ScriptRunner::ScriptRunner(ScriptablePlatform& platform, WindowResolver resolver)
     : platform_(platform), resolver_(std::move(resolver)) {}
 
 void ScriptRunner::run(std::vector<std::string> lines) {
@@ -73,7 +73,7 @@ void ScriptRunner::run(std::vector<std::string> lines) {
         return true;
     });
     struct Unpump {
-        HeadlessPlatform& p;
+        ScriptablePlatform& p;
         ~Unpump() { p.setPump({}); }
     } unpump{platform_};
     while (next_ < lines_.size()) step();

@@ -1,4 +1,5 @@
-// Runs a script of user actions against the headless platform.
+// Runs a script of user actions against a scriptable platform (the headless
+// platform or a desktop front end).
 //
 // One action per line; blank lines and lines starting with '#' are skipped:
 //   window NAME        address the window NAME (names are resolved by the caller)
@@ -34,7 +35,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/headless/headless_platform.hpp"
+#include "app/headless/scriptable_platform.hpp"
 
 namespace tolvane::app {
 
@@ -62,7 +63,7 @@ public:
     // no such window.
     using WindowResolver = std::function<WindowId(const std::string& name)>;
 
-    ScriptRunner(HeadlessPlatform& platform, WindowResolver resolver);
+    ScriptRunner(ScriptablePlatform& platform, WindowResolver resolver);
 
     // The window addressed before the first "window" line (0: none).
     void address(WindowId window) { current_ = window; }
@@ -77,7 +78,7 @@ private:
     void requireControl(const std::string& tag) const;
     void fire(const std::string& tag);
 
-    HeadlessPlatform& platform_;
+    ScriptablePlatform& platform_;
     WindowResolver resolver_;
     std::vector<std::string> lines_;
     std::size_t next_ = 0;         // index of the next line to run

@@ -16,6 +16,23 @@ bool isKnownProperty(const std::string& name) {
     return std::find(names.begin(), names.end(), name) != names.end();
 }
 
+namespace {
+
+// Progress of work run at once: nobody can press Cancel.
+class InlineProgress : public Progress {
+public:
+    void report(double) override {}
+    bool cancelled() const override { return false; }
+};
+
+}  // namespace
+
+bool Platform::runBusy(const std::string&, bool, const std::function<void(Progress&)>& work) {
+    InlineProgress progress;
+    work(progress);
+    return true;
+}
+
 std::string withoutMnemonic(const std::string& label) {
     std::string out;
     for (std::size_t i = 0; i < label.size(); ++i) {

@@ -81,6 +81,17 @@ struct ScreenFacts {
     double dpi = 0;     // pixels per inch
 };
 
+// What a long piece of work run by Platform::runBusy tells the person and
+// asks of them. The work calls it from its own thread.
+class Progress {
+public:
+    virtual ~Progress() = default;
+    // How far the work is, 0..1 (values outside are clamped).
+    virtual void report(double fraction) = 0;
+    // True once the person pressed Cancel; the work should then stop soon.
+    virtual bool cancelled() const = 0;
+};
+
 class Platform {
 public:
     virtual ~Platform() = default;
@@ -152,6 +163,17 @@ public:
     // window's tag is "figure" followed by its number; its close button
     // deletes it.
     virtual WindowId showFigure(const display::Figure& figure) = 0;
+
+    // --- long work
+    // Runs work to its end while the windows stay painted: the windows show
+    // the busy pointer and take no input; after a moment a progress window
+    // titled `what` shows how far the work is, with a Cancel button when
+    // `cancellable`. The work may run on another thread, so it must not call
+    // the platform, nor touch what the windows' callbacks touch. Its
+    // exception is thrown again here. Returns false when the person
+    // cancelled (the work still ran to its end, asked or not). The default
+    // runs the work at once on the calling thread, without progress window.
+    virtual bool runBusy(const std::string& what, bool cancellable, const std::function<void(Progress&)>& work);
 
     // --- screen and browser
     virtual ScreenFacts screen() const = 0;

@@ -1,0 +1,221 @@
+// The window platform on Qt 6 widgets.
+//
+// Windows are built from the ".ui" layout files in the given folders with
+// QUiLoader (after the layout reader of the application layer has checked
+// the file within its bounds); an open instance of a layout is reused and a
+// new window starts hidden. A control's tag is its objectName; a menu of the
+// layout is addressed by its own name.
+//
+// Properties map onto the widgets as the headless platform holds them:
+//   Value          pop-up and list: current entry, 1-based; check box, radio
+//                  and checkable buttons: 0/1; slider and spin box: value;
+//                  any other widget keeps the number given
+//   String         the text (edits, labels, buttons, group box titles, menu
+//                  labels with their "&" mnemonics); pop-ups and lists: a cell
+//                  list of the items (a text sets items split at "|")
+//   Enable, Visible  the control's own state ("on"/"off"), not its window's
+//   TooltipString, Checked (menu items show the check mark), Max (sliders)
+//   Name           the window title
+//   Pointer        "arrow" or "watch" (any case): the busy cursor on the window
+//   Position       windows: [left bottom width height] in pixels, the bottom
+//                  measured up from the bottom of the screen; controls: their
+//                  rectangle in the parent [x y width height] as the layout
+//                  file writes it; "normalized" Units: fractions of the screen
+//                  or the parent
+//   Units, Color ([r g b] 0..1, the background), FontSize (points), Tag
+// A value that the widget shows in its own way (a number given as a text, a
+// cell list given to a label) reads back as it was given while the widget
+// still shows it.
+//
+// Callbacks, all to the window's dispatcher: a button's click, a pop-up's
+// activation, a check box's click, an edit's Return or the end of an edit
+// that changed the text (once per edit), a slider moved by the person, a menu
+// item chosen, a menu opened, and the window's close button
+// (TAG_CloseRequestFcn; the window stays open unless the logic closes it).
+// Errors (tolvane::Error) of a callback go to the console.
+//
+// Dialogs are Qt's message boxes and dialogs with the given titles, texts,
+// buttons and default. Their answers may be queued beforehand as on the
+// headless platform; a queued answer is given to the dialog shown, as the
+// person would (the button clicked, the texts typed). With nothing queued,
+// an interactive platform waits for the person, a scripted one takes the
+// default button. Every dialog, console text and window shown or hidden is
+// written to the transcript exactly as the headless platform writes it.
+//
+// A modal wait is a nested event loop until a callback resumes the window;
+// with a pump set (a script running), the pump runs the script's actions
+// instead, with the events processed between them.
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+
+#include <chrono>
+#include <deque>
+#include <exception>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/headless/scriptable_platform.hpp"
+
+class QAction;
+class QEventLoop;
+class QMenuBar;
+class QWidget;
+
+namespace tolvane::qt {
+
+using app::CallbackEvent;
+using app::Dispatcher;
+using app::FileChoice;
+using app::MenuItem;
+using app::ScreenFacts;
+using app::WindowId;
+
+class QtPlatform : public QObject, public app::ScriptablePlatform {
+public:
+    enum class Mode {
+        Interactive,  // dialogs without a queued answer wait for the person
+        Scripted,     // they take their default; pauses return at once; the browser is not started
+    };
+
+    // A QApplication must exist.
+    explicit QtPlatform(std::vector<std::string> layoutFolders, Mode mode = Mode::Interactive);
+    ~QtPlatform() override;
+    QtPlatform(const QtPlatform&) = delete;
+    QtPlatform& operator=(const QtPlatform&) = delete;
+
+    // --- Platform
+    WindowId openLayout(const std::string& layoutName) override;
+    bool isWindow(WindowId window) const override;
+    void deleteWindow(WindowId window) override;
+    std::string windowTag(WindowId window) const override;
+    std::vector<std::string> controlTags(WindowId window) const override;
+    bool hasControl(WindowId window, const std::string& tag) const override;
+    Value get(WindowId window, const std::string& tag, const std::string& property) const override;
+    void set(WindowId window, const std::string& tag, const std::string& property, Value value) override;
+    void setDispatcher(WindowId window, Dispatcher dispatcher) override;
+    void addMenuItem(WindowId window, const MenuItem& item) override;
+    std::string waitModal(WindowId window) override;
+    void resumeModal(WindowId window, const std::string& answer) override;
+    void messageBox(const std::string& title, const std::string& text) override;
+    void errorDialog(const std::string& title, const std::string& text) override;
+    std::string questionDialog(const std::string& title, const std::string& text,
+                               const std::vector<std::string>& buttons, const std::string& defaultButton) override;
+    std::optional<std::vector<std::string>> inputDialog(const std::string& title,
+                                                        const std::vector<std::string>& prompts,
+                                                        const std::vector<std::string>& defaults) override;
+    FileChoice openFileDialog(const std::string& title, const std::string& filter,
+                              const std::string& startFolder = "") override;
+    FileChoice saveFileDialog(const std::string& title, const std::string& filter,
+                              const std::string& defaultName) override;
+    void console(const std::string& text) override;
+    std::array<double, 6> clock() const override;
+    void startStopwatch() override;
+    double elapsedSeconds() const override;
+    void pause(double seconds) override;
+    void showImage(WindowId window, const std::string& tag, const std::string& path) override;
+    WindowId showFigure(const display::Figure& figure) override;
+    bool runBusy(const std::string& what, bool cancellable, const std::function<void(app::Progress&)>& work) override;
+    ScreenFacts screen() const override;
+    bool openInBrowser(const std::string& path) override;
+
+    // --- ScriptablePlatform
+    bool activate(WindowId window, const std::string& tag) override;
+    bool reachable(WindowId window, const std::string& tag) const override;
+    bool isMenuItem(WindowId window, const std::string& tag) const override;
+    void requestClose(WindowId window) override;
+    WindowId findWindow(const std::string& tag) const override;
+    WindowId waitingWindow() const override { return waits_.empty() ? 0 : waits_.back(); }
+    void queueAnswer(std::string answer) override { answers_.push_back(std::move(answer)); }
+    void queueFile(FileChoice choice) override { files_.push_back(std::move(choice)); }
+    std::size_t pendingAnswers() const override { return answers_.size(); }
+    std::size_t pendingFiles() const override { return files_.size(); }
+    void setPump(Pump pump) override { pump_ = std::move(pump); }
+    void setTranscriptSink(std::function<void(const std::string&)> sink) override { sink_ = std::move(sink); }
+    // An interactive platform keeps the latest few thousand lines only.
+    const std::vector<std::string>& transcript() const override { return transcript_; }
+    void note(const std::string& line) override;
+
+    // --- for the program and the tests
+    Mode mode() const { return mode_; }
+    // The window's widget and a control's widget or menu action (nullptr when
+    // there is none).
+    QWidget* widget(WindowId window) const;
+    QObject* controlObject(WindowId window, const std::string& tag) const;
+    // Replaces the screen's facts (scripted runs report the headless
+    // platform's screen, so that positions in transcripts agree).
+    void setScreen(ScreenFacts facts) { screenOverride_ = facts; }
+    // The browser requests of a scripted platform, which starts no browser.
+    const std::vector<std::string>& browserRequests() const { return browser_; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    struct Control;
+    struct Window;
+
+    Window& window(WindowId id);
+    const Window& window(WindowId id) const;
+    Control& control(Window& w, const std::string& tag);
+    const Control& control(const Window& w, const std::string& tag) const;
+    std::string title(const Window& w) const;
+    WindowId idOf(const QObject* windowWidget) const;
+
+    void connectControl(WindowId id, const std::string& tag, Control& c);
+    void connectAction(WindowId id, const std::string& tag, QAction* action);
+    // Runs the window's dispatcher for the operation. tolvane::Error goes to
+    // the console; another exception is kept for the script action that
+    // caused it (see ActionScope) or, without one, goes to the console too.
+    void dispatch(WindowId id, const std::string& operation, const std::string& tag);
+    void userClose(WindowId id);
+    QMenuBar* menuBar(Window& w);
+
+    Value windowProperty(const Window& w, const std::string& property) const;
+    void setWindowProperty(WindowId id, Window& w, const std::string& property, Value value);
+    Value controlProperty(const Window& w, const Control& c, const std::string& property) const;
+    void setControlProperty(Control& c, const std::string& property, Value value);
+
+    // Dialogs.
+    QWidget* dialogParent() const;
+    std::string nextAnswer();
+    void dialogLine(const std::string& kind, const std::string& title, const std::string& text,
+                    const std::vector<std::string>& buttons);
+    FileChoice fileDialog(bool save, const std::string& title, const std::string& filter,
+                          const std::string& defaultName, const std::string& startFolder);
+
+    // While a script action runs, exceptions of the callbacks it fires
+    // through the widgets' signals are kept here and thrown again when the
+    // signal has returned: no exception passes through Qt's own frames.
+    struct ActionScope {
+        explicit ActionScope(QtPlatform& p) : platform(p) { ++platform.actionDepth_; }
+        ~ActionScope() { --platform.actionDepth_; }
+        void rethrow();
+        QtPlatform& platform;
+    };
+
+    std::vector<std::string> folders_;
+    Mode mode_;
+    std::map<WindowId, std::unique_ptr<Window>> windows_;
+    std::vector<QPointer<QWidget>> deleted_;  // widgets of deleted windows, gone once the event loop has run
+    WindowId next_ = 1;
+    std::vector<WindowId> waits_;
+    std::deque<std::string> answers_;
+    std::deque<FileChoice> files_;
+    Pump pump_;
+    std::function<void(const std::string&)> sink_;
+    std::vector<std::string> transcript_;
+    std::vector<std::string> browser_;
+    std::optional<ScreenFacts> screenOverride_;
+    std::chrono::steady_clock::time_point stopwatch_ = std::chrono::steady_clock::now();
+    double paused_ = 0;     // seconds skipped by a scripted pause since the stopwatch started
+    int actionDepth_ = 0;   // script actions running
+    std::exception_ptr pending_;
+    int quietSignals_ = 0;  // > 0 while the platform itself changes a widget
+    bool busy_ = false;     // runBusy is running: the windows take no input
+};
+
+}  // namespace tolvane::qt
