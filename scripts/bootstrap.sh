@@ -8,7 +8,7 @@ PACKAGES=(
   libfftw3-dev libeigen3-dev libmatio-dev zlib1g-dev
   nlohmann-json3-dev libcli11-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  qt6-base-dev qt6-tools-dev libqcustomplot-dev qt6-charts-dev
+  qt6-base-dev qt6-tools-dev libqcustomplot-dev
   libqt6opengl6-dev qt6-svg-dev
   python3-scipy python3-numpy
   xvfb

@@ -114,6 +114,8 @@ struct NormalizeCase {
     std::vector<std::string> lines;
     double (*gain)(int);  // expected gain of channel k afterwards
 };
+void PrintTo(const NormalizeCase& c, std::ostream* os) { *os << c.name; }
+
 
 class Normalize : public ::testing::TestWithParam<NormalizeCase> {};
 

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <sstream>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -164,5 +165,7 @@ struct ScriptCase {
     std::string script;
     std::vector<std::string> lines;
 };
+// Test names print the case's name, not its bytes.
+inline void PrintTo(const ScriptCase& c, std::ostream* os) { *os << c.name; }
 
 }  // namespace tolvane::app::test

@@ -48,6 +48,8 @@ struct ConnectionCase {
     std::string script;
     std::vector<std::string> lines;
 };
+void PrintTo(const ConnectionCase& c, std::ostream* os) { *os << c.name; }
+
 
 class ConnectionScript : public ::testing::TestWithParam<ConnectionCase> {};
 
