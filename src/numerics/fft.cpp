@@ -4,6 +4,7 @@
 
 #include <limits>
 #include <map>
+#include <mutex>
 #include <string>
 #include <tuple>
 
@@ -19,7 +20,11 @@ class PlanCache {
 public:
     ~PlanCache() { clear(); }
 
+    // FFTW's planner is not thread-safe (executing a plan is): the cache
+    // plans under its lock, so a calculation on a worker thread and a
+    // display on the window thread may both ask for plans.
     fftw_plan get(std::size_t n, FftDirection dir, bool inPlace, bool aligned) {
+        std::lock_guard<std::mutex> lock(mutex_);
         const Key key{n, dir == FftDirection::Forward, inPlace, aligned};
         auto it = plans_.find(key);
         if (it != plans_.end()) return it->second;
@@ -38,12 +43,16 @@ public:
         return plan;
     }
 
-    std::size_t size() const { return plans_.size(); }
+    std::size_t size() const {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return plans_.size();
+    }
 
     // Destroys this cache's plans. FFTW's own planner state stays (it is
     // still reachable, not leaked): fftw_cleanup() would invalidate plans
     // that other code may hold.
     void clear() {
+        std::lock_guard<std::mutex> lock(mutex_);
         for (auto& [key, plan] : plans_) fftw_destroy_plan(plan);
         plans_.clear();
     }
@@ -51,6 +60,7 @@ public:
 private:
     using Key = std::tuple<std::size_t, bool, bool, bool>;
     std::map<Key, fftw_plan> plans_;
+    mutable std::mutex mutex_;
 };
 
 PlanCache& cache() {

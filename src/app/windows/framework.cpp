@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <cstdio>
 #include <filesystem>
 #include <optional>
 
@@ -12,6 +13,8 @@
 #include "app/windows/display_windows.hpp"
 #include "app/windows/splash_about.hpp"
 #include "instrument/corrections.hpp"
+#include "instrument/driver.hpp"
+#include "runtime/instrument_values.hpp"
 #include "instrument/jobs.hpp"
 #include "numerics/diagnostics.hpp"
 #include "runtime/library.hpp"
@@ -51,7 +54,7 @@ bool usable(const Value& record, const char* field) {
 }
 
 bool succeeded(const std::vector<Value>& r) {
-    return r[0].isNumeric() && r[0].numel() == 1 && r[0].realAt(0) == 0;
+    return !r.empty() && r[0].isNumeric() && r[0].numel() == 1 && r[0].realAt(0) == 0;
 }
 
 std::string messageOf(const std::vector<Value>& r) {
@@ -152,7 +155,9 @@ void Framework::executeCalculation(WindowId caller) {
     // with the busy pointer after an error would look hung.
     BusyPointer busy(p_, caller);
     p_.startStopwatch();
-    hooks_.applicationFunction("Calculate");
+    // The calculation touches only the records, never the windows, so it
+    // runs while the windows stay painted (and take no input).
+    p_.runBusy("Calculating the waveform", false, [this](Progress&) { hooks_.applicationFunction("Calculate"); });
     (void)p_.elapsedSeconds();
     const auto now = p_.clock();
     appInfo().setField("LastCalcTimeStamp", Value::row(std::vector<double>(now.begin(), now.end())));
@@ -190,29 +195,66 @@ void Framework::download() {
     if (checkWaveformReady("Download") == 0) return;
     const Value settings = global("SigGenSettings");
     const Value configuration = global("configuration");
-    std::optional<BusyPointer> busy(std::in_place, p_, w_);
-    const double rate = numberField(settings, "SamplingRate");
-    // The corrections work on a copy: the calculated waveform stays as it is.
-    Value wave = global("waveform");
-    const auto corr = callByName("GetCorrectionData", 3, {settings.field("Frequency")});
-    if (!corr[0].isSet() || corr[0].isEmpty()) {
-        const auto records = correctionRecords(corr[1]);
-        const bool noFlatness = corr[2].isNumeric() && corr[2].numel() > 0 && corr[2].realAt(0) != 0;
-        if (!noFlatness)
-            for (const Value& c : records)
-                if (usable(c, "rfChannel"))
-                    wave = callByName("ApplyRfChannelCorrection", 1, {wave, c, Value::scalar(rate)})[0];
-        for (const Value& c : records)
-            if (usable(c, "H")) wave = callByName("ApplyIqCorrection", 1, {wave, c, Value::scalar(rate)})[0];
+    const Value waveform = global("waveform");
+    const Value markers = global("markers");
+
+    // A long serial transfer asks first, here on the window thread; the
+    // transfer itself then takes that answer.
+    bool goOn = true;
+    const Connection connection = connectionFromValue(configuration);
+    if (busOf(connection) == Bus::Rs232) {
+        const double minutes =
+            serialDownloadMinutes(waveform.numel(), connection.rs232.baudrate, 1);
+        if (minutes > 0.75) {
+            char text[160];
+            std::snprintf(text, sizeof text,
+                          "This download will take approximately %0.1f minutes. Do you want to continue?", minutes);
+            goOn = p_.questionDialog("RS-232 Download", text, {"OK", "Cancel"}, "Cancel") == "OK";
+        }
     }
-    const auto sent = callByName("KLTDownLoadWrap", 2, {wave, global("markers"), settings.field("Title"), configuration});
+    const QuestionCallback windowQuestion = downloadQuestion();
+    setDownloadQuestion([goOn](const std::string&, const std::string&) { return goOn; });
+
+    std::vector<Value> sent;
+    std::vector<Value> played;
+    bool cancelled = false;
+    try {
+        BusyPointer busy(p_, w_);
+        const double rate = numberField(settings, "SamplingRate");
+        cancelled = !p_.runBusy("Downloading the waveform", true, [&](Progress& progress) {
+            // The corrections work on a copy: the calculated waveform stays.
+            Value wave = waveform;
+            const auto corr = callByName("GetCorrectionData", 3, {settings.field("Frequency")});
+            if (!corr[0].isSet() || corr[0].isEmpty()) {
+                const auto records = correctionRecords(corr[1]);
+                const bool noFlatness = corr[2].isNumeric() && corr[2].numel() > 0 && corr[2].realAt(0) != 0;
+                if (!noFlatness)
+                    for (const Value& c : records)
+                        if (usable(c, "rfChannel"))
+                            wave = callByName("ApplyRfChannelCorrection", 1, {wave, c, Value::scalar(rate)})[0];
+                for (const Value& c : records)
+                    if (usable(c, "H")) wave = callByName("ApplyIqCorrection", 1, {wave, c, Value::scalar(rate)})[0];
+            }
+            instrumentDriver().setProgress([&progress](std::size_t done, std::size_t total) {
+                progress.report(total > 0 ? static_cast<double>(done) / static_cast<double>(total) : 1.0);
+                return !progress.cancelled();
+            });
+            sent = callByName("KLTDownLoadWrap", 2, {wave, markers, settings.field("Title"), configuration});
+            instrumentDriver().setProgress({});
+            if (succeeded(sent))
+                played = callByName(playJobName(), 2, {settings.field("Title"), settings, configuration});
+        });
+    } catch (...) {
+        instrumentDriver().setProgress({});
+        setDownloadQuestion(windowQuestion);
+        throw;
+    }
+    setDownloadQuestion(windowQuestion);
     if (!succeeded(sent)) {
-        busy.reset();
-        p_.messageBox("Error Occured During Waveform Download", messageOf(sent));
+        p_.messageBox("Error Occured During Waveform Download",
+                      cancelled && sent.size() < 2 ? std::string("Download cancelled") : messageOf(sent));
         return;
     }
-    const auto played = callByName(playJobName(), 2, {settings.field("Title"), settings, configuration});
-    busy.reset();
     if (succeeded(played))
         p_.messageBox("Download Completed", "Waveform has been successfully transferred to the instrument");
     else
