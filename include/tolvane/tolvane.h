@@ -52,9 +52,12 @@ int TolvaneInitialize(void);
 /* Releases the constants, the registrations and the globals. Calls by name
    afterwards fail until the library is initialised again. */
 void TolvaneTerminate(void);
-/* The application entry: opens the main window of the desktop front end.
-   Fails with the reason in tolvane_last_error() when no front end is present
-   in this build. */
+/* The application entry: opens the application in its windows and returns
+   when File > Exit has closed the main window. It uses the host's
+   QApplication when there is one and makes its own otherwise. Fails with the
+   reason in tolvane_last_error() when the library was built without its
+   desktop front end, or when no display is available (set DISPLAY, or
+   QT_QPA_PLATFORM=offscreen). */
 int OneX_Fwd_c(void);
 
 /* ---- Calls by name -------------------------------------------------------- */

@@ -47,9 +47,15 @@ void Library::addModuleConstants(ModuleConstants constants) {
     constants_.push_back(std::move(constants));
 }
 
+void Library::addExtension(std::function<void(Library&)> registrar) {
+    if (initialised_) registrar(*this);
+    extensions_.push_back(std::move(registrar));
+}
+
 void Library::initialize() {
     if (initialised_) return;
     registerAllFunctions(*this);
+    for (const auto& registrar : extensions_) registrar(*this);
     globals_.declare();
     for (auto& c : constants_)
         if (c.build) c.build();

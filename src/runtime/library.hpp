@@ -49,10 +49,17 @@ public:
 
     void addModuleConstants(ModuleConstants constants);
 
+    // Functions a front end built into the same binary adds (the desktop's
+    // application entry). Each registrar runs at every initialisation, after
+    // the library's own functions, and at once when the library is already
+    // initialised; it is kept across termination.
+    void addExtension(std::function<void(Library&)> registrar);
+
 private:
     Registry registry_;
     Globals globals_;
     std::vector<ModuleConstants> constants_;
+    std::vector<std::function<void(Library&)>> extensions_;
     bool initialised_ = false;
 };
 

@@ -129,5 +129,35 @@ TEST(LibraryTest, InitializeDeclaresThirteenGlobalsAndTerminateReleases) {
     EXPECT_TRUE(lib.registry().names().empty());
 }
 
+// A front end's functions come with every initialisation, including one
+// after termination, and at once when the library is already running.
+TEST(LibraryTest, ExtensionsRegisterAtEveryInitialisation) {
+    Library lib;
+    int runs = 0;
+    auto registrar = [&runs](Library& l) {
+        ++runs;
+        FunctionSpec f;
+        f.name = "FrontEndEntry";
+        f.body = [](Call&) {};
+        l.registry().add(std::move(f));
+    };
+    lib.addExtension(registrar);
+    EXPECT_EQ(runs, 0);
+    lib.initialize();
+    EXPECT_TRUE(lib.registry().contains("FrontEndEntry"));
+    EXPECT_TRUE(lib.registry().contains("GenerateBitStream"));
+    lib.terminate();
+    EXPECT_FALSE(lib.registry().contains("FrontEndEntry"));
+    lib.initialize();
+    EXPECT_TRUE(lib.registry().contains("FrontEndEntry"));
+    EXPECT_EQ(runs, 2);
+
+    Library running;
+    running.initialize();
+    running.addExtension(registrar);
+    EXPECT_TRUE(running.registry().contains("FrontEndEntry"));
+    EXPECT_EQ(runs, 3);
+}
+
 }  // namespace
 }  // namespace tolvane
