@@ -12,6 +12,10 @@
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPageSetupDialog>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QTimer>
 
 #include <complex>
 #include <filesystem>
@@ -165,6 +169,56 @@ TEST(FigureWindow, CopyPutsThePlotOnTheClipboard) {
     w->findChild<QMenuBar*>()->actions()[1]->menu()->actions()[0]->trigger();
     const QImage image = QApplication::clipboard()->image();
     EXPECT_EQ(image.size(), QSize(340, 340));
+}
+
+// File > Print prints the plot to the printer chosen in the print dialog
+// (here a PDF file, as "Print to File" would); Print Setup works on the same
+// printer, so the page chosen there serves the next print.
+TEST(FigureWindow, PrintAndPrintSetupUseTheChosenPrinter) {
+    Window w = open(ccdfFigure({}, "L", frame()));
+    QMenu* file = w->findChild<QMenuBar*>()->actions()[0]->menu();
+    const auto out = std::filesystem::path(TOLVANE_TEST_OUTPUT_DIR) / "ccdf_printed.pdf";
+    std::filesystem::create_directories(out.parent_path());
+    std::filesystem::remove(out);
+
+    QPrinter* setupPrinter = nullptr;
+    QTimer::singleShot(0, [&] {
+        auto* setup = qobject_cast<QPageSetupDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(setup, nullptr);
+        setupPrinter = setup->printer();
+        setup->done(QDialog::Accepted);
+    });
+    file->actions()[1]->trigger();
+    ASSERT_NE(setupPrinter, nullptr);
+
+    QPrinter* printPrinter = nullptr;
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<QPrintDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        printPrinter = dialog->printer();
+        dialog->printer()->setOutputFormat(QPrinter::PdfFormat);
+        dialog->printer()->setOutputFileName(QString::fromStdString(out.string()));
+        dialog->done(QDialog::Accepted);
+    });
+    file->actions()[0]->trigger();
+    EXPECT_EQ(printPrinter, setupPrinter);
+    ASSERT_TRUE(std::filesystem::exists(out));
+    std::ifstream in(out, std::ios::binary);
+    std::string head(4, '\0');
+    in.read(head.data(), 4);
+    EXPECT_EQ(head, "%PDF");
+    EXPECT_GT(std::filesystem::file_size(out), 5000u);
+
+    // A cancelled print writes nothing.
+    std::filesystem::remove(out);
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<QPrintDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        dialog->printer()->setOutputFileName(QString::fromStdString(out.string()));
+        dialog->done(QDialog::Rejected);
+    });
+    file->actions()[0]->trigger();
+    EXPECT_FALSE(std::filesystem::exists(out));
 }
 
 TEST(FigureWindow, StackedTimeAxesAndWaterfallWithoutDisplayMenus) {
