@@ -78,7 +78,8 @@ class QtPlatform : public QObject, public app::ScriptablePlatform {
 public:
     enum class Mode {
         Interactive,  // dialogs without a queued answer wait for the person
-        Scripted,     // they take their default; pauses return at once; the browser is not started
+        Scripted,     // they take their default; pauses return at once; the browser is not started;
+                      // a layout's window opens at the layout's position with 8-point controls
     };
 
     // A QApplication must exist.
