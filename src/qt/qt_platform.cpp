@@ -1196,6 +1196,7 @@ FileChoice QtPlatform::fileDialog(bool save, const std::string& title, const std
 
 FileChoice QtPlatform::openFileDialog(const std::string& title, const std::string& filter,
                                       const std::string& startFolder) {
+    lastDialogFolder_ = startFolder;
     return fileDialog(false, title, filter, {}, startFolder);
 }
 
@@ -1289,6 +1290,7 @@ WindowId QtPlatform::showFigure(const display::Figure& figure) {
     top->setGeometry(g.x(), std::max(0, static_cast<int>(std::lround(sc.height - bottom)) - g.height()), g.width(),
                      g.height());
     set(id, "figure" + std::to_string(id), "Visible", Value::text("on"));
+    if (mode_ == Mode::Scripted) figures_.push_back(figure);
     return id;
 }
 
