@@ -314,6 +314,16 @@ WindowId QtPlatform::openLayout(const std::string& layoutName) {
     Window& ref = *w;
     windows_.emplace(id, std::move(w));
     for (auto& [tag, c] : ref.controls) connectControl(id, tag, c);
+    // A scripted run starts the window as the headless platform does, so
+    // that a script reads the same on both: at the layout's position, taken
+    // as [left bottom width height] (QUiLoader keeps only the size, and the
+    // window system would choose the place), and with every control at 8
+    // points instead of the desktop's font. An interactive window keeps the
+    // window system's place and the person's font.
+    if (mode_ == Mode::Scripted) {
+        if (layout.position.isSet()) setWindowProperty(id, ref, "Position", layout.position);
+        for (auto& [tag, c] : ref.controls) setControlProperty(c, "FontSize", Value::scalar(8));
+    }
     return id;
 }
 
@@ -1186,6 +1196,7 @@ FileChoice QtPlatform::fileDialog(bool save, const std::string& title, const std
 
 FileChoice QtPlatform::openFileDialog(const std::string& title, const std::string& filter,
                                       const std::string& startFolder) {
+    lastDialogFolder_ = startFolder;
     return fileDialog(false, title, filter, {}, startFolder);
 }
 
@@ -1279,6 +1290,7 @@ WindowId QtPlatform::showFigure(const display::Figure& figure) {
     top->setGeometry(g.x(), std::max(0, static_cast<int>(std::lround(sc.height - bottom)) - g.height()), g.width(),
                      g.height());
     set(id, "figure" + std::to_string(id), "Visible", Value::text("on"));
+    if (mode_ == Mode::Scripted) figures_.push_back(figure);
     return id;
 }
 

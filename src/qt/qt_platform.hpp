@@ -59,6 +59,7 @@
 #include <vector>
 
 #include "app/headless/scriptable_platform.hpp"
+#include "display/figure.hpp"
 
 class QAction;
 class QEventLoop;
@@ -78,7 +79,8 @@ class QtPlatform : public QObject, public app::ScriptablePlatform {
 public:
     enum class Mode {
         Interactive,  // dialogs without a queued answer wait for the person
-        Scripted,     // they take their default; pauses return at once; the browser is not started
+        Scripted,     // they take their default; pauses return at once; the browser is not started;
+                      // a layout's window opens at the layout's position with 8-point controls
     };
 
     // A QApplication must exist.
@@ -150,6 +152,12 @@ public:
     void setScreen(ScreenFacts facts) { screenOverride_ = facts; }
     // The browser requests of a scripted platform, which starts no browser.
     const std::vector<std::string>& browserRequests() const { return browser_; }
+    // The start folder given to the last open-file dialog.
+    const std::string& lastDialogFolder() const { return lastDialogFolder_; }
+    // The figures a scripted platform has shown, in order (their windows may
+    // be gone); an interactive one keeps none, as a long session would pile
+    // up their samples.
+    const std::vector<display::Figure>& figures() const { return figures_; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -209,6 +217,8 @@ private:
     std::function<void(const std::string&)> sink_;
     std::vector<std::string> transcript_;
     std::vector<std::string> browser_;
+    std::string lastDialogFolder_;
+    std::vector<display::Figure> figures_;
     std::optional<ScreenFacts> screenOverride_;
     std::chrono::steady_clock::time_point stopwatch_ = std::chrono::steady_clock::now();
     double paused_ = 0;     // seconds skipped by a scripted pause since the stopwatch started

@@ -1,5 +1,6 @@
-// The application on the headless platform, started in a fresh working
-// folder (where it keeps its connection file), driven by scripts.
+// The application on the scenario platform (scenario_platform.hpp), started
+// in a fresh working folder (where it keeps its connection file), driven by
+// scripts.
 #pragma once
 
 #include <filesystem>
@@ -8,8 +9,8 @@
 #include <vector>
 
 #include "app/application.hpp"
-#include "app/headless/headless_platform.hpp"
 #include "app/headless/script_runner.hpp"
+#include "scenario_platform.hpp"
 
 namespace tolvane::app::test {
 
@@ -42,7 +43,7 @@ private:
 };
 
 struct AppRun {
-    HeadlessPlatform platform{{TOLVANE_LAYOUT_DIR}};
+    ScenarioPlatform platform{{TOLVANE_LAYOUT_DIR}};
     Application app{platform};
     std::size_t startLines = 0;  // transcript lines of the start-up
 

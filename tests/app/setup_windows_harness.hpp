@@ -1,8 +1,8 @@
 // The setup windows (slot setup, RPC setup, connection dialog) on the
-// headless platform, opened from the layouts of the program, with a
-// stand-in main window (data/setup_host.ui) whose buttons call each window's
-// run() and print the answer and the returned record on the console, taking
-// the record over only on "OK" as the main window does.
+// scenario platform (scenario_platform.hpp), opened from the layouts of the
+// program, with a stand-in main window (data/setup_host.ui) whose buttons
+// call each window's run() and print the answer and the returned record on
+// the console, taking the record over only on "OK" as the main window does.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -12,7 +12,6 @@
 #include <string>
 #include <vector>
 
-#include "app/headless/headless_platform.hpp"
 #include "app/headless/script_runner.hpp"
 #include "app/windows/rpc_setup.hpp"
 #include "app/windows/sig_gen_connection.hpp"
@@ -20,6 +19,7 @@
 #include "numerics/diagnostics.hpp"
 #include "runtime/instrument_values.hpp"
 #include "runtime/library.hpp"
+#include "scenario_platform.hpp"
 
 namespace tolvane::app::test {
 
@@ -49,7 +49,7 @@ inline std::string fieldNames(const Value& record) {
 }
 
 struct SetupWindows {
-    HeadlessPlatform platform{{programLayouts(), hostLayouts()}};
+    ScenarioPlatform platform{{programLayouts(), hostLayouts()}};
     WindowId host = 0;
     RpcSetup rpc{platform};
     SlotSetup slot{platform, rpc};

@@ -268,7 +268,7 @@ TEST(SigGenConnection, RecordsWithoutARecordStartFromTheDialogsDefaults) {
 }
 
 TEST(SigGenConnection, InitConfigAndTheFlatRecordWithoutTheDialog) {
-    HeadlessPlatform platform{{test::programLayouts()}};
+    test::ScenarioPlatform platform{{test::programLayouts()}};
     SigGenConnection dialog(platform);
     Value given = record({{"BBGtype", Value::text("001")},
                           {"GPIB", record({{"primary", Value::scalar(3)}, {"extra", Value::scalar(1)}})}});
@@ -399,7 +399,7 @@ TEST(SigGenConnection, CheckShowsAnErrorOfTheDriver) {
 }
 
 TEST(SigGenConnection, EveryTagTheLogicAddressesIsInTheLayout) {
-    HeadlessPlatform platform{{test::programLayouts()}};
+    test::ScenarioPlatform platform{{test::programLayouts()}};
     const WindowId dialog = platform.openLayout(SigGenConnection::kLayoutName);
     EXPECT_EQ(platform.windowTag(dialog), SigGenConnection::kWindowTag);
     EXPECT_EQ(platform.get(dialog, SigGenConnection::kWindowTag, "Name"), Value::text("Signal Generator IO Connection"));

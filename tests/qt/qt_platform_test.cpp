@@ -130,7 +130,8 @@ protected:
 
 // Every layout opens with QUiLoader, every tag the layout reader finds is a
 // widget or action, and each starts with the values the headless platform
-// reads from the same file.
+// reads from the same file; a scripted window also starts at the headless
+// platform's position and font size.
 TEST(QtLayouts, OpenWithEveryTagAndTheHeadlessStartingValues) {
     int layouts = 0;
     for (const std::string& folder : {sourcePath("layouts"), sourcePath("tests/app/data")}) {
@@ -138,6 +139,7 @@ TEST(QtLayouts, OpenWithEveryTagAndTheHeadlessStartingValues) {
         if (!std::filesystem::is_directory(folder, ec)) continue;
         QtPlatform qt({folder}, Mode::Scripted);
         HeadlessPlatform headless({folder});
+        qt.setScreen(headless.screen());
         for (const auto& entry : std::filesystem::directory_iterator(folder)) {
             if (entry.path().extension() != ".ui") continue;
             const std::string name = entry.path().stem().string();
@@ -148,6 +150,9 @@ TEST(QtLayouts, OpenWithEveryTagAndTheHeadlessStartingValues) {
             EXPECT_EQ(qt.openLayout(name + ".ui"), q) << "an open layout is reused";
             ASSERT_NE(qt.widget(q), nullptr);
             EXPECT_FALSE(qt.widget(q)->isVisible()) << "a new window starts hidden";
+            // Before the picture, which fits the window to its contents.
+            EXPECT_EQ(app::displayText(qt.get(q, qt.windowTag(q), "Position")),
+                      app::displayText(headless.get(h, headless.windowTag(h), "Position")));
             screenshot(qt.widget(q), "layout_" + name);
             EXPECT_EQ(qt.windowTag(q), headless.windowTag(h));
             EXPECT_EQ(app::displayText(qt.get(q, qt.windowTag(q), "Name")),
@@ -159,7 +164,8 @@ TEST(QtLayouts, OpenWithEveryTagAndTheHeadlessStartingValues) {
                 const QObject* object = qt.controlObject(q, tag);
                 ASSERT_NE(object, nullptr);
                 EXPECT_EQ(qt.isMenuItem(q, tag), headless.isMenuItem(h, tag));
-                for (const char* property : {"String", "Value", "Enable", "Visible", "TooltipString", "Checked", "Tag"})
+                for (const char* property : {"String", "Value", "Enable", "Visible", "TooltipString", "Checked", "Tag",
+                                             "FontSize"})
                     EXPECT_EQ(app::displayText(qt.get(q, tag, property)),
                               app::displayText(headless.get(h, tag, property)))
                         << property;
