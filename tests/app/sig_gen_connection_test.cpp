@@ -359,12 +359,12 @@ TEST(SigGenConnection, CheckReportsASilentInstrument) {
 struct StandInDriver {
     explicit StandInDriver(std::function<void(Call&)> body) {
         library().initialize();
-        FunctionSpec spec;
-        spec.name = "hwIO";
-        spec.inputs = -1;
-        spec.outputs = 2;
-        spec.body = std::move(body);
-        library().registry().add(spec);
+        FunctionSpec entry;
+        entry.name = "hwIO";
+        entry.inputs = -1;
+        entry.outputs = 2;
+        entry.body = std::move(body);
+        library().registry().add(entry);
     }
     ~StandInDriver() { registerInstrument(library().registry()); }
 };

@@ -29,13 +29,13 @@ void report(const std::string& text) { warn(text); }
 
 void addModule(Registry& reg, const std::string& name,
                std::function<void(WindowModules&, const std::string& op)> run) {
-    FunctionSpec spec;
-    spec.name = name;
-    spec.inputs = -1;
-    spec.outputs = 1;
-    spec.inputNames = {"varargin"};
-    spec.outputNames = {"varargout"};
-    spec.body = [run, name](Call& c) {
+    FunctionSpec entry;
+    entry.name = name;
+    entry.inputs = -1;
+    entry.outputs = 1;
+    entry.inputNames = {"varargin"};
+    entry.outputNames = {"varargout"};
+    entry.body = [run, name](Call& c) {
         c.setOut(0, Value::empty());
         const auto& args = c.varargin();
         if (args.empty() || !args[0].isText()) return;
@@ -47,7 +47,7 @@ void addModule(Registry& reg, const std::string& name,
             report(e.what());
         }
     };
-    reg.add(std::move(spec));
+    reg.add(std::move(entry));
 }
 
 // A display by name: its inputs by place, with the defaults for those left out.
@@ -66,13 +66,13 @@ struct DisplayInputs {
 
 void addDisplay(Registry& reg, const std::string& name, int inputs, std::vector<std::string> inputNames,
                 std::function<DisplayRequest(const DisplayInputs&)> request, std::size_t waveInput) {
-    FunctionSpec spec;
-    spec.name = name;
-    spec.inputs = inputs;
-    spec.outputs = 1;
-    spec.inputNames = std::move(inputNames);
-    spec.outputNames = {"fig"};
-    spec.body = [name, request, waveInput](Call& c) {
+    FunctionSpec entry;
+    entry.name = name;
+    entry.inputs = inputs;
+    entry.outputs = 1;
+    entry.inputNames = std::move(inputNames);
+    entry.outputNames = {"fig"};
+    entry.body = [name, request, waveInput](Call& c) {
         WindowModules* m = current().get();
         if (!m || !m->platform) throw Error(name + ": the application is not running.");
         const DisplayInputs in{c};
@@ -82,7 +82,7 @@ void addDisplay(Registry& reg, const std::string& name, int inputs, std::vector<
         const WindowId w = openDisplayWindow(*m->platform, r, in.wave(waveInput));
         c.setOut(0, w != 0 ? Value::handle(w) : Value::empty());
     };
-    reg.add(std::move(spec));
+    reg.add(std::move(entry));
 }
 
 void addDisplays(Registry& reg) {
