@@ -53,7 +53,7 @@ fi
 app=$'show main Name\nmenu menuHelpAbout\nclose\nshow pbCalculate TooltipString\npress pbCalculate\n'
 app+=$'show txtNumberOfSamples String\nmenu menuPlotCCDF\nmenu menuFileExit\n'
 # The display titles carry the time of the request: that may differ by a second.
-untimed() { sed -E 's/\([0-9]{2}[A-Z]{3}[0-9]{4} [0-9]{2}:[0-9]{2}:[0-9]{2}\)/(TIME)/' "$1"; }
+untimed() { sed -E 's/\([0-9]{1,2}[A-Z]{3}[0-9]{4} [0-9]{1,2}:[0-9]{2}:[0-9]{2}\)/(TIME)/' "$1"; }
 run headless "$app"
 headless_status=$status
 untimed "$work/headless.out" >"$work/headless.untimed"
