@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/application.hpp"
+#include "app/data_folder.hpp"
 #include "app/headless/headless_platform.hpp"
 #include "app/headless/script_runner.hpp"
 #ifdef TOLVANE_WITH_QT
@@ -34,14 +35,13 @@ const char* applicationWindow(const std::string& name) {
     return nullptr;
 }
 
-// The folder of the window layouts: the source tree's when the program runs
-// from its build folder, else the installed one beside the program.
+// The folder of the window layouts: the installed one beside the program,
+// else the source tree's when the program runs from its build folder.
 std::string defaultLayoutFolder() {
-    namespace fs = std::filesystem;
     std::error_code ec;
-    if (fs::is_directory(TOLVANE_SOURCE_LAYOUT_DIR, ec)) return TOLVANE_SOURCE_LAYOUT_DIR;
-    const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
-    return (exe.parent_path().parent_path() / "share" / "tolvane" / "layouts").string();
+    const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+    return app::dataFolder("layouts", ec ? std::filesystem::path{} : exe.parent_path(), TOLVANE_SOURCE_LAYOUT_DIR,
+                           TOLVANE_INSTALLED_LAYOUT_DIR);
 }
 
 }  // namespace

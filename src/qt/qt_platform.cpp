@@ -174,7 +174,11 @@ QString shownText(const Value& v) {
 // ----------------------------------------------------------------- set-up
 
 QtPlatform::QtPlatform(std::vector<std::string> layoutFolders, Mode mode)
-    : folders_(std::move(layoutFolders)), mode_(mode) {}
+    : folders_(std::move(layoutFolders)), mode_(mode) {
+    // A scripted run reports the headless platform's screen, so that
+    // positions read the same on both.
+    if (mode_ == Mode::Scripted) screenOverride_ = app::kScriptedScreen;
+}
 
 QtPlatform::~QtPlatform() {
     for (auto& [id, w] : windows_) {
@@ -317,12 +321,12 @@ WindowId QtPlatform::openLayout(const std::string& layoutName) {
     // A scripted run starts the window as the headless platform does, so
     // that a script reads the same on both: at the layout's position, taken
     // as [left bottom width height] (QUiLoader keeps only the size, and the
-    // window system would choose the place), and with every control at 8
-    // points instead of the desktop's font. An interactive window keeps the
+    // window system would choose the place), and with every control at the
+    // scripted font size instead of the desktop's font. An interactive window keeps the
     // window system's place and the person's font.
     if (mode_ == Mode::Scripted) {
         if (layout.position.isSet()) setWindowProperty(id, ref, "Position", layout.position);
-        for (auto& [tag, c] : ref.controls) setControlProperty(c, "FontSize", Value::scalar(8));
+        for (auto& [tag, c] : ref.controls) setControlProperty(c, "FontSize", Value::scalar(app::kScriptedFontSize));
     }
     return id;
 }

@@ -80,7 +80,7 @@ public:
     enum class Mode {
         Interactive,  // dialogs without a queued answer wait for the person
         Scripted,     // they take their default; pauses return at once; the browser is not started;
-                      // a layout's window opens at the layout's position with 8-point controls
+                      // the screen and a layout window's position and fonts are the headless ones
     };
 
     // A QApplication must exist.

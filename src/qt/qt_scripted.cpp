@@ -35,9 +35,7 @@ struct ApplicationHolder {
 class ScriptedQtPlatform : private ApplicationHolder, public QtPlatform {
 public:
     explicit ScriptedQtPlatform(std::vector<std::string> folders)
-        : ApplicationHolder(), QtPlatform(std::move(folders), Mode::Scripted) {
-        setScreen(ScreenFacts{1920, 1080, 96});
-    }
+        : ApplicationHolder(), QtPlatform(std::move(folders), Mode::Scripted) {}
 };
 
 }  // namespace

@@ -1,7 +1,7 @@
 // The platform the window scenarios run on, chosen when the tests are
 // compiled: the headless platform, or (with TOLVANE_SCENARIOS_ON_QT) the Qt
-// widgets in their scripted mode, on the headless platform's screen so that
-// positions read the same. The scenarios expect the same transcripts on
+// widgets in their scripted mode (which reports the headless platform's
+// screen, so that positions read the same). The scenarios expect the same transcripts on
 // both. The Qt build needs a QApplication made before the first platform.
 #pragma once
 
@@ -21,9 +21,7 @@ namespace tolvane::app::test {
 class ScenarioPlatform : public qt::QtPlatform {
 public:
     explicit ScenarioPlatform(std::vector<std::string> layoutFolders)
-        : QtPlatform(std::move(layoutFolders), Mode::Scripted) {
-        setScreen(HeadlessPlatform({}).screen());
-    }
+        : QtPlatform(std::move(layoutFolders), Mode::Scripted) {}
 };
 #else
 using ScenarioPlatform = HeadlessPlatform;

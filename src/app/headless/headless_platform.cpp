@@ -99,7 +99,7 @@ WindowId HeadlessPlatform::openLayout(const std::string& layoutName) {
         c.props["Position"] = Value::row({0, 0, 0, 0});
         c.props["Color"] = Value::row({0.94, 0.94, 0.94});
         c.props["Max"] = Value::scalar(1);
-        c.props["FontSize"] = Value::scalar(8);
+        c.props["FontSize"] = Value::scalar(kScriptedFontSize);
         c.props["Tag"] = Value::text(lc.tag);
         const bool isList = lc.widgetClass == "QComboBox" || lc.widgetClass == "QListWidget";
         if (isList) c.props["Value"] = Value::scalar(1);

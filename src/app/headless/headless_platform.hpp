@@ -147,7 +147,7 @@ private:
     std::vector<std::string> browser_;
     std::vector<display::Figure> figures_;
     std::string lastDialogFolder_;
-    ScreenFacts screen_{1920, 1080, 96};
+    ScreenFacts screen_ = kScriptedScreen;
     std::chrono::steady_clock::time_point stopwatch_ = std::chrono::steady_clock::now();
     double paused_ = 0;  // seconds skipped by pause() since the stopwatch started
 };

@@ -33,6 +33,12 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// What a scripted window starts with on either platform, so that a script
+// reads the same on both: the screen the platform reports, and the font size
+// of every control before the window logic scales it.
+inline constexpr ScreenFacts kScriptedScreen{1920, 1080, 96};
+inline constexpr double kScriptedFontSize = 8;
+
 class ScriptablePlatform : public Platform {
 public:
     // --- what a person does

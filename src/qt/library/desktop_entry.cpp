@@ -16,6 +16,7 @@
 #include <string>
 
 #include "app/application.hpp"
+#include "app/data_folder.hpp"
 #include "numerics/diagnostics.hpp"
 #include "qt/qt_desktop.hpp"
 #include "qt/qt_platform.hpp"
@@ -34,22 +35,6 @@ fs::path libraryFolder() {
     std::error_code ec;
     const fs::path file = fs::canonical(info.dli_fname, ec);
     return ec ? fs::path{} : file.parent_path();
-}
-
-// A folder of the installed data (share/tolvane/NAME): beside the library's
-// installation first (an installation moved as a whole; the library folder
-// may be lib or lib/<multiarch>), then the source tree (a run from the build
-// folder), then where the installation was meant to go.
-std::string dataFolder(const std::string& name, const char* sourceFolder, const char* installedFolder) {
-    std::error_code ec;
-    fs::path up = libraryFolder();
-    for (int level = 0; level < 3 && !up.empty() && up.has_parent_path(); ++level) {
-        up = up.parent_path();
-        const fs::path beside = up / "share" / "tolvane" / name;
-        if (fs::is_directory(beside, ec)) return beside.string();
-    }
-    if (fs::is_directory(sourceFolder, ec)) return sourceFolder;
-    return installedFolder;
 }
 
 bool hasText(const char* variable) {
@@ -74,7 +59,9 @@ private:
 
 void runInWindows() {
     KeepRunningWhileHidden keep;
-    const std::string layouts = dataFolder("layouts", TOLVANE_SOURCE_LAYOUT_DIR, TOLVANE_INSTALLED_LAYOUT_DIR);
+    const fs::path binary = libraryFolder();
+    const std::string layouts =
+        tolvane::app::dataFolder("layouts", binary, TOLVANE_SOURCE_LAYOUT_DIR, TOLVANE_INSTALLED_LAYOUT_DIR);
     tolvane::qt::QtPlatform platform({layouts});
     // The window logic's console: standard error.
     platform.setTranscriptSink([](const std::string& line) {
@@ -83,7 +70,7 @@ void runInWindows() {
     });
     tolvane::app::ApplicationOptions options;
     options.resourceFolder =
-        dataFolder("resources", TOLVANE_SOURCE_RESOURCE_DIR, TOLVANE_INSTALLED_RESOURCE_DIR);
+        tolvane::app::dataFolder("resources", binary, TOLVANE_SOURCE_RESOURCE_DIR, TOLVANE_INSTALLED_RESOURCE_DIR);
     tolvane::app::Application application(platform, options);
     tolvane::qt::runApplication(application);
 }
