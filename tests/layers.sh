@@ -27,8 +27,9 @@ check numerics 'numerics'
 check onex 'numerics|onex'
 check instrument 'numerics|onex|instrument'
 check runtime 'numerics|onex|instrument|runtime'
+check session 'numerics|onex|instrument|runtime|session'
 check display 'numerics|display'
-check app 'numerics|onex|instrument|runtime|display|app'
+check app 'numerics|onex|instrument|runtime|session|display|app'
 # Within the application layer, the window logic knows only the platform
 # interface, never the headless platform that implements it.
 bad=$(grep -rnE '#include +"app/headless/' "$root/src/app" --include='*.?pp' | grep -v "^$root/src/app/headless/" || true)

@@ -7,6 +7,7 @@
 #include "parse_options.hpp"
 #include "instrument_options.hpp"
 #include "numerics/diagnostics.hpp"
+#include "session/session.hpp"
 
 namespace tolvane::cli {
 
@@ -18,8 +19,9 @@ int runCheck(int argc, char** argv) {
     Driver& driver = instrumentDriver();
     const std::optional<Connection> found = requiredConnection("check", conn, driver);
     if (!found) return 2;
-    const Connection& c = *found;
-    const IoResult r = driver.ping(c);
+    Session& session = processSession();
+    session.setConnection(connectionTo(*found));
+    const IoResult r = session.check(driver);
     driver.closeAll();
     (r.ok() ? std::cout : std::cerr) << r.response << '\n';
     return r.ok() ? 0 : 1;

@@ -14,8 +14,8 @@
 #include "instrument/corrections.hpp"
 #include "instrument/simulator_server.hpp"
 #include "instrument_options.hpp"
-#include "numerics/noise.hpp"
 #include "runtime/instrument_values.hpp"
+#include "session/session.hpp"
 
 namespace tolvane::cli {
 
@@ -35,15 +35,6 @@ QuestionCallback terminalQuestion(bool yes) {
         std::getline(std::cin, answer);
         return answer == "OK" || answer == "ok" || answer == "Ok";
     };
-}
-
-MarkerMatrix markerMatrix(const FrameResult& r) {
-    MarkerMatrix m{2, r.waveform.size(), std::vector<double>(2 * r.waveform.size())};
-    for (std::size_t k = 0; k < r.waveform.size(); ++k) {
-        m.data[2 * k] = r.marker1[k];
-        m.data[2 * k + 1] = r.marker2[k];
-    }
-    return m;
 }
 
 }  // namespace
@@ -100,50 +91,33 @@ int runDownload(int argc, char** argv) {
 
     int code = 0;
     try {
-        if (gen.seed) seedNoise(*gen.seed);
-        FrameResult frame = calculateFrame(setup.config);
-        if (!gen.out.empty() || gen.saveParams) writeGenerateOutputs(gen, setup, frame);
-        const MarkerMatrix markers = markerMatrix(frame);
-        std::vector<std::complex<double>> wave = std::move(frame.waveform);
+        Session& session = processSession();
+        calculateSetup(session, gen, setup);
+        if (!gen.out.empty() || gen.saveParams) writeGenerateOutputs(gen, setup, session);
+        GeneratorSettings generator = generatorSettingsFromValue(setup.sigGen);
+        generator.values = settings;
+        // The command line's settings always carry the reconstruction filter
+        // (its default when no file gave one).
+        generator.hasReconFilter = generator.hasReconFilter || settingsOptions.platform != "c";
+        session.setSettings(generator);
+        session.setConnection(connectionTo(c));
 
-        if (!noCorrections) {
-            std::string note;
-            try {
-                const LoadedCorrections found = getCorrectionData(
-                    driver, c, settings.Frequency, correctionDir.empty() ? correctionFolder() : correctionDir + "/");
-                if (found.status.empty()) {
-                    const auto records = correctionRecordsFromValue(found.records);
-                    Corrected corrected = applyCorrections(std::move(wave), records, false, settings.SamplingRate);
-                    wave = std::move(corrected.waveform);
-                    note = corrected.status.empty() ? "Corrections applied (" + std::to_string(records.size()) +
-                                                          " record" + (records.size() == 1 ? ")." : "s).")
-                                                    : "A correction failed: " + corrected.status;
-                } else {
-                    note = "No corrections applied: " + found.status;
-                }
-            } catch (const std::exception& e) {
-                note = std::string("No corrections applied: ") + e.what();
-            }
-            std::cout << note << '\n';
-        }
-
-        driver.setProgress(terminalProgress("Downloading"));
-        IoResult r = downloadJob(driver, c, wave, markers, settings.Title, 1, terminalQuestion(yes));
-        driver.setProgress({});
-        if (r.ok()) {
-            r = playJob(driver, c,
-                        settingsOptions.platform == "c" ? playCommands_c(settings.Title, settings)
-                                                        : playCommands(settings.Title, settings));
-            if (!r.ok()) std::cerr << "tolvane download: the waveform was downloaded but playback failed: ";
+        DownloadOptions options;
+        options.corrections = !noCorrections;
+        options.correctionFolder = correctionDir.empty() ? correctionFolder() : correctionDir + "/";
+        options.currentPlatform = settingsOptions.platform == "c";
+        options.question = terminalQuestion(yes);
+        options.progress = terminalProgress("Downloading");
+        const DownloadOutcome outcome = session.download(driver, options);
+        if (!outcome.correctionNote.empty()) std::cout << outcome.correctionNote << '\n';
+        if (outcome.ok()) {
+            std::cout << "Downloaded and playing \"" << settings.Title << "\": " << outcome.samples
+                      << " samples at " << std::setprecision(10) << settings.SamplingRate / 1e6 << " MHz on "
+                      << addressText(c) << ".\n";
         } else {
-            std::cerr << "tolvane download: ";
-        }
-        if (r.ok()) {
-            std::cout << "Downloaded and playing \"" << settings.Title << "\": " << wave.size() << " samples at "
-                      << std::setprecision(10) << settings.SamplingRate / 1e6 << " MHz on " << addressText(c)
-                      << ".\n";
-        } else {
-            std::cerr << r.response << '\n';
+            std::cerr << "tolvane download: "
+                      << (outcome.download.ok() ? "the waveform was downloaded but playback failed: " : "")
+                      << (outcome.download.ok() ? outcome.play->response : outcome.download.response) << '\n';
             code = 1;
         }
     } catch (const std::exception& e) {

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "runtime/generate_job.hpp"
+#include "session/generate_job.hpp"
 
 namespace tolvane::cli {
 

@@ -12,7 +12,7 @@
 #include "instrument/driver.hpp"
 #include "instrument/jobs.hpp"
 #include "generate_options.hpp"
-#include "runtime/generate_job.hpp"
+#include "session/generate_job.hpp"
 
 namespace tolvane::cli {
 

@@ -8,6 +8,7 @@
 #include "parse_options.hpp"
 #include "instrument_options.hpp"
 #include "numerics/diagnostics.hpp"
+#include "session/session.hpp"
 
 namespace tolvane::cli {
 
@@ -23,10 +24,14 @@ int runPlay(int argc, char** argv) {
     const std::optional<Connection> found = requiredConnection("play", conn, driver);
     if (!found) return 2;
     const Connection& c = *found;
-    SigGenSettings s;
-    applySettings(settingsOptions, s);
-    const IoResult r = playJob(driver, c, settingsOptions.platform == "c" ? playCommands_c(s.Title, s)
-                                                                          : playCommands(s.Title, s));
+    GeneratorSettings settings;
+    settings.hasReconFilter = true;
+    applySettings(settingsOptions, settings.values);
+    const SigGenSettings& s = settings.values;
+    Session& session = processSession();
+    session.setSettings(settings);
+    session.setConnection(connectionTo(c));
+    const IoResult r = session.play(driver, settingsOptions.platform == "c");
     driver.closeAll();
     if (!r.ok()) {
         std::cerr << "tolvane play: " << r.response << '\n';

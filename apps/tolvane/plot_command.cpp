@@ -21,9 +21,9 @@
 #include "generate_options.hpp"
 #include "instrument/corrections.hpp"
 #include "instrument/jobs.hpp"
-#include "numerics/noise.hpp"
 #include "onex/constants.hpp"
 #include "parse_options.hpp"
+#include "session/session.hpp"
 #include "qt/figure_widget.hpp"
 
 namespace tolvane::cli {
@@ -175,10 +175,10 @@ int runPlot(int argc, char** argv) {
     QApplication qtApp(qtArgc, qtArgv);
 
     try {
-        if (options.seed) seedNoise(*options.seed);
-        FrameResult result = calculateFrame(setup.config);
-        const auto wave = applyDacRes(std::move(result.waveform), 14);
-        writeGenerateOutputs(options, setup, std::move(result));
+        Session& session = processSession();
+        calculateSetup(session, options, setup);
+        writeGenerateOutputs(options, setup, session);
+        const auto wave = applyDacRes(session.waveform(), 14);
         display::Figure figure = plotFigure(kind->second, plot, wave, setup.config.OverSampling, plotTitle());
         const std::string name = figure.name;
         std::string error;

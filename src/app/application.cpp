@@ -16,6 +16,7 @@
 #include "numerics/diagnostics.hpp"
 #include "runtime/instrument_values.hpp"
 #include "runtime/library.hpp"
+#include "session/by_name.hpp"
 
 #ifndef TOLVANE_RESOURCE_DIR
 #define TOLVANE_RESOURCE_DIR ""
@@ -77,6 +78,7 @@ WindowId Application::start() {
     State& s = *state_;
     if (s.started) return s.main;
     Platform& p = s.platform;
+    installSession();
     if (!library().initialised()) library().initialize();
 
     // 1. The splash, and the stopwatch that keeps it up three seconds.

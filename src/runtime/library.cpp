@@ -20,9 +20,13 @@ const std::vector<std::string>& globalNames() {
 void Globals::declare() {
     values_.clear();
     for (const auto& name : globalNames()) values_.emplace_back(name, Value{});
+    for (const auto& [name, view] : views_) view.set(Value{});
 }
 
-void Globals::clear() { values_.clear(); }
+void Globals::clear() {
+    values_.clear();
+    for (const auto& [name, view] : views_) view.set(Value{});
+}
 
 bool Globals::declared(const std::string& name) const {
     for (const auto& [n, v] : values_)
@@ -30,16 +34,39 @@ bool Globals::declared(const std::string& name) const {
     return false;
 }
 
-Value& Globals::at(const std::string& name) {
+const GlobalView* Globals::viewOf(const std::string& name) const {
+    for (const auto& [n, view] : views_)
+        if (n == name) return &view;
+    return nullptr;
+}
+
+Value Globals::get(const std::string& name) const {
+    if (!declared(name)) throw Error("\"" + name + "\" is not a declared global.");
+    if (const GlobalView* view = viewOf(name)) return view->get();
+    for (const auto& [n, v] : values_)
+        if (n == name) return v;
+    return Value{};
+}
+
+void Globals::set(const std::string& name, Value value) {
+    if (const GlobalView* view = viewOf(name); view && declared(name)) return view->set(std::move(value));
+    stored(name) = std::move(value);
+}
+
+Value& Globals::stored(const std::string& name) {
+    if (viewOf(name)) throw Error("\"" + name + "\" is a view of the session's state: read and write it whole.");
     for (auto& [n, v] : values_)
         if (n == name) return v;
     throw Error("\"" + name + "\" is not a declared global.");
 }
 
-const Value& Globals::at(const std::string& name) const {
-    for (const auto& [n, v] : values_)
-        if (n == name) return v;
-    throw Error("\"" + name + "\" is not a declared global.");
+void Globals::bindView(const std::string& name, GlobalView view) {
+    for (auto& [n, v] : views_)
+        if (n == name) {
+            v = std::move(view);
+            return;
+        }
+    views_.emplace_back(name, std::move(view));
 }
 
 void Library::addModuleConstants(ModuleConstants constants) {

@@ -14,17 +14,33 @@ namespace tolvane {
 // The thirteen process-wide globals, by name.
 const std::vector<std::string>& globalNames();
 
+// A global whose value lives in typed state elsewhere (the session): a read
+// converts that state to a value, a write converts the value back.
+struct GlobalView {
+    std::function<Value()> get;
+    std::function<void(Value)> set;
+};
+
 class Globals {
 public:
     void declare();  // every global declared and uninitialised
     void clear();
     bool declared(const std::string& name) const;
-    // Throws Error for a name that is not one of the declared globals.
-    Value& at(const std::string& name);
-    const Value& at(const std::string& name) const;
+    // The value of a global; throws Error for a name that is not one of the
+    // declared globals.
+    Value get(const std::string& name) const;
+    void set(const std::string& name, Value value);
+    // The stored value of a global that is not a view, for changing it in
+    // place. Throws Error for a view or an undeclared name.
+    Value& stored(const std::string& name);
+    // From now on the global reads and writes through `view`; declaring the
+    // globals writes an uninitialised value through it.
+    void bindView(const std::string& name, GlobalView view);
 
 private:
+    const GlobalView* viewOf(const std::string& name) const;
     std::vector<std::pair<std::string, Value>> values_;
+    std::vector<std::pair<std::string, GlobalView>> views_;
 };
 
 // A module's constant arrays: built once at initialisation, released at

@@ -42,9 +42,9 @@ struct Instrument {
         if (!server.start(0, false, error)) throw std::runtime_error(error);
     }
     void connect() {
-        Value& c = global("configuration");
-        c.setField("type", Value::text("TCPIP"));
-        c.field("TCPIP").setField("address", Value::text("127.0.0.1:" + std::to_string(server.port())));
+        Connection& c = session().connection().bus;
+        c.type = "TCPIP";
+        c.tcpip.address = "127.0.0.1:" + std::to_string(server.port());
     }
     std::size_t waveforms() {
         return server.withInstrument([](SimulatedInstrument& i) { return i.waveforms().size(); });
@@ -89,9 +89,9 @@ TEST(Framework, DownloadAsksUntilTheWaveformIsCurrentAndSendsIt) {
 TEST(Framework, FailuresOfTheInstrumentAreReportedByStep) {
     test::WorkFolder folder;
     test::AppRun run;
-    Value& c = global("configuration");
-    c.setField("type", Value::text("TCPIP"));
-    c.field("TCPIP").setField("address", Value::text("127.0.0.1:1"));  // nothing listens there
+    Connection& c = session().connection().bus;
+    c.type = "TCPIP";
+    c.tcpip.address = "127.0.0.1:1";  // nothing listens there
     const Lines download = run.run("press pbCalculate\npress pbDownload\n");
     ASSERT_EQ(download.size(), 1u);
     EXPECT_EQ(download[0].rfind("dialog message \"Error Occured During Waveform Download\": ", 0), 0u) << download[0];
@@ -103,10 +103,11 @@ TEST(Framework, FailuresOfTheInstrumentAreReportedByStep) {
 TEST(Framework, AFailedCalculationKeepsTheBookkeepingAndThePointer) {
     test::WorkFolder folder;
     test::AppRun run;
-    Value& p = global("parameters");
+    Value p = library().globals().get("parameters");
     p.setField("DATAchnActive", Value::scalar(1));
     p.setField("DATAsourceType", Value::scalar(7));
     p.setField("dataSourceBitstream", Value::empty());
+    library().globals().set("parameters", p);
     const Lines t = run.run("press pbCalculate\n");
     ASSERT_EQ(t.size(), 1u);
     EXPECT_EQ(t[0].rfind("console: ", 0), 0u);
@@ -217,13 +218,13 @@ TEST(Framework, UserDataFilesGiveTheirBitsAndRememberTheFolder) {
     std::ofstream(f + "two.bin", std::ios::binary) << std::string("\x01\x80", 2);
     std::ofstream(f + "empty.bin", std::ios::binary).close();
     run.run("check chkDATAchnActive 1\nfile " + f + "two.bin\nselect pdDATAsourceType 7\n");
-    const Value bits = global("parameters").field("dataSourceBitstream");
+    const Value bits = library().globals().get("parameters").field("dataSourceBitstream");
     ASSERT_EQ(bits.numel(), 16u);
     std::string text;
     for (std::size_t i = 0; i < bits.numel(); ++i) text += bits.realAt(i) != 0 ? '1' : '0';
     EXPECT_EQ(text, "1000000000000001");
-    EXPECT_EQ(numberField(global("parameters"), "DATAsourceType"), 7);
-    EXPECT_EQ(textField(global("parameters"), "LastPath"), f);
+    EXPECT_EQ(numberField(library().globals().get("parameters"), "DATAsourceType"), 7);
+    EXPECT_EQ(textField(library().globals().get("parameters"), "LastPath"), f);
 
     // The next dialog starts there; an empty file is refused and the source stays.
     EXPECT_EQ(run.run("select pdDATAsourceType 5\nfile " + f + "empty.bin\nselect pdDATAsourceType 7\n"
@@ -290,7 +291,7 @@ TEST(Framework, MenusOfConfigurationAndHelp) {
                       "show menuConfigBBG1Opt1 Checked\nshow menuConfigBBG1Opt2 Checked\n"),
               (Lines{"show menuConfigBBG1Opt1 Checked: off", "show menuConfigBBG1Opt2 Checked: on",
                      "show menuConfigBBG1Opt1 Checked: on", "show menuConfigBBG1Opt2 Checked: off"}));
-    EXPECT_EQ(textField(global("configuration"), "BBGtype"), "001");
+    EXPECT_EQ(textField(library().globals().get("configuration"), "BBGtype"), "001");
 
     EXPECT_EQ(run.run("menu menuHelpHelp\n"), Lines{});
     ASSERT_EQ(run.platform.browserRequests().size(), 1u);
@@ -321,7 +322,7 @@ TEST(Framework, AConnectionFileOfAnotherKindIsIgnored) {
     vars.set("somethingElse", Value::scalar(3));
     writeMatFile("rfIOConfig.mat", vars);
     test::AppRun run;
-    EXPECT_EQ(textField(global("configuration"), "type"), "GPIB");
+    EXPECT_EQ(textField(library().globals().get("configuration"), "type"), "GPIB");
 }
 
 }  // namespace

@@ -168,7 +168,7 @@ TEST(FwdPhaseEq, AllPassKeepsTheMagnitudeSpectrum) {
 TEST(FwdPhaseEq, ByNameReadsTheConfiguredFilterType) {
     const cvec x = testRow(600);
     callByName("eqlrfilt", 1, {Value::scalar(2457600.0)});  // initialises the library
-    Value& parameters = library().globals().at("parameters");
+    Value& parameters = library().globals().stored("parameters");
     const Value saved = parameters;
     auto byName = [&] {
         const Value out = callByName("OneX_FwdPhaseEq", 1, {Value::complexRow(x), Value::scalar(2)})[0];

@@ -6,6 +6,7 @@
 #include "runtime/library.hpp"
 #include "onex/frame_builder.hpp"
 #include "runtime/parameters_value.hpp"
+#include "session/by_name.hpp"
 
 namespace tolvane {
 namespace {
@@ -73,9 +74,10 @@ TEST(FrameByName, CountMessagesAndZeroOutputs) {
 // 3, the frame is equalised with the stored response of filter 4, the
 // filter it used.
 TEST(FrameByName, EqualiserFollowsTheFilterInputNotTheGlobal) {
+    installSession();
     library().initialize();
     FrameConfig config = defaultFrameConfig();
-    library().globals().at("parameters") = parametersToValue(config);  // FilterType 3
+    library().globals().set("parameters", parametersToValue(config));  // FilterType 3
     std::vector<Value> args = frameArgs(config);
 
     config.FilterType = 4;
@@ -99,8 +101,9 @@ TEST(FrameByName, InputsAreNamedInErrors) {
 
 TEST(CalculateStep, InitializeThenCalculateFillsTheGlobals) {
     Library& lib = library();
+    installSession();
     lib.initialize();
-    lib.globals().at("parameters") = Value();
+    lib.globals().set("parameters", Value());
     EXPECT_NE(errorOf("OneX_Fwd_GUI_c/Calculate", 0, {}).find("\"parameters\""), std::string::npos);
     EXPECT_EQ(errorOf("OneX_Fwd_GUI_c/Calculate", 0, {Value::scalar(1)}),
               "Run-time Error: File: OneX_Fwd_GUI_c/Calculate Line: 467 Column: 1 The function "
@@ -111,12 +114,12 @@ TEST(CalculateStep, InitializeThenCalculateFillsTheGlobals) {
 
     callByName("OneX_Fwd_GUI_c/InitializeParameters", 0, {});
     callByName("OneX_Fwd_GUI_c/InitializeSigGenSettings", 0, {});
-    EXPECT_EQ(lib.globals().at("SigGenSettings").field("SamplingRate"), Value::scalar(6144000));
+    EXPECT_EQ(lib.globals().get("SigGenSettings").field("SamplingRate"), Value::scalar(6144000));
     seedNoise(11);
     callByName("OneX_Fwd_GUI_c/Calculate", 0, {});
-    EXPECT_EQ(lib.globals().at("waveform").numel(), 163840u);
-    EXPECT_TRUE(lib.globals().at("waveform").isComplex());
-    EXPECT_EQ(lib.globals().at("markers").rows(), 2u);
+    EXPECT_EQ(lib.globals().get("waveform").numel(), 163840u);
+    EXPECT_TRUE(lib.globals().get("waveform").isComplex());
+    EXPECT_EQ(lib.globals().get("markers").rows(), 2u);
 }
 
 }  // namespace

@@ -121,7 +121,7 @@ TEST(LibraryTest, InitializeDeclaresThirteenGlobalsAndTerminateReleases) {
     lib.initialize();
     for (const auto& name : globalNames()) {
         EXPECT_TRUE(lib.globals().declared(name)) << name;
-        EXPECT_FALSE(lib.globals().at(name).isSet()) << name;
+        EXPECT_FALSE(lib.globals().get(name).isSet()) << name;
     }
     EXPECT_EQ(globalNames().size(), 13u);
     lib.terminate();

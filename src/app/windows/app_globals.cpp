@@ -5,7 +5,9 @@
 
 namespace tolvane::app {
 
-Value& global(const std::string& name) { return library().globals().at(name); }
+Value& global(const std::string& name) { return library().globals().stored(name); }
+
+Session& session() { return processSession(); }
 
 double numberField(const Value& record, const std::string& field) {
     if (!record.hasField(field)) throw Error("The record has no field " + field + ".");

@@ -8,11 +8,20 @@
 #include "app/platform/platform.hpp"
 #include "numerics/diagnostics.hpp"
 #include "runtime/value.hpp"
+#include "session/session.hpp"
 
 namespace tolvane::app {
 
-// The global of that name (declared by the library at start).
+// The windows' own global of that name (declared by the library at start),
+// for changing it in place: `appInfo`, `figureList`, `configurationSA`,
+// `newSettings` and the setup windows' state. The frame configuration, the
+// generator settings, the connection and the calculated frame are the
+// session's (below), not globals of the windows.
 Value& global(const std::string& name);
+
+// The process session: the typed state the windows show and change, and
+// the jobs they run.
+Session& session();
 
 // A numeric field of a record as one number; throws Error naming the field
 // when it is absent or not a number.

@@ -30,40 +30,6 @@ std::string lower(std::string s) {
     return s;
 }
 
-std::vector<Value> callByName(const std::string& name, int nargout, std::vector<Value> inputs) {
-    return library().registry().call(name, nargout, std::move(inputs));
-}
-
-// The records of a correction value: one record, or a cell list of them.
-std::vector<Value> correctionRecords(const Value& c) {
-    if (c.isRecord()) return {c};
-    if (c.isCell()) return c.cells();
-    return {};
-}
-
-// A correction applies when its field holds data and no NaN.
-bool usable(const Value& record, const char* field) {
-    if (!record.hasField(field)) return false;
-    const Value& v = record.field(field);
-    if (!v.isNumeric() || v.numel() == 0) return false;
-    for (std::size_t i = 0; i < v.numel(); ++i) {
-        const auto x = v.complexAt(i);
-        if (std::isnan(x.real()) || std::isnan(x.imag())) return false;
-    }
-    return true;
-}
-
-bool succeeded(const std::vector<Value>& r) {
-    return !r.empty() && r[0].isNumeric() && r[0].numel() == 1 && r[0].realAt(0) == 0;
-}
-
-std::string messageOf(const std::vector<Value>& r) {
-    return r.size() > 1 && r[1].isText() ? r[1].str() : std::string("The instrument did not answer.");
-}
-
-// The play job of the instrument generation.
-std::string playJobName() { return textField(appInfo(), "Platform") == "c" ? "KLTPlay_c" : "KLTPlay"; }
-
 }  // namespace
 
 Framework::Framework(Platform& platform, WindowId mainWindow, FrameworkHooks hooks)
@@ -80,7 +46,7 @@ void Framework::dispatch(const std::string& op) {
     if (op == "pbDownload_Callback") return download();
     if (op == "pbRefresh_Callback") return refresh();
     if (op == "menuFileNew_Callback") {
-        global("configuration").setField("LastParameterFilename", Value::text(""));
+        session().connection().lastParameterFile = "";
         hooks_.applicationFunction("InitializeParameters");
         hooks_.applicationFunction("InitializeSigGenSettings");
         hooks_.applicationFunction("redraw");
@@ -114,7 +80,7 @@ void Framework::dispatch(const std::string& op) {
 
 void Framework::InitializeFigure() {
     const Value saved = loadConfig();
-    if (saved.isSet()) global("configuration") = saved;
+    if (saved.isSet()) session().setConnectionValue(saved);
     setTooltip(p_, w_, "pbCalculate", "Calculates the waveform based\non current settings.");
     setTooltip(p_, w_, "pbDownload", "Downloads the current waveform and\nsettings to the KLT.");
     setTooltip(p_, w_, "pbRefresh", "Downloads just the current settings\nto the KLT.");
@@ -134,7 +100,7 @@ void Framework::InitializeFigure() {
                    "samples.)");
         setTooltip(p_, w_, "txtEvent3", eventText(3));
         setTooltip(p_, w_, "txtEvent4", eventText(4));
-        const bool option1 = textField(global("configuration"), "BBGtype") == "001";
+        const bool option1 = session().connection().basebandOption == "001";
         p_.set(w_, "menuConfigBBG1Opt1", "Checked", Value::text(option1 ? "on" : "off"));
         p_.set(w_, "menuConfigBBG1Opt2", "Checked", Value::text(option1 ? "off" : "on"));
     } else {
@@ -145,7 +111,7 @@ void Framework::InitializeFigure() {
 
 void Framework::redrawAppTitle() {
     std::string title = "Veltran Sonvale - " + textField(appInfo(), "Name");
-    const std::string file = textField(global("configuration"), "LastParameterFilename");
+    const std::string file = session().connection().lastParameterFile.value_or("");
     if (!file.empty()) title += " : " + file;
     p_.set(w_, p_.windowTag(w_), "Name", Value::text(title));
 }
@@ -161,7 +127,7 @@ void Framework::executeCalculation(WindowId caller) {
     (void)p_.elapsedSeconds();
     const auto now = p_.clock();
     appInfo().setField("LastCalcTimeStamp", Value::row(std::vector<double>(now.begin(), now.end())));
-    appInfo().setField("LastCaluclatedParameterSet", global("parameters"));
+    appInfo().setField("LastCaluclatedParameterSet", session().parametersValue());
 }
 
 int Framework::checkWaveformReady(const std::string& action) {
@@ -177,7 +143,7 @@ int Framework::checkWaveformReady(const std::string& action) {
         executeCalculation(w_);
         return 1;
     }
-    if (!compareStruct(appInfo().field("LastCaluclatedParameterSet"), global("parameters"))) {
+    if (!compareStruct(appInfo().field("LastCaluclatedParameterSet"), session().parametersValue())) {
         const std::string recalc = "Recalc & " + action;
         const std::string answer = p_.questionDialog(
             "Waveform Not Recalculated",
@@ -193,18 +159,14 @@ int Framework::checkWaveformReady(const std::string& action) {
 
 void Framework::download() {
     if (checkWaveformReady("Download") == 0) return;
-    const Value settings = global("SigGenSettings");
-    const Value configuration = global("configuration");
-    const Value waveform = global("waveform");
-    const Value markers = global("markers");
+    Session& s = session();
 
     // A long serial transfer asks first, here on the window thread; the
     // transfer itself then takes that answer.
     bool goOn = true;
-    const Connection connection = connectionFromValue(configuration);
+    const Connection connection = s.connection().bus;
     if (busOf(connection) == Bus::Rs232) {
-        const double minutes =
-            serialDownloadMinutes(waveform.numel(), connection.rs232.baudrate, 1);
+        const double minutes = serialDownloadMinutes(s.waveform().size(), connection.rs232.baudrate, 1);
         if (minutes > 0.75) {
             char text[160];
             std::snprintf(text, sizeof text,
@@ -212,59 +174,41 @@ void Framework::download() {
             goOn = p_.questionDialog("RS-232 Download", text, {"OK", "Cancel"}, "Cancel") == "OK";
         }
     }
-    const QuestionCallback windowQuestion = downloadQuestion();
-    setDownloadQuestion([goOn](const std::string&, const std::string&) { return goOn; });
 
-    std::vector<Value> sent;
-    std::vector<Value> played;
-    bool cancelled = false;
-    try {
-        BusyPointer busy(p_, w_);
-        const double rate = numberField(settings, "SamplingRate");
-        cancelled = !p_.runBusy("Downloading the waveform", true, [&](Progress& progress) {
-            // The corrections work on a copy: the calculated waveform stays.
-            Value wave = waveform;
-            const auto corr = callByName("GetCorrectionData", 3, {settings.field("Frequency")});
-            if (!corr[0].isSet() || corr[0].isEmpty()) {
-                const auto records = correctionRecords(corr[1]);
-                const bool noFlatness = corr[2].isNumeric() && corr[2].numel() > 0 && corr[2].realAt(0) != 0;
-                if (!noFlatness)
-                    for (const Value& c : records)
-                        if (usable(c, "rfChannel"))
-                            wave = callByName("ApplyRfChannelCorrection", 1, {wave, c, Value::scalar(rate)})[0];
-                for (const Value& c : records)
-                    if (usable(c, "H")) wave = callByName("ApplyIqCorrection", 1, {wave, c, Value::scalar(rate)})[0];
-            }
-            instrumentDriver().setProgress([&progress](std::size_t done, std::size_t total) {
-                progress.report(total > 0 ? static_cast<double>(done) / static_cast<double>(total) : 1.0);
-                return !progress.cancelled();
-            });
-            sent = callByName("KLTDownLoadWrap", 2, {wave, markers, settings.field("Title"), configuration});
-            instrumentDriver().setProgress({});
-            if (succeeded(sent))
-                played = callByName(playJobName(), 2, {settings.field("Title"), settings, configuration});
-        });
-    } catch (...) {
-        instrumentDriver().setProgress({});
-        setDownloadQuestion(windowQuestion);
-        throw;
-    }
-    setDownloadQuestion(windowQuestion);
-    if (!succeeded(sent)) {
+    DownloadOptions options;
+    options.correctionFolder = correctionFolder();
+    // A correction lookup that fails ends the download with its message.
+    options.stopOnCorrectionFailure = true;
+    options.currentPlatform = textField(appInfo(), "Platform") == "c";
+    options.question = [goOn](const std::string&, const std::string&) { return goOn; };
+    // The instrument is reached by name, so that every operand passes hwIO.
+    ByNameIo io(s.connectionValue());
+
+    std::optional<DownloadOutcome> outcome;
+    BusyPointer busy(p_, w_);
+    const bool cancelled = !p_.runBusy("Downloading the waveform", true, [&](Progress& progress) {
+        options.progress = [&progress](std::size_t done, std::size_t total) {
+            progress.report(total > 0 ? static_cast<double>(done) / static_cast<double>(total) : 1.0);
+            return !progress.cancelled();
+        };
+        outcome = s.download(io, options);
+    });
+    if (!outcome || !outcome->download.ok()) {
         p_.messageBox("Error Occured During Waveform Download",
-                      cancelled && sent.size() < 2 ? std::string("Download cancelled") : messageOf(sent));
+                      cancelled && !outcome ? std::string("Download cancelled") : outcome->download.response);
         return;
     }
-    if (succeeded(played))
+    if (outcome->play && outcome->play->ok())
         p_.messageBox("Download Completed", "Waveform has been successfully transferred to the instrument");
     else
-        p_.messageBox("Error Occured During Instrument Setup", messageOf(played));
+        p_.messageBox("Error Occured During Instrument Setup", outcome->play ? outcome->play->response : "");
 }
 
 void Framework::refresh() {
-    const Value settings = global("SigGenSettings");
-    const auto played = callByName(playJobName(), 2, {settings.field("Title"), settings, global("configuration")});
-    if (!succeeded(played)) p_.messageBox("Error Occured During Instrument Setup", messageOf(played));
+    Session& s = session();
+    ByNameIo io(s.connectionValue());
+    const IoResult played = s.play(io, textField(appInfo(), "Platform") == "c");
+    if (!played.ok()) p_.messageBox("Error Occured During Instrument Setup", played.response);
 }
 
 void Framework::appendClientWindow(WindowId w) {
@@ -280,15 +224,17 @@ void Framework::appendClientWindow(WindowId w) {
 
 void Framework::plot(const std::string& which) {
     if (checkWaveformReady("Plot") == 0) return;
-    const Value& waveform = global("waveform");
-    if (!waveform.isNumeric()) throw Error("There is no calculated waveform to plot.");
-    const double oversampling = numberField(global("parameters"), "OverSampling");
-    const double rate = numberField(global("SigGenSettings"), "SamplingRate");
+    Session& s = session();
+    if (!s.hasWaveform()) throw Error("There is no calculated waveform to plot.");
+    const std::vector<std::complex<double>>& waveform = s.waveform();
+    const double samples = static_cast<double>(waveform.size());
+    const double oversampling = s.config().OverSampling;
+    const double rate = s.settings().values.SamplingRate;
     const auto now = p_.clock();
     std::vector<double> stamp(now.begin(), now.end());
     for (double& v : stamp) v = std::trunc(v);
     const std::string title = textField(appInfo(), "Name") + " (" + clock2str(stamp) + ")";
-    const auto quantised = applyDacRes(waveform.toComplex(), 14);
+    const auto quantised = applyDacRes(waveform, 14);
 
     DisplayRequest request;
     request.parent = w_;
@@ -298,7 +244,7 @@ void Framework::plot(const std::string& which) {
         request.kind = DisplayKind::Spectrum;
     } else if (which == "Waterfall") {
         request.kind = DisplayKind::Waterfall;
-        request.period = (static_cast<double>(waveform.numel()) / rate) / 200;
+        request.period = (samples / rate) / 200;
     } else if (which == "IQTime") {
         request.kind = DisplayKind::IQTime;
     } else if (which == "IQTimeSameAxes") {
@@ -322,7 +268,7 @@ void Framework::plot(const std::string& which) {
         delay = std::round(delay * oversampling);
         if (eye) {
             double numSym = std::round(std::max(1.0, tmp[0]));
-            numSym = std::min(numSym, static_cast<double>(waveform.numel()) / oversampling);
+            numSym = std::min(numSym, samples / oversampling);
             request.kind = DisplayKind::Eye;
             request.samplesPerTrace = numSym * oversampling;
             request.period = numSym * oversampling / rate;
@@ -348,13 +294,13 @@ void Framework::configureConnection(bool spectrumAnalyser) {
     // the generator's follows the instrument generation.
     const std::pair<std::string, Value> result =
         spectrumAnalyser ? hooks_.connectionDialog(w_, global("configurationSA"), "Spectrum Analyzer")
-                         : hooks_.connectionDialog(w_, global("configuration"), textField(appInfo(), "Platform"));
+                         : hooks_.connectionDialog(w_, session().connectionValue(), textField(appInfo(), "Platform"));
     if (result.first != "OK") return;
     if (spectrumAnalyser) {
         global("configurationSA") = result.second;
         return;
     }
-    global("configuration") = result.second;
+    session().setConnectionValue(result.second);
     // Kept at once, so that a run that ends without File > Exit still
     // starts next time with this connection.
     saveConfig(result.second);
@@ -362,7 +308,7 @@ void Framework::configureConnection(bool spectrumAnalyser) {
 
 void Framework::chooseBasebandOption(const std::string& tag) {
     if (tag == "menuConfigBBG1Opt1") {
-        if (numberField(global("parameters"), "ProjectedLength") > 8000000) {
+        if (session().config().ProjectedLength > 8000000) {
             const std::string answer = p_.questionDialog(
                 "Waveform too large",
                 "The waveform based on the current settings \nis too large to for Option 001. Changing to\nOption 001 "
@@ -372,9 +318,9 @@ void Framework::chooseBasebandOption(const std::string& tag) {
             hooks_.applicationFunction("InitializeParameters");
             hooks_.applicationFunction("redraw");
         }
-        global("configuration").setField("BBGtype", Value::text("001"));
+        session().connection().basebandOption = "001";
     } else {
-        global("configuration").setField("BBGtype", Value::text("002"));
+        session().connection().basebandOption = "002";
     }
     for (const char* item : {"menuConfigBBG1Opt1", "menuConfigBBG1Opt2"})
         p_.set(w_, item, "Checked", Value::text(item == tag ? "on" : "off"));
@@ -397,7 +343,7 @@ void Framework::AppShutDown() {
             if (p_.isWindow(w)) p_.deleteWindow(w);
         }
     appInfo().setField("ClientWindows", Value::empty());
-    saveConfig(global("configuration"));
+    saveConfig(session().connectionValue());
     if (p_.isWindow(w_)) p_.deleteWindow(w_);
     shutDown_ = true;
 }

@@ -59,7 +59,7 @@ public:
     static Value loadConfig();
     // Writes the connection file; failures are ignored.
     static void saveConfig(const Value& configuration);
-    void saveParameters(const std::string& filename, const Value& fileParameters, const Value& sigGenParameters);
+    void saveParameters(const std::string& filename);
     int loadParameters(const std::string& filename);
     void saveWaveform(const std::string& filename);
     // [status, bits]: 1 and the bits, or -1 and empty (cancelled or failed).

@@ -28,11 +28,7 @@ const std::string kSpecialPrefix = "mivolta.";
 Value& appInfo() { return global("appInfo"); }
 
 // The waveform as one complex row, or an Error when nothing was calculated.
-std::vector<std::complex<double>> calculatedWaveform() {
-    const Value& w = global("waveform");
-    if (!w.isNumeric()) throw Error("There is no calculated waveform.");
-    return w.toComplex();
-}
+const std::vector<std::complex<double>>& calculatedWaveform() { return session().waveform(); }
 
 // N x 2 real matrix [I Q] of the waveform, column-major.
 Value iqColumns(const std::vector<std::complex<double>>& wave) {
@@ -95,10 +91,9 @@ void Framework::saveConfig(const Value& configuration) {
     }
 }
 
-void Framework::saveParameters(const std::string& filename, const Value& fileParameters,
-                               const Value& sigGenParameters) {
+void Framework::saveParameters(const std::string& filename) {
     try {
-        saveParameterFile(filename, parametersFromValue(fileParameters), sigGenParameters);
+        session().saveParameters(filename);
     } catch (const Error& e) {
         p_.errorDialog("Error Saving " + filename, e.what());
     }
@@ -123,7 +118,7 @@ int Framework::loadParameters(const std::string& filename) {
         return 0;
     }
     const Value& id = record.field("ParameterFileFormat_ID");
-    const std::string current = textField(global("parameters"), "ParameterFileFormat_ID");
+    const std::string current = session().config().ParameterFileFormat_ID;
     if (!id.isText() || id.str() != current) {
         p_.errorDialog(title, filename + "\nhas an Invalid File Parameter ID.");
         return 0;
@@ -131,12 +126,11 @@ int Framework::loadParameters(const std::string& filename) {
     // A record that passes the three checks must still be one the
     // calculation can use: every field present, of its shape, in range. The
     // dialog says the structure is invalid; the console says what is wrong.
-    Value parameters;
+    FrameConfig config;
     Value settings;
     try {
-        FrameConfig config = parametersFromValue(record);
+        config = parametersFromValue(record);
         checkParameterRanges(config);
-        parameters = parametersToValue(config);
         if (vars.has("sigGenParameters")) {
             settings = vars.at("sigGenParameters");
             if (!settings.isRecord()) throw Error("sigGenParameters is not a record.");
@@ -147,9 +141,8 @@ int Framework::loadParameters(const std::string& filename) {
         p_.errorDialog(title, filename + "\nhas an Invalid File Structure.");
         return 0;
     }
-    global("parameters") = parameters;
     // A file without generator settings keeps the current ones.
-    if (settings.isSet()) global("SigGenSettings") = settings;
+    session().applyParameterFile(std::move(config), settings);
     hooks_.applicationFunction("redraw");
     return 1;
 }
@@ -159,15 +152,15 @@ void Framework::menuFileOpen() {
     if (f.cancelled) return;
     const std::string full = f.folder + f.file;
     if (loadParameters(full) == 1) {
-        global("configuration").setField("LastParameterFilename", Value::text(full));
+        session().connection().lastParameterFile = full;
         redrawAppTitle();
     }
 }
 
 void Framework::menuFileSave(bool askName) {
-    const std::string current = textField(global("configuration"), "LastParameterFilename");
+    const std::string current = session().connection().lastParameterFile.value_or("");
     if (!askName && !current.empty()) {
-        saveParameters(current, global("parameters"), global("SigGenSettings"));
+        saveParameters(current);
         return;
     }
     const FileChoice f = p_.saveFileDialog(askName ? "Save Parameter File As" : "Save Parameter File",
@@ -178,8 +171,8 @@ void Framework::menuFileSave(bool askName) {
         return;
     }
     const std::string full = addFileExtention(f.folder + f.file, extension());
-    global("configuration").setField("LastParameterFilename", Value::text(full));
-    saveParameters(full, global("parameters"), global("SigGenSettings"));
+    session().connection().lastParameterFile = full;
+    saveParameters(full);
     redrawAppTitle();
 }
 
@@ -195,7 +188,7 @@ void Framework::saveWaveform(const std::string& filename) {
             writeMatFile(filename, vars);
         } else {
             const auto ok = library().registry().call("saveIronmothWaveform", 1,
-                                                      {global("waveform"), Value::text(filename)});
+                                                      {session().waveformValue(), Value::text(filename)});
             if (!(ok[0].isNumeric() && ok[0].numel() == 1 && ok[0].realAt(0) != 0))
                 throw Error("The waveform could not be written to " + filename + ".");
         }
@@ -213,8 +206,8 @@ void Framework::menuFileExportData() {
             SigmfExport e;
             e.waveform = calculatedWaveform();
             e.parameters = appInfo().field("LastCaluclatedParameterSet");
-            if (!e.parameters.isRecord()) e.parameters = global("parameters");
-            e.sigGenSettings = global("SigGenSettings");
+            if (!e.parameters.isRecord()) e.parameters = session().parametersValue();
+            e.sigGenSettings = session().settingsValue();
             e.isoTime = isoTimeNow();
             writeSigmf(base, e);
         } catch (const Error& ex) {
@@ -234,7 +227,7 @@ void Framework::menuSpecialSaveWave() {
         const auto wave = calculatedWaveform();
         Record vars;
         vars.set("samplePoints", Value::scalar(static_cast<double>(wave.size())));
-        vars.set("sampleRate", Value::scalar(numberField(global("SigGenSettings"), "SamplingRate")));
+        vars.set("sampleRate", Value::scalar(session().settings().values.SamplingRate));
         vars.set("wave", iqColumns(wave));
         writeMatFile(full, vars);
     } catch (const Error& e) {
@@ -243,8 +236,8 @@ void Framework::menuSpecialSaveWave() {
 }
 
 std::pair<int, Value> Framework::loadUserDataFile(double maxLengthInBits, const std::string& bitorder) {
-    Value& parameters = global("parameters");
-    const std::string lastPath = textField(parameters, "LastPath");
+    FrameConfig& parameters = session().config();
+    const std::string lastPath = parameters.LastPath;
     const FileChoice f = p_.openFileDialog("Select data source file.", "*.*", lastPath);
     if (f.cancelled) return {-1, Value::empty()};
     const std::string full = f.folder + f.file;
@@ -267,7 +260,7 @@ std::pair<int, Value> Framework::loadUserDataFile(double maxLengthInBits, const 
         p_.errorDialog("File Error", "Could not open\n" + full);
         return {-1, Value::empty()};
     }
-    parameters.setField("LastPath", Value::text(f.folder));
+    parameters.LastPath = f.folder;
     return {1, Value::row(std::move(bits))};
 }
 

@@ -9,6 +9,7 @@
 #include "onex/constants.hpp"
 #include "runtime/library.hpp"
 #include "runtime/instrument_values.hpp"
+#include "runtime/parameters_value.hpp"
 
 namespace tolvane::app {
 
@@ -18,10 +19,7 @@ const char* const kModule = "OneX_Fwd_GUI_c";
 // The bits 16 slots of 16QAM take: the longest user pattern the frame reads.
 constexpr double kUserDataBits = 102400;
 
-Value& parameters() { return global("parameters"); }
-
-double param(const char* field) { return numberField(parameters(), field); }
-void setParam(const char* field, double v) { parameters().setField(field, Value::scalar(v)); }
+FrameConfig& config() { return session().config(); }
 
 void callLocal(const char* local) { library().registry().call(std::string(kModule) + "/" + local, 0, {}); }
 
@@ -52,7 +50,7 @@ void MainWindow::InitializeAppInfo() {
     global("appInfo") = Value::record(std::move(r));
 }
 
-void MainWindow::InitializeConfiguration() { global("configuration") = defaultConnectionValue(); }
+void MainWindow::InitializeConfiguration() { session().setConnection(InstrumentConnection{}); }
 
 void MainWindow::InitializeParameters() { callLocal("InitializeParameters"); }
 
@@ -85,29 +83,30 @@ void MainWindow::redraw() {
 }
 
 void MainWindow::redrawFormatParameters() {
-    setValue(p_, w_, "pdMode", param("Mode"));
+    const FrameConfig& c = config();
+    setValue(p_, w_, "pdMode", c.Mode);
     const char* const modeControls[] = {"chkMACchnActive", "chkDATAchnActive", "pdDATAsourceType",
                                         "chkIdleSlotGainActive", "txtIdleSlotGain"};
-    if (param("Mode") == 1) {
+    if (c.Mode == 1) {
         setEnable(p_, w_, "chkMACchnActive", true);
         setEnable(p_, w_, "chkDATAchnActive", true);
         setEnable(p_, w_, "chkIdleSlotGainActive", true);
-        setEnable(p_, w_, "pdDATAsourceType", param("DATAchnActive") == 1);
-        setEnable(p_, w_, "txtIdleSlotGain", param("IdleSlotGainActive") != 0);
+        setEnable(p_, w_, "pdDATAsourceType", c.DATAchnActive == 1);
+        setEnable(p_, w_, "txtIdleSlotGain", c.IdleSlotGainActive != 0);
     } else {
         for (const char* tag : modeControls) setEnable(p_, w_, tag, false);
     }
-    setValue(p_, w_, "chkMACchnActive", param("MACchnActive"));
-    setValue(p_, w_, "chkDATAchnActive", param("DATAchnActive"));
-    setValue(p_, w_, "chkIdleSlotGainActive", param("IdleSlotGainActive"));
-    setText(p_, w_, "txtIdleSlotGain", numberText(param("IdleSlotGain")));
-    setText(p_, w_, "txtOffsetIndex", numberText(param("PilotOffsetIndex")));
-    setValue(p_, w_, "pdDATAsourceType", param("DATAsourceType"));
-    setText(p_, w_, "txtOversampling", numberText(param("OverSampling")));
-    setValue(p_, w_, "pdFilterType", param("FilterType"));
-    setValue(p_, w_, "chkPhaseEq", param("PhaseEq"));
-    setValue(p_, w_, "chkMirrorSpectrum", param("MirrorSpectrum"));
-    setText(p_, w_, "txtNumberOfSamples", numberText(param("ProjectedLength")) + " Samples");
+    setValue(p_, w_, "chkMACchnActive", c.MACchnActive);
+    setValue(p_, w_, "chkDATAchnActive", c.DATAchnActive);
+    setValue(p_, w_, "chkIdleSlotGainActive", c.IdleSlotGainActive);
+    setText(p_, w_, "txtIdleSlotGain", numberText(c.IdleSlotGain));
+    setText(p_, w_, "txtOffsetIndex", numberText(c.PilotOffsetIndex));
+    setValue(p_, w_, "pdDATAsourceType", c.DATAsourceType);
+    setText(p_, w_, "txtOversampling", numberText(c.OverSampling));
+    setValue(p_, w_, "pdFilterType", c.FilterType);
+    setValue(p_, w_, "chkPhaseEq", c.PhaseEq);
+    setValue(p_, w_, "chkMirrorSpectrum", c.MirrorSpectrum);
+    setText(p_, w_, "txtNumberOfSamples", numberText(c.ProjectedLength) + " Samples");
 }
 
 void MainWindow::dispatch(const std::string& op) {
@@ -124,16 +123,19 @@ void MainWindow::dispatch(const std::string& op) {
     auto checkBox = [&](const char* tag) { return controlValue(p_, w_, tag); };
 
     if (op == "pdMode_Callback") {
-        setParam("Mode", controlValue(p_, w_, "pdMode"));
+        config().Mode = controlValue(p_, w_, "pdMode");
         return redrawFormatParameters();
     }
     if (op == "txtOffsetIndex_Callback") {
-        setParam("PilotOffsetIndex", clampFromBelow(truncateEach(entry("txtOffsetIndex")), 0, 511));
+        config().PilotOffsetIndex = clampFromBelow(truncateEach(entry("txtOffsetIndex")), 0, 511);
         return redrawFormatParameters();
     }
-    if (op == "chkMACchnActive_Callback") return setParam("MACchnActive", checkBox("chkMACchnActive"));
+    if (op == "chkMACchnActive_Callback") {
+        config().MACchnActive = checkBox("chkMACchnActive");
+        return;
+    }
     if (op == "chkDATAchnActive_Callback") {
-        setParam("DATAchnActive", checkBox("chkDATAchnActive"));
+        config().DATAchnActive = checkBox("chkDATAchnActive");
         return redrawFormatParameters();
     }
     if (op == "pdDATAsourceType_Callback") {
@@ -144,39 +146,53 @@ void MainWindow::dispatch(const std::string& op) {
             if (userData_) {
                 auto [status, bits] = userData_(kUserDataBits);
                 if (status > 0) {
-                    parameters().setField("dataSourceBitstream", std::move(bits));
-                    setParam("DATAsourceType", 7);
+                    config().dataSourceBitstream = bits.isReal() ? bits.realData() : std::vector<double>{};
+                    config().DATAsourceType = 7;
                 }
             }
         } else {
-            setParam("DATAsourceType", v);
+            config().DATAsourceType = v;
         }
         return redrawFormatParameters();
     }
     if (op == "chkIdleSlotGainActive_Callback") {
         const double on = checkBox("chkIdleSlotGainActive");
-        setParam("IdleSlotGainActive", on);
-        global("SigGenSettings").setField("RFblanking", Value::scalar(1 - on));
+        config().IdleSlotGainActive = on;
+        session().settings().values.RFblanking = 1 - on;
         return redraw();
     }
     if (op == "txtIdleSlotGain_Callback") {
-        setParam("IdleSlotGain", clampFromBelow(entry("txtIdleSlotGain"), -80, 0));
+        config().IdleSlotGain = clampFromBelow(entry("txtIdleSlotGain"), -80, 0);
         return redrawFormatParameters();
     }
     if (op == "txtOversampling_Callback") {
         const double n = clampFromBelow(truncateEach(entry("txtOversampling")), 2, 30);
-        setParam("OverSampling", n);
-        setParam("ProjectedLength", static_cast<double>(kFrameChips) * n);
-        global("SigGenSettings").setField("SamplingRate", Value::scalar(kChipRate * n));
+        config().OverSampling = n;
+        config().ProjectedLength = static_cast<double>(kFrameChips) * n;
+        session().settings().values.SamplingRate = kChipRate * n;
         return redraw();
     }
-    if (op == "pdFilterType_Callback") return setParam("FilterType", controlValue(p_, w_, "pdFilterType"));
-    if (op == "chkPhaseEq_Callback") return setParam("PhaseEq", checkBox("chkPhaseEq"));
-    if (op == "chkMirrorSpectrum_Callback") return setParam("MirrorSpectrum", checkBox("chkMirrorSpectrum"));
+    if (op == "pdFilterType_Callback") {
+        config().FilterType = controlValue(p_, w_, "pdFilterType");
+        return;
+    }
+    if (op == "chkPhaseEq_Callback") {
+        config().PhaseEq = checkBox("chkPhaseEq");
+        return;
+    }
+    if (op == "chkMirrorSpectrum_Callback") {
+        config().MirrorSpectrum = checkBox("chkMirrorSpectrum");
+        return;
+    }
     if (op == "pbSlotSetup_Callback") {
         if (!slotSetup_) throw Error("The slot setup window is not available.");
-        auto [response, slot] = slotSetup_(parameters().field("slot"));
-        if (response == "OK") parameters().setField("slot", std::move(slot));
+        // The slot window edits the slot record as a value of its own.
+        Value record = parametersToValue(config());
+        auto [response, slot] = slotSetup_(record.field("slot"));
+        if (response == "OK") {
+            record.setField("slot", std::move(slot));
+            config() = parametersFromValue(record);
+        }
         return;
     }
     throw Error(std::string(kModule) + " has no operation " + op + ".");

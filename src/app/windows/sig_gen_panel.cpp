@@ -64,37 +64,38 @@ void SigGenPanel::InitializeSigGenScreenObjects() {
 }
 
 void SigGenPanel::redrawSigGenSettings() {
-    const Value& s = global("SigGenSettings");
-    const UnitChoice f = chooseUnit(numberField(s, "Frequency"), 4);
+    const SigGenSettings& s = session().settings().values;
+    const UnitChoice f = chooseUnit(s.Frequency, 4);
     setValue(p_, w_, "pdFrequencyUnits", f.entry);
     setText(p_, w_, "txtFrequency", decimalText(f.shown));
-    setText(p_, w_, "txtWaveformTitle", textField(s, "Title"));
-    setText(p_, w_, "txtAmplitude", decimalText(numberField(s, "Amplitude")));
+    setText(p_, w_, "txtWaveformTitle", s.Title);
+    setText(p_, w_, "txtAmplitude", decimalText(s.Amplitude));
 }
 
 void SigGenPanel::updateFrequency() {
-    Value& s = global("SigGenSettings");
+    SigGenSettings& s = session().settings().values;
     const double unit = unitFactor(controlValue(p_, w_, "pdFrequencyUnits"), 4);
     const auto list = scaleEach(readNumberList(controlText(p_, w_, "txtFrequency")), unit);
-    if (!list.empty()) s.setField("Frequency", Value::scalar(clampFromAbove(list, kMinFrequency, kMaxFrequency)));
+    if (!list.empty()) s.Frequency = clampFromAbove(list, kMinFrequency, kMaxFrequency);
     redrawSigGenSettings();
 }
 
 void SigGenPanel::txtAmplitude_Callback() {
-    Value& s = global("SigGenSettings");
+    SigGenSettings& s = session().settings().values;
     const auto list = roundEach(readNumberList(controlText(p_, w_, "txtAmplitude")));
-    if (!list.empty()) s.setField("Amplitude", Value::scalar(clampFromAbove(list, kMinAmplitude, kMaxAmplitude)));
-    setText(p_, w_, "txtAmplitude", decimalText(numberField(s, "Amplitude")));
+    if (!list.empty()) s.Amplitude = clampFromAbove(list, kMinAmplitude, kMaxAmplitude);
+    setText(p_, w_, "txtAmplitude", decimalText(s.Amplitude));
 }
 
 void SigGenPanel::txtWaveformTitle_Callback() {
-    global("SigGenSettings").setField("Title", Value::text(instrumentTitle(controlText(p_, w_, "txtWaveformTitle"))));
+    session().settings().values.Title = instrumentTitle(controlText(p_, w_, "txtWaveformTitle"));
     redrawSigGenSettings();
 }
 
 void SigGenPanel::pbAdvancedSettings_Callback() {
-    const auto [answer, settings] = advanced_.open(global("SigGenSettings"));
-    if (answer == "OK") global("SigGenSettings") = settings;
+    // The advanced window edits the settings as a record of its own.
+    const auto [answer, settings] = advanced_.open(session().settingsValue());
+    if (answer == "OK") session().setSettingsValue(settings);
     redrawSigGenSettings();
 }
 

@@ -25,7 +25,6 @@ void registerChannelInterleaver(Registry& reg); // OneX_FwdChannelInterleaver, O
 void registerBasebandFilter(Registry& reg);     // upsample, filters, OneX_BasebandFilter, circfilt
 void registerPhaseEqualiser(Registry& reg);     // OneX_FwdPhaseEq, eqlrfilt, createRealFIR
 void registerFrameBuilder(Registry& reg);       // OneX_FwdChnFrame
-void registerMainWindow(Registry& reg);        // the main window's defaults and Calculate step (no window needed)
 void registerNumerics(Registry& reg);           // interp, bilinear, freq2fir, wgn
 void registerInstrument(Registry& reg);         // hwIO and the I/O operations, download and play, corrections
 

@@ -180,7 +180,7 @@ void registerInstrument(Registry& reg) {
            [](Call& c) { c.setOut(0, Value::text(clock2str(argReal(c, 0)))); });
 
     define(reg, "GetCorrectionData", 1, 3, {"f"}, {"status", "x", "noFlatness"}, [](Call& c) {
-        const Value& config = library().globals().at("configuration");
+        const Value config = library().globals().get("configuration");
         if (!config.isSet()) throw RuntimeError(uninitialisedMessage("configuration", "GetCorrectionData"));
         ByNameIo io(config);
         const LoadedCorrections r = getCorrectionData(io, connectionFromValue(config), argScalar(c, 0),

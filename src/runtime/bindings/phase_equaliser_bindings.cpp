@@ -24,7 +24,7 @@ namespace {
 FilterShape configuredFilterShape() {
     Globals& globals = library().globals();
     if (!globals.declared("parameters")) return FilterShape::Acp;
-    const Value& parameters = globals.at("parameters");
+    const Value parameters = globals.get("parameters");
     if (!parameters.hasField("FilterType")) return FilterShape::Acp;
     return filterShapeOf(valueScalar(parameters.field("FilterType"), "parameters.FilterType"));
 }

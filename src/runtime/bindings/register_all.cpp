@@ -19,7 +19,6 @@ void registerAllFunctions(Library& lib) {
     registerBasebandFilter(reg);
     registerPhaseEqualiser(reg);
     registerFrameBuilder(reg);
-    registerMainWindow(reg);
     registerNumerics(reg);
     registerInstrument(reg);
 }

@@ -1,5 +1,6 @@
 // `tolvane generate`: one waveform from the default configuration, a
-// parameter file and field settings, written to a MAT or instrument file.
+// parameter file and field settings, calculated by the session and written
+// to a MAT or instrument file.
 #pragma once
 
 #include <cstdint>
@@ -12,6 +13,7 @@
 #include "numerics/diagnostics.hpp"
 #include "onex/frame_config.hpp"
 #include "runtime/value.hpp"
+#include "session/session.hpp"
 
 namespace tolvane {
 
@@ -42,9 +44,13 @@ struct GenerateSetup {
 // and the settings. Throws GenerateInputError.
 GenerateSetup prepareGenerate(const GenerateOptions& options);
 
-// Writes the files named by --out (when given) and --save-params, all of
-// them or none. Throws Error naming the file.
-void writeGenerateOutputs(const GenerateOptions& options, const GenerateSetup& setup, FrameResult result);
+// Puts the configuration and the settings into the session and calculates
+// the frame there (seeded by --seed when given).
+void calculateSetup(Session& session, const GenerateOptions& options, const GenerateSetup& setup);
+
+// Writes the session's frame to the files named by --out (when given) and
+// --save-params, all of them or none. Throws Error naming the file.
+void writeGenerateOutputs(const GenerateOptions& options, const GenerateSetup& setup, Session& session);
 
 // Runs the job. Returns the exit code: 0 done, 1 a run-time error while
 // calculating or writing, 2 bad input (nothing written). Messages go to

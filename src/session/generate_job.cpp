@@ -1,4 +1,4 @@
-#include "runtime/generate_job.hpp"
+#include "session/generate_job.hpp"
 
 #include <chrono>
 #include <cmath>
@@ -9,7 +9,6 @@
 #include "instrument/atomic_file.hpp"
 #include "instrument/waveform_file.hpp"
 #include "numerics/diagnostics.hpp"
-#include "numerics/noise.hpp"
 #include "onex/frame_config.hpp"
 #include "runtime/mat_file.hpp"
 #include "runtime/matrix_literal.hpp"
@@ -161,21 +160,26 @@ GenerateSetup prepareGenerate(const GenerateOptions& options) {
     return {std::move(config), std::move(sigGen)};
 }
 
-void writeGenerateOutputs(const GenerateOptions& options, const GenerateSetup& setup, FrameResult result) {
+void calculateSetup(Session& session, const GenerateOptions& options, const GenerateSetup& setup) {
+    session.setConfig(setup.config);
+    session.setSettingsValue(setup.sigGen);
+    session.calculate(options.seed);
+}
+
+void writeGenerateOutputs(const GenerateOptions& options, const GenerateSetup& setup, Session& session) {
     const double sampleRate = kChipRate * setup.config.OverSampling;
     // Every output is written in full before any target is replaced.
     FileGroup outputs;
     if (!options.out.empty() && extensionOf(options.out) == ".mat") {
         Record vars;
-        Value markers = markersToValue(result);
-        vars.set("waveform", Value::complexRow(std::move(result.waveform)));
-        vars.set("markers", std::move(markers));
+        vars.set("waveform", session.waveformValue());
+        vars.set("markers", session.markersValue());
         vars.set("sampleRate", Value::scalar(sampleRate));
         vars.set("parameters", parametersToValue(setup.config));
         outputs.stage(options.out, [&](const std::string& temp) { writeMatFile(temp, vars); });
     } else if (!options.out.empty()) {
         outputs.stage(options.out,
-                      [&](const std::string& temp) { writeInstrumentWaveformFile(temp, result.waveform, 1.0); });
+                      [&](const std::string& temp) { writeInstrumentWaveformFile(temp, session.waveform(), 1.0); });
     }
     if (options.saveParams)
         outputs.stage(*options.saveParams, [&](const std::string& temp) {
@@ -196,12 +200,12 @@ int runGenerateJob(const GenerateOptions& options, std::ostream& out, std::ostre
     }
 
     try {
-        if (options.seed) seedNoise(*options.seed);
-        FrameResult result = calculateFrame(setup.config);
+        Session& session = processSession();
+        calculateSetup(session, options, setup);
         const double sampleRate = kChipRate * setup.config.OverSampling;
-        const double papr = peakToAverageDb(result.waveform);
-        const std::size_t samples = result.waveform.size();
-        writeGenerateOutputs(options, setup, std::move(result));
+        const double papr = peakToAverageDb(session.waveform());
+        const std::size_t samples = session.waveform().size();
+        writeGenerateOutputs(options, setup, session);
 
         const double ms =
             std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();

@@ -1,0 +1,275 @@
+#include "session/session.hpp"
+
+#include <cmath>
+
+#include "instrument/corrections.hpp"
+#include "instrument/driver.hpp"
+#include "numerics/diagnostics.hpp"
+#include "numerics/noise.hpp"
+#include "onex/constants.hpp"
+#include "runtime/instrument_values.hpp"
+#include "runtime/parameter_file.hpp"
+#include "runtime/parameters_value.hpp"
+
+namespace tolvane {
+
+namespace {
+
+// The fields of the settings record, in the order of the defaults.
+struct SettingsField {
+    const char* name;
+    double SigGenSettings::*member;
+};
+constexpr SettingsField kNumericSettings[] = {
+    {"Frequency", &SigGenSettings::Frequency},   {"Amplitude", &SigGenSettings::Amplitude},
+    {"OverSampling", &SigGenSettings::OverSampling}, {"SamplingRate", &SigGenSettings::SamplingRate},
+    {"BBfilter", &SigGenSettings::BBfilter},     {"Scaling", &SigGenSettings::Scaling},
+    {"ModAtten", &SigGenSettings::ModAtten},     {"RFblanking", &SigGenSettings::RFblanking},
+    {"ALC", &SigGenSettings::ALC},               {"ArbRefSource", &SigGenSettings::ArbRefSource},
+    {"MarkerPolarity", &SigGenSettings::MarkerPolarity},
+};
+
+std::string requiredText(const Value& record, const char* field) {
+    if (!record.hasField(field) || !record.field(field).isText())
+        throw Error(std::string("The connection record's \"") + field + "\" must be text.");
+    return record.field(field).str();
+}
+
+}  // namespace
+
+GeneratorSettings defaultGeneratorSettings(const FrameConfig& config) {
+    GeneratorSettings s;
+    syncGeneratorSettings(s, config);
+    return s;
+}
+
+void syncGeneratorSettings(GeneratorSettings& s, const FrameConfig& config) {
+    s.values.OverSampling = config.OverSampling;
+    s.values.SamplingRate = kChipRate * config.OverSampling;
+    s.values.RFblanking = 1 - config.IdleSlotGainActive;
+}
+
+Value generatorSettingsToValue(const GeneratorSettings& s) {
+    Record r;
+    r.set("Title", Value::text(s.values.Title));
+    for (const SettingsField& f : kNumericSettings) r.set(f.name, Value::scalar(s.values.*f.member));
+    if (s.hasReconFilter) r.set("ReconFilter", Value::scalar(s.values.ReconFilter));
+    return Value::record(std::move(r));
+}
+
+GeneratorSettings generatorSettingsFromValue(const Value& record) {
+    GeneratorSettings s;
+    s.values = sigGenSettingsFromValue(record, false);
+    s.hasReconFilter = record.hasField("ReconFilter");
+    return s;
+}
+
+InstrumentConnection connectionTo(const Connection& bus) {
+    InstrumentConnection c;
+    c.bus = bus;
+    return c;
+}
+
+Value instrumentConnectionToValue(const InstrumentConnection& c) {
+    Value v = connectionToValue(c.bus);
+    v.setField("BBGtype", Value::text(c.basebandOption));
+    v.setField("LastParameterFilename", c.lastParameterFile ? Value::text(*c.lastParameterFile) : Value::empty());
+    return v;
+}
+
+InstrumentConnection instrumentConnectionFromValue(const Value& record) {
+    InstrumentConnection c;
+    c.bus = connectionFromValue(record);
+    c.basebandOption = requiredText(record, "BBGtype");
+    if (!record.hasField("LastParameterFilename"))
+        throw Error("The connection record has no field \"LastParameterFilename\".");
+    const Value& last = record.field("LastParameterFilename");
+    if (last.isText())
+        c.lastParameterFile = last.str();
+    else if (!last.isEmpty())
+        throw Error("The connection record's \"LastParameterFilename\" must be text.");
+    return c;
+}
+
+Session::Session()
+    : config_(parametersToValue, parametersFromValue),
+      settings_(generatorSettingsToValue, generatorSettingsFromValue),
+      connection_(instrumentConnectionToValue, instrumentConnectionFromValue) {}
+
+void Session::reset() {
+    config_.reset();
+    settings_.reset();
+    connection_.reset();
+    hasWaveform_ = hasMarkers_ = false;
+    rawWaveform_ = rawMarkers_ = Value();
+    frame_ = FrameResult{};
+}
+
+void Session::resetSettings() {
+    setSettings(defaultGeneratorSettings(hasConfig() ? checkedConfig() : defaultFrameConfig()));
+}
+
+FrameConfig Session::checkedConfig() const {
+    FrameConfig config = config_.copy();
+    checkParameterRanges(config);
+    return config;
+}
+
+void Session::calculate(std::optional<std::uint64_t> seed) {
+    const FrameConfig config = checkedConfig();
+    if (seed) seedNoise(*seed);
+    frame_ = calculateFrame(config);
+    hasWaveform_ = hasMarkers_ = true;
+    rawWaveform_ = rawMarkers_ = Value();
+}
+
+const std::vector<std::complex<double>>& Session::waveform() {
+    if (rawWaveform_.isSet()) {
+        if (!rawWaveform_.isNumeric()) throw Error("There is no calculated waveform.");
+        frame_.waveform = rawWaveform_.toComplex();
+        rawWaveform_ = Value();
+        hasWaveform_ = true;
+    }
+    if (!hasWaveform_) throw Error("There is no calculated waveform.");
+    return frame_.waveform;
+}
+
+MarkerMatrix Session::markerMatrix() {
+    if (rawMarkers_.isSet()) {
+        const Value& m = rawMarkers_;
+        if (!m.isReal() || m.rows() != 2) throw Error("The markers must be a 2 x N real matrix.");
+        const std::size_t n = m.cols();
+        frame_.marker1.resize(n);
+        frame_.marker2.resize(n);
+        for (std::size_t k = 0; k < n; ++k) {
+            frame_.marker1[k] = m.realAt(2 * k);
+            frame_.marker2[k] = m.realAt(2 * k + 1);
+        }
+        rawMarkers_ = Value();
+        hasMarkers_ = true;
+    }
+    if (!hasMarkers_) throw Error("There are no calculated markers.");
+    const std::size_t n = frame_.marker1.size();
+    MarkerMatrix out{2, n, std::vector<double>(2 * n)};
+    for (std::size_t k = 0; k < n; ++k) {
+        out.data[2 * k] = frame_.marker1[k];
+        out.data[2 * k + 1] = frame_.marker2[k];
+    }
+    return out;
+}
+
+Value Session::waveformValue() const {
+    if (rawWaveform_.isSet()) return rawWaveform_;
+    return hasWaveform_ ? Value::complexRow(frame_.waveform) : Value();
+}
+
+void Session::setWaveformValue(Value v) {
+    hasWaveform_ = false;
+    rawWaveform_ = Value();
+    if (!v.isSet()) return;
+    if (v.isNumeric() && v.rows() <= 1) {
+        std::vector<std::complex<double>> samples = v.toComplex();
+        if (Value::complexRow(samples) == v) {
+            frame_.waveform = std::move(samples);
+            hasWaveform_ = true;
+            return;
+        }
+    }
+    rawWaveform_ = std::move(v);
+}
+
+Value Session::markersValue() const {
+    if (rawMarkers_.isSet()) return rawMarkers_;
+    return hasMarkers_ ? markersToValue(frame_) : Value();
+}
+
+void Session::setMarkersValue(Value v) {
+    hasMarkers_ = false;
+    rawMarkers_ = Value();
+    if (!v.isSet()) return;
+    if (v.isReal() && v.rows() == 2) {
+        FrameResult rows;
+        rows.marker1.resize(v.cols());
+        rows.marker2.resize(v.cols());
+        for (std::size_t k = 0; k < v.cols(); ++k) {
+            rows.marker1[k] = v.realAt(2 * k);
+            rows.marker2[k] = v.realAt(2 * k + 1);
+        }
+        if (markersToValue(rows) == v) {
+            frame_.marker1 = std::move(rows.marker1);
+            frame_.marker2 = std::move(rows.marker2);
+            hasMarkers_ = true;
+            return;
+        }
+    }
+    rawMarkers_ = std::move(v);
+}
+
+DownloadOutcome Session::download(InstrumentIo& io, const DownloadOptions& options) {
+    const InstrumentConnection connection = connection_.copy();
+    const GeneratorSettings settings = settings_.copy();
+    const MarkerMatrix markers = markerMatrix();
+    // The corrections work on a copy: the calculated waveform stays.
+    std::vector<std::complex<double>> wave = waveform();
+
+    DownloadOutcome out;
+    out.samples = wave.size();
+    if (options.corrections) {
+        try {
+            const LoadedCorrections found =
+                getCorrectionData(io, connection.bus, settings.values.Frequency, options.correctionFolder);
+            if (found.status.empty()) {
+                const auto records = correctionRecordsFromValue(found.records);
+                Corrected corrected = applyCorrections(std::move(wave), records, false, settings.values.SamplingRate);
+                wave = std::move(corrected.waveform);
+                out.correctionNote = corrected.status.empty()
+                                         ? "Corrections applied (" + std::to_string(records.size()) + " record" +
+                                               (records.size() == 1 ? ")." : "s).")
+                                         : "A correction failed: " + corrected.status;
+            } else {
+                out.correctionNote = "No corrections applied: " + found.status;
+            }
+        } catch (const std::exception& e) {
+            if (options.stopOnCorrectionFailure) throw;
+            out.correctionNote = std::string("No corrections applied: ") + e.what();
+        }
+    }
+
+    // The transfer reports its progress for the length of this call only.
+    struct ProgressGuard {
+        explicit ProgressGuard(const std::function<bool(std::size_t, std::size_t)>& p) {
+            if (p) instrumentDriver().setProgress(p);
+        }
+        ~ProgressGuard() { instrumentDriver().setProgress({}); }
+    } guard(options.progress);
+    out.download = downloadJob(io, connection.bus, wave, markers, settings.values.Title, 1, options.question);
+    if (out.download.ok()) out.play = play(io, options.currentPlatform);
+    return out;
+}
+
+IoResult Session::check(InstrumentIo& io) { return io.ping(connection_.copy().bus); }
+
+IoResult Session::play(InstrumentIo& io, bool currentPlatform) {
+    const GeneratorSettings settings = settings_.copy();
+    const InstrumentConnection connection = connection_.copy();
+    if (!currentPlatform && !settings.hasReconFilter)
+        throw Error("The settings record has no field \"ReconFilter\".");
+    const SigGenSettings& s = settings.values;
+    return playJob(io, connection.bus, currentPlatform ? playCommands_c(s.Title, s) : playCommands(s.Title, s));
+}
+
+void Session::saveParameters(const std::string& path) {
+    saveParameterFile(path, config_.copy(), settingsValue());
+}
+
+void Session::applyParameterFile(FrameConfig config, const Value& sigGenParameters) {
+    setConfig(std::move(config));
+    if (sigGenParameters.isSet()) setSettingsValue(sigGenParameters);
+}
+
+Session& processSession() {
+    static Session session;
+    return session;
+}
+
+}  // namespace tolvane
