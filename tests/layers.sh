@@ -38,4 +38,12 @@ if [ -n "$bad" ]; then
   echo "$bad" >&2
   status=1
 fi
+# Nor the scripting core, which only the platforms build on.
+bad=$(grep -rnE '#include +"app/scripting/' "$root/src/app" --include='*.?pp' |
+  grep -vE "^$root/src/app/(scripting|headless)/" || true)
+if [ -n "$bad" ]; then
+  echo "the application layer includes the scripting core outside src/app/scripting and src/app/headless:" >&2
+  echo "$bad" >&2
+  status=1
+fi
 exit $status

@@ -13,7 +13,7 @@
 #include "app/application.hpp"
 #include "app/data_folder.hpp"
 #include "app/headless/headless_platform.hpp"
-#include "app/headless/script_runner.hpp"
+#include "app/scripting/script_runner.hpp"
 #ifdef TOLVANE_WITH_QT
 #include "qt/qt_scripted.hpp"
 #endif

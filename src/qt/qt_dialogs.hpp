@@ -11,12 +11,15 @@
 #include <string>
 #include <vector>
 
+#include "app/scripting/scripted_answers.hpp"
+
 class QWidget;
 
 namespace tolvane::qt {
 
-// How a script answers a dialog.
-enum class ScriptedClose { Button, Window };  // press the button / close the window
+// How a script answers a dialog (read from its answer by the scripting core).
+using app::ScriptedClose;
+using app::ScriptedInput;
 
 // A message box with an OK button; error: with the error icon.
 void showMessageDialog(QWidget* parent, bool error, const std::string& title, const std::string& text,
@@ -30,10 +33,6 @@ int showQuestionDialog(QWidget* parent, const std::string& title, const std::str
 
 // An input dialog, one edit line under each prompt; the texts on OK,
 // nothing on Cancel or close.
-struct ScriptedInput {
-    enum Kind { Ok, Cancel, Close } kind = Ok;
-    std::optional<std::vector<std::string>> texts;  // typed before OK; none: the defaults stay
-};
 std::optional<std::vector<std::string>> showInputDialog(QWidget* parent, const std::string& title,
                                                         const std::vector<std::string>& prompts,
                                                         const std::vector<std::string>& defaults,

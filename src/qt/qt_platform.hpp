@@ -45,21 +45,28 @@
 // A modal wait is a nested event loop until a callback resumes the window;
 // with a pump set (a script running), the pump runs the script's actions
 // instead, with the events processed between them.
+//
+// The transcript, the answer queues, the pump and the stopwatch are the
+// scripting core's (app/scripting), shared with the headless platform. The
+// platform's own parts: qt_platform.cpp (windows, the modal wait, time,
+// images and figures), qt_layouts.cpp (a window from its layout),
+// qt_properties (widget <-> value), qt_callbacks.cpp (signals to the
+// dispatcher, a script's actions), qt_menus.cpp, qt_platform_dialogs.cpp
+// (dialogs and their scripted answers) and qt_busy.cpp (long work).
 #pragma once
 
 #include <QObject>
 #include <QPointer>
 
-#include <chrono>
-#include <deque>
 #include <exception>
 #include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "app/headless/scriptable_platform.hpp"
+#include "app/scripting/scripting_core.hpp"
 #include "display/figure.hpp"
+#include "qt/qt_properties.hpp"
 
 class QAction;
 class QEventLoop;
@@ -75,7 +82,7 @@ using app::MenuItem;
 using app::ScreenFacts;
 using app::WindowId;
 
-class QtPlatform : public QObject, public app::ScriptablePlatform {
+class QtPlatform : public QObject, public app::ScriptingCore {
 public:
     enum class Mode {
         Interactive,  // dialogs without a queued answer wait for the person
@@ -113,10 +120,6 @@ public:
                               const std::string& startFolder = "") override;
     FileChoice saveFileDialog(const std::string& title, const std::string& filter,
                               const std::string& defaultName) override;
-    void console(const std::string& text) override;
-    std::array<double, 6> clock() const override;
-    void startStopwatch() override;
-    double elapsedSeconds() const override;
     void pause(double seconds) override;
     void showImage(WindowId window, const std::string& tag, const std::string& path) override;
     WindowId showFigure(const display::Figure& figure) override;
@@ -130,16 +133,8 @@ public:
     bool isMenuItem(WindowId window, const std::string& tag) const override;
     void requestClose(WindowId window) override;
     WindowId findWindow(const std::string& tag) const override;
-    WindowId waitingWindow() const override { return waits_.empty() ? 0 : waits_.back(); }
-    void queueAnswer(std::string answer) override { answers_.push_back(std::move(answer)); }
-    void queueFile(FileChoice choice) override { files_.push_back(std::move(choice)); }
-    std::size_t pendingAnswers() const override { return answers_.size(); }
-    std::size_t pendingFiles() const override { return files_.size(); }
-    void setPump(Pump pump) override { pump_ = std::move(pump); }
-    void setTranscriptSink(std::function<void(const std::string&)> sink) override { sink_ = std::move(sink); }
-    // An interactive platform keeps the latest few thousand lines only.
-    const std::vector<std::string>& transcript() const override { return transcript_; }
-    void note(const std::string& line) override;
+    // The transcript, answers and pump are the scripting core's; an
+    // interactive platform's transcript keeps the latest few thousand lines.
 
     // --- for the program and the tests
     Mode mode() const { return mode_; }
@@ -163,8 +158,21 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    struct Control;
-    struct Window;
+    using Control = QtControl;
+    struct Window {
+        std::string layout;
+        std::string tag;
+        QPointer<QWidget> widget;
+        QPointer<QMenuBar> menuBar;
+        std::vector<std::string> order;
+        std::map<std::string, Control> controls;
+        std::map<std::string, Value> stored;  // the window's properties its widget does not hold
+        bool shown = false;
+        Dispatcher dispatcher;
+        bool resumed = false;
+        std::string answer;
+        QEventLoop* loop = nullptr;  // the nested event loop of its wait
+    };
 
     Window& window(WindowId id);
     const Window& window(WindowId id) const;
@@ -182,16 +190,12 @@ private:
     void userClose(WindowId id);
     QMenuBar* menuBar(Window& w);
 
-    Value windowProperty(const Window& w, const std::string& property) const;
-    void setWindowProperty(WindowId id, Window& w, const std::string& property, Value value);
-    Value controlProperty(const Window& w, const Control& c, const std::string& property) const;
-    void setControlProperty(Control& c, const std::string& property, Value value);
+    // The window's properties: Visible and Tag here, the rest in qt_properties.
+    Value windowValue(const Window& w, const std::string& property) const;
+    void setWindowValue(Window& w, const std::string& property, Value value);
 
     // Dialogs.
     QWidget* dialogParent() const;
-    std::string nextAnswer();
-    void dialogLine(const std::string& kind, const std::string& title, const std::string& text,
-                    const std::vector<std::string>& buttons);
     FileChoice fileDialog(bool save, const std::string& title, const std::string& filter,
                           const std::string& defaultName, const std::string& startFolder);
 
@@ -210,18 +214,10 @@ private:
     std::map<WindowId, std::unique_ptr<Window>> windows_;
     std::vector<QPointer<QWidget>> deleted_;  // widgets of deleted windows, gone once the event loop has run
     WindowId next_ = 1;
-    std::vector<WindowId> waits_;
-    std::deque<std::string> answers_;
-    std::deque<FileChoice> files_;
-    Pump pump_;
-    std::function<void(const std::string&)> sink_;
-    std::vector<std::string> transcript_;
     std::vector<std::string> browser_;
     std::string lastDialogFolder_;
     std::vector<display::Figure> figures_;
     std::optional<ScreenFacts> screenOverride_;
-    std::chrono::steady_clock::time_point stopwatch_ = std::chrono::steady_clock::now();
-    double paused_ = 0;     // seconds skipped by a scripted pause since the stopwatch started
     int actionDepth_ = 0;   // script actions running
     std::exception_ptr pending_;
     int quietSignals_ = 0;  // > 0 while the platform itself changes a widget

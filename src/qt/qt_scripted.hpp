@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/headless/scriptable_platform.hpp"
+#include "app/scripting/scriptable_platform.hpp"
 
 namespace tolvane::qt {
 

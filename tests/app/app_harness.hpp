@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "app/application.hpp"
-#include "app/headless/script_runner.hpp"
+#include "app/scripting/script_runner.hpp"
 #include "scenario_platform.hpp"
 
 namespace tolvane::app::test {

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "app/headless/headless_platform.hpp"
-#include "app/headless/script_runner.hpp"
+#include "app/scripting/script_runner.hpp"
 #include "numerics/diagnostics.hpp"
 
 namespace tolvane::app::test {

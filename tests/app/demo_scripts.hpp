@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/headless/script_runner.hpp"
+#include "app/scripting/script_runner.hpp"
 
 namespace tolvane::app::test {
 

@@ -205,8 +205,13 @@ TEST(HeadlessPlatform, PausesAdvanceTheStopwatchWithoutWaiting) {
     p.startStopwatch();
     const auto before = std::chrono::steady_clock::now();
     p.pause(3);
+    p.pause(-1);  // a pause of no time skips nothing
     EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::seconds(1));
     EXPECT_GE(p.elapsedSeconds(), 3.0);
+    EXPECT_LT(p.elapsedSeconds(), 4.0);
+    // A new start forgets the time skipped before it.
+    p.startStopwatch();
+    EXPECT_LT(p.elapsedSeconds(), 1.0);
     const auto c = p.clock();
     EXPECT_GE(c[0], 2024);
     EXPECT_GE(c[1], 1);

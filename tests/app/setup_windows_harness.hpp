@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "app/headless/script_runner.hpp"
+#include "app/scripting/script_runner.hpp"
 #include "app/windows/rpc_setup.hpp"
 #include "app/windows/sig_gen_connection.hpp"
 #include "app/windows/slot_setup.hpp"

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "app/headless/xml_reader.hpp"
+#include "app/platform/xml_reader.hpp"
 #include "numerics/diagnostics.hpp"
 
 namespace tolvane::app {

@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <string_view>
 
-#include "app/headless/ui_layout.hpp"
-#include "app/headless/xml_reader.hpp"
+#include "app/platform/ui_layout.hpp"
+#include "app/platform/xml_reader.hpp"
 #include "fuzz_support.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

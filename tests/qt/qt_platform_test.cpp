@@ -24,6 +24,7 @@
 #include <QSlider>
 #include <QTimer>
 
+#include <algorithm>
 #include <atomic>
 #include <cctype>
 #include <chrono>
@@ -36,7 +37,7 @@
 #include <unistd.h>
 
 #include "app/headless/headless_platform.hpp"
-#include "app/headless/ui_layout.hpp"
+#include "app/platform/ui_layout.hpp"
 #include "app/platform/value_text.hpp"
 #include "app/window_utils.hpp"
 #include "numerics/diagnostics.hpp"
@@ -884,6 +885,34 @@ TEST(QtPlatformMisc, ImagesClockScreenAndBrowser) {
     EXPECT_GT(s.dpi, 0);
     EXPECT_TRUE(p.openInBrowser("/help/802.htm")) << "a scripted platform starts no browser";
     EXPECT_EQ(p.browserRequests().back(), "/help/802.htm");
+}
+
+// A desktop session's transcript keeps its latest lines only, while the sink
+// sees every line; a scripted run keeps them all, as its transcript is what
+// the script is checked against.
+TEST(QtPlatformMisc, InteractiveTranscriptKeepsItsLatestLines) {
+    for (const Mode mode : {Mode::Interactive, Mode::Scripted}) {
+        QtPlatform p({}, mode);
+        std::size_t sunk = 0;
+        std::size_t largest = 0;
+        p.setTranscriptSink([&](const std::string&) {
+            ++sunk;
+            largest = std::max(largest, p.transcript().size());
+        });
+        for (int i = 0; i < 10000; ++i) p.console("line " + std::to_string(i));
+        EXPECT_EQ(sunk, 10000u);
+        EXPECT_EQ(p.transcript().back(), "console: line 9999");
+        if (mode == Mode::Interactive) {
+            EXPECT_LE(largest, 4096u);
+            EXPECT_GE(p.transcript().size(), 2048u) << "the latest half stays";
+            // The lines kept are the latest, in order.
+            const std::size_t n = p.transcript().size();
+            EXPECT_EQ(p.transcript()[n - 2048], "console: line " + std::to_string(10000 - 2048));
+        } else {
+            EXPECT_EQ(p.transcript().size(), 10000u);
+            EXPECT_EQ(p.transcript().front(), "console: line 0");
+        }
+    }
 }
 
 }  // namespace

@@ -1,9 +1,9 @@
 #include "app/headless/headless_platform.hpp"
 
 #include <algorithm>
-#include <ctime>
 #include <filesystem>
 
+#include "app/platform/ui_layout.hpp"
 #include "app/platform/value_text.hpp"
 #include "numerics/diagnostics.hpp"
 
@@ -12,29 +12,6 @@ namespace tolvane::app {
 namespace {
 
 bool isOnOff(const Value& v) { return v.isText() && (v.str() == "on" || v.str() == "off"); }
-
-// Layout names are plain names: a name with a path or odd characters could
-// reach files outside the layout folders.
-std::string plainLayoutName(std::string name) {
-    for (const char* ext : {".fig", ".ui"}) {
-        const std::string e = ext;
-        if (name.size() > e.size() && name.compare(name.size() - e.size(), e.size(), e) == 0) {
-            name.resize(name.size() - e.size());
-            break;
-        }
-    }
-    const bool plain = !name.empty() && name.size() <= 128 && std::all_of(name.begin(), name.end(), [](char c) {
-        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
-    });
-    if (!plain) throw Error("'" + name + "' is not a layout name.");
-    return name;
-}
-
-std::string joined(const std::vector<std::string>& parts, const std::string& sep) {
-    std::string out;
-    for (std::size_t i = 0; i < parts.size(); ++i) out += (i ? sep : "") + parts[i];
-    return out;
-}
 
 }  // namespace
 
@@ -61,17 +38,7 @@ WindowId HeadlessPlatform::openLayout(const std::string& layoutName) {
     const std::string name = plainLayoutName(layoutName);
     for (const auto& [id, w] : windows_)
         if (w.layout == name) return id;
-    std::string path;
-    for (const auto& folder : folders_) {
-        const auto candidate = std::filesystem::path(folder) / (name + ".ui");
-        std::error_code ec;
-        if (std::filesystem::is_regular_file(candidate, ec)) {
-            path = candidate.string();
-            break;
-        }
-    }
-    if (path.empty()) throw Error("The window layout " + name + " was not found.");
-    const Layout layout = readLayoutFile(path);
+    const Layout layout = readLayoutFile(findLayoutFile(folders_, name));
 
     Window w;
     w.layout = name;
@@ -118,7 +85,7 @@ void HeadlessPlatform::deleteWindow(WindowId id) {
     auto it = windows_.find(id);
     if (it == windows_.end()) return;
     if (isOnOff(it->second.props["Visible"]) && it->second.props["Visible"].str() == "on")
-        note("window closed \"" + oneLine(title(it->second)) + "\"");
+        windowLine(false, title(it->second));
     // A deleted window cannot be waited on any more: its wait ends with Cancel.
     it->second.resumed = true;
     windows_.erase(it);
@@ -149,20 +116,13 @@ Value HeadlessPlatform::get(WindowId id, const std::string& tag, const std::stri
 }
 
 void HeadlessPlatform::set(WindowId id, const std::string& tag, const std::string& property, Value value) {
-    if (!isKnownProperty(property)) throw Error("Unknown property " + property + ".");
-    if (property == "Tag") throw Error("The property Tag cannot be set.");
-    if ((property == "Enable" || property == "Visible" || property == "Checked") && !isOnOff(value))
-        throw Error("The property " + property + " takes \"on\" or \"off\".");
-    if ((property == "Name" || property == "Pointer" || property == "Units" || property == "TooltipString") &&
-        !value.isText())
-        throw Error("The property " + property + " takes a text.");
+    checkPropertySet(property, value);
     Window& w = window(id);
     if (tag == w.tag) {
         const std::string before = displayText(w.props[property]);
         w.props[property] = std::move(value);
         if (property == "Visible" && before != w.props[property].str())
-            note(std::string("window ") + (w.props[property].str() == "on" ? "opened" : "closed") + " \"" +
-                 oneLine(title(w)) + "\"");
+            windowLine(w.props[property].str() == "on", title(w));
         return;
     }
     auto it = w.controls.find(tag);
@@ -200,61 +160,34 @@ std::string HeadlessPlatform::waitModal(WindowId id) {
     Window& w = window(id);
     w.resumed = false;
     w.answer.clear();
-    waits_.push_back(id);
-    struct Pop {
-        std::vector<WindowId>& waits;
-        ~Pop() { waits.pop_back(); }
-    } pop{waits_};
-    bool first = true;
-    for (;;) {
-        auto it = windows_.find(id);
-        if (it == windows_.end()) return "Cancel";  // deleted while waiting
-        if (it->second.resumed) return it->second.answer;
-        if (!pump_ || !pump_(id, first))
-            throw ScriptFault("nothing resumed the window \"" + oneLine(title(it->second)) + "\"");
-        first = false;
-    }
+    const ModalWait wait(*this, id);
+    return runPump(
+        id,
+        [&]() -> std::optional<std::string> {
+            auto it = windows_.find(id);
+            if (it == windows_.end()) return "Cancel";  // deleted while waiting
+            if (it->second.resumed) return it->second.answer;
+            return std::nullopt;
+        },
+        [&] { return title(window(id)); });
 }
 
 void HeadlessPlatform::resumeModal(WindowId id, const std::string& answer) {
     auto it = windows_.find(id);
     if (it == windows_.end()) return;
-    if (std::find(waits_.begin(), waits_.end(), id) == waits_.end()) return;  // nothing waits on it
+    if (!waitsOn(id)) return;  // nothing waits on it
     it->second.resumed = true;
     it->second.answer = answer;
 }
 
-void HeadlessPlatform::note(const std::string& line) {
-    transcript_.push_back(line);
-    if (sink_) sink_(line);
-}
-
-void HeadlessPlatform::dialogLine(const std::string& kind, const std::string& title, const std::string& text,
-                                  const std::vector<std::string>& buttons) {
-    note("dialog " + kind + " \"" + oneLine(title) + "\": " + oneLine(text) + " [" + joined(buttons, "|") + "]");
-}
-
-std::string HeadlessPlatform::nextAnswer(const std::string&) {
-    if (answers_.empty()) return {};
-    std::string a = std::move(answers_.front());
-    answers_.pop_front();
-    return a;
-}
-
 void HeadlessPlatform::messageBox(const std::string& title, const std::string& text) {
     dialogLine("message", title, text, {"OK"});
-    const bool queued = !answers_.empty();
-    const std::string a = nextAnswer("message");
-    if (queued && a != "OK" && a != "close")
-        throw ScriptFault("the message \"" + oneLine(title) + "\" has no button " + a);
+    (void)takeMessageAnswer("message", title);
 }
 
 void HeadlessPlatform::errorDialog(const std::string& title, const std::string& text) {
     dialogLine("error", title, text, {"OK"});
-    const bool queued = !answers_.empty();
-    const std::string a = nextAnswer("error");
-    if (queued && a != "OK" && a != "close")
-        throw ScriptFault("the error \"" + oneLine(title) + "\" has no button " + a);
+    (void)takeMessageAnswer("error", title);
 }
 
 std::string HeadlessPlatform::questionDialog(const std::string& title, const std::string& text,
@@ -264,82 +197,36 @@ std::string HeadlessPlatform::questionDialog(const std::string& title, const std
     if (std::find(buttons.begin(), buttons.end(), defaultButton) == buttons.end())
         throw Error("The default button " + defaultButton + " is not one of the question's buttons.");
     dialogLine("question", title, text, buttons);
-    if (answers_.empty()) return defaultButton;
-    const std::string a = nextAnswer("question");
-    if (a == "close") return "";
-    if (std::find(buttons.begin(), buttons.end(), a) == buttons.end())
-        throw ScriptFault("the question \"" + oneLine(title) + "\" has no button " + a);
-    return a;
+    const std::optional<int> chosen = takeQuestionAnswer(title, buttons);
+    if (!chosen) return defaultButton;
+    return *chosen < 0 ? std::string() : buttons[static_cast<std::size_t>(*chosen)];
 }
 
 std::optional<std::vector<std::string>> HeadlessPlatform::inputDialog(const std::string& title,
                                                                       const std::vector<std::string>& prompts,
                                                                       const std::vector<std::string>& defaults) {
     if (defaults.size() != prompts.size()) throw Error("An input dialog needs one default text per prompt.");
-    dialogLine("input", title, joined(prompts, "\n"), {"OK", "Cancel"});
-    if (answers_.empty()) return defaults;
-    const std::string a = nextAnswer("input");
-    if (a == "Cancel" || a == "close") return std::nullopt;
-    if (a == "OK") return defaults;
-    std::vector<std::string> texts;
-    std::size_t start = 0;
-    for (;;) {
-        const auto bar = a.find('|', start);
-        texts.push_back(a.substr(start, bar == std::string::npos ? std::string::npos : bar - start));
-        if (bar == std::string::npos) break;
-        start = bar + 1;
-    }
-    if (texts.size() != prompts.size())
-        throw ScriptFault("the input \"" + oneLine(title) + "\" asks for " + std::to_string(prompts.size()) +
-                          " texts, the answer gives " + std::to_string(texts.size()));
-    return texts;
+    inputDialogLine(title, prompts);
+    const std::optional<ScriptedInput> in = takeInputAnswer(title, prompts.size());
+    if (!in) return defaults;
+    if (in->kind != ScriptedInput::Ok) return std::nullopt;
+    return in->texts ? *in->texts : defaults;
 }
 
 FileChoice HeadlessPlatform::openFileDialog(const std::string& title, const std::string& filter,
                                             const std::string& startFolder) {
     lastDialogFolder_ = startFolder;
-    dialogLine("file", title, filter, {"Open", "Cancel"});
-    if (files_.empty()) return {};
-    FileChoice c = std::move(files_.front());
-    files_.pop_front();
-    return c;
+    fileDialogLine(false, title, filter, {});
+    return takeFileAnswer().value_or(FileChoice{});
 }
 
 FileChoice HeadlessPlatform::saveFileDialog(const std::string& title, const std::string& filter,
                                             const std::string& defaultName) {
-    dialogLine("file", title, defaultName.empty() ? filter : defaultName, {"Save", "Cancel"});
-    if (files_.empty()) return {};
-    FileChoice c = std::move(files_.front());
-    files_.pop_front();
-    return c;
+    fileDialogLine(true, title, filter, defaultName);
+    return takeFileAnswer().value_or(FileChoice{});
 }
 
-void HeadlessPlatform::console(const std::string& text) { note("console: " + oneLine(text)); }
-
-std::array<double, 6> HeadlessPlatform::clock() const {
-    using namespace std::chrono;
-    const auto now = system_clock::now();
-    const std::time_t t = system_clock::to_time_t(now);
-    std::tm tm{};
-    localtime_r(&t, &tm);
-    const double frac = duration<double>(now.time_since_epoch()).count() - static_cast<double>(t);
-    return {static_cast<double>(tm.tm_year + 1900), static_cast<double>(tm.tm_mon + 1),
-            static_cast<double>(tm.tm_mday),        static_cast<double>(tm.tm_hour),
-            static_cast<double>(tm.tm_min),         tm.tm_sec + frac};
-}
-
-void HeadlessPlatform::startStopwatch() {
-    stopwatch_ = std::chrono::steady_clock::now();
-    paused_ = 0;
-}
-
-double HeadlessPlatform::elapsedSeconds() const {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - stopwatch_).count() + paused_;
-}
-
-void HeadlessPlatform::pause(double seconds) {
-    if (seconds > 0) paused_ += seconds;
-}
+void HeadlessPlatform::pause(double seconds) { skipTime(seconds); }
 
 bool HeadlessPlatform::openInBrowser(const std::string& path) {
     browser_.push_back(path);

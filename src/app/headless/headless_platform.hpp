@@ -1,17 +1,10 @@
 // The window platform in memory, for tests and scripted runs.
 //
 // Windows are read from ".ui" layout files in the given folders. Nothing is
-// drawn; what a person would see is written to the transcript, one line per
-// event:
-//   dialog KIND "TITLE": TEXT [BUTTON|BUTTON|...]
-//   console: TEXT
-//   window opened "TITLE"      (a window becomes visible)
-//   window closed "TITLE"      (a visible window is hidden or deleted)
-// Line breaks inside texts are written as \n.
+// drawn; what a person would see is written to the scripting core's
+// transcript (its lines: scriptable_platform.hpp).
 //
-// Dialogs take their answers from queues filled beforehand (by a script):
-// message, error, question and input dialogs from the answer queue, file
-// dialogs from the file queue, each answer used once, in order. A dialog
+// Dialogs take their answers from the scripting core's queues; a dialog
 // with no queued answer takes its default button (a message or error its
 // only button, a question its default, an input dialog OK with its default
 // texts, a file dialog Cancel).
@@ -21,20 +14,16 @@
 // stopwatch by the time paused, so waits such as the splash's are skipped.
 #pragma once
 
-#include <chrono>
-#include <deque>
-#include <functional>
 #include <map>
 #include <string>
 #include <vector>
 
-#include "app/headless/ui_layout.hpp"
-#include "app/headless/scriptable_platform.hpp"
 #include "app/platform/platform.hpp"
+#include "app/scripting/scripting_core.hpp"
 
 namespace tolvane::app {
 
-class HeadlessPlatform : public ScriptablePlatform {
+class HeadlessPlatform : public ScriptingCore {
 public:
     explicit HeadlessPlatform(std::vector<std::string> layoutFolders);
 
@@ -62,10 +51,6 @@ public:
                               const std::string& startFolder = "") override;
     FileChoice saveFileDialog(const std::string& title, const std::string& filter,
                               const std::string& defaultName) override;
-    void console(const std::string& text) override;
-    std::array<double, 6> clock() const override;
-    void startStopwatch() override;
-    double elapsedSeconds() const override;
     void pause(double seconds) override;
     void showImage(WindowId window, const std::string& tag, const std::string& path) override;
     WindowId showFigure(const display::Figure& figure) override;
@@ -86,22 +71,8 @@ public:
     void requestClose(WindowId window) override;
     // The open window with that tag, or 0.
     WindowId findWindow(const std::string& tag) const override;
-    // The window whose wait is innermost, or 0.
-    WindowId waitingWindow() const override { return waits_.empty() ? 0 : waits_.back(); }
 
-    // --- scripted answers and the run
-    void queueAnswer(std::string answer) override { answers_.push_back(std::move(answer)); }
-    void queueFile(FileChoice choice) override { files_.push_back(std::move(choice)); }
-    std::size_t pendingAnswers() const override { return answers_.size(); }
-    std::size_t pendingFiles() const override { return files_.size(); }
-    // Runs during modal waits: called with the waiting window and whether it
-    // is the first call of this wait; returns false when it has nothing more
-    // to run (the wait then fails with ScriptFault).
-    void setPump(Pump pump) override { pump_ = std::move(pump); }
-    // Receives each transcript line as it happens (lines are kept too).
-    void setTranscriptSink(std::function<void(const std::string&)> sink) override { sink_ = std::move(sink); }
-    const std::vector<std::string>& transcript() const override { return transcript_; }
-    void note(const std::string& line) override;  // adds a transcript line
+    // --- for the program and the tests
     void setScreen(ScreenFacts facts) { screen_ = facts; }
     const std::vector<std::string>& browserRequests() const { return browser_; }
     // The start folder of the last open-file dialog.
@@ -131,25 +102,14 @@ private:
     Window& window(WindowId id);
     const Window& window(WindowId id) const;
     std::string title(const Window& w) const;
-    std::string nextAnswer(const std::string& kind);
-    void dialogLine(const std::string& kind, const std::string& title, const std::string& text,
-                    const std::vector<std::string>& buttons);
 
     std::vector<std::string> folders_;
     std::map<WindowId, Window> windows_;
     WindowId next_ = 1;
-    std::vector<WindowId> waits_;
-    std::deque<std::string> answers_;
-    std::deque<FileChoice> files_;
-    Pump pump_;
-    std::function<void(const std::string&)> sink_;
-    std::vector<std::string> transcript_;
     std::vector<std::string> browser_;
     std::vector<display::Figure> figures_;
     std::string lastDialogFolder_;
     ScreenFacts screen_ = kScriptedScreen;
-    std::chrono::steady_clock::time_point stopwatch_ = std::chrono::steady_clock::now();
-    double paused_ = 0;  // seconds skipped by pause() since the stopwatch started
 };
 
 }  // namespace tolvane::app

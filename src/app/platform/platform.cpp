@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "numerics/diagnostics.hpp"
+
 namespace tolvane::app {
 
 const std::vector<std::string>& knownProperties() {
@@ -14,6 +16,17 @@ const std::vector<std::string>& knownProperties() {
 bool isKnownProperty(const std::string& name) {
     const auto& names = knownProperties();
     return std::find(names.begin(), names.end(), name) != names.end();
+}
+
+void checkPropertySet(const std::string& property, const Value& value) {
+    if (!isKnownProperty(property)) throw Error("Unknown property " + property + ".");
+    if (property == "Tag") throw Error("The property Tag cannot be set.");
+    const bool onOff = value.isText() && (value.str() == "on" || value.str() == "off");
+    if ((property == "Enable" || property == "Visible" || property == "Checked") && !onOff)
+        throw Error("The property " + property + " takes \"on\" or \"off\".");
+    if ((property == "Name" || property == "Pointer" || property == "Units" || property == "TooltipString") &&
+        !value.isText())
+        throw Error("The property " + property + " takes a text.");
 }
 
 namespace {

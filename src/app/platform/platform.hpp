@@ -43,6 +43,11 @@ using WindowId = int;
 // The properties the window logic uses, by their names above.
 const std::vector<std::string>& knownProperties();
 bool isKnownProperty(const std::string& name);
+// Throws tolvane::Error for a property that is not known or cannot be set
+// (Tag), or a value it cannot take (Enable, Visible, Checked: "on" or "off";
+// Name, Pointer, Units, TooltipString: a text). Every platform's set checks
+// this first.
+void checkPropertySet(const std::string& property, const Value& value);
 
 // What a control's callback is told: the operation name (tag + "_Callback",
 // or the window's tag + "_CloseRequestFcn" for its close button), the

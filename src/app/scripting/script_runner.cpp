@@ -1,4 +1,4 @@
-#include "app/headless/script_runner.hpp"
+#include "app/scripting/script_runner.hpp"
 
 #include <charconv>
 

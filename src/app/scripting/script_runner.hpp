@@ -35,7 +35,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/headless/scriptable_platform.hpp"
+#include "app/scripting/scriptable_platform.hpp"
 
 namespace tolvane::app {
 

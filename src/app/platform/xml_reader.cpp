@@ -1,4 +1,4 @@
-#include "app/headless/xml_reader.hpp"
+#include "app/platform/xml_reader.hpp"
 #include "numerics/utf8.hpp"
 
 #include <cstdint>

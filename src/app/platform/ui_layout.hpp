@@ -17,7 +17,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/headless/xml_reader.hpp"
+#include "app/platform/xml_reader.hpp"
 #include "runtime/value.hpp"
 
 namespace tolvane::app {
@@ -42,5 +42,13 @@ struct Layout {
 // no top widget with a name) or a tag is used twice.
 Layout layoutFromXml(const XmlElement& root);
 Layout readLayoutFile(const std::string& path);
+
+// The plain name of a layout: "main.fig", "main.ui" and "main" are "main".
+// Throws tolvane::Error for a name with a path or other characters, which
+// could reach files outside the layout folders.
+std::string plainLayoutName(std::string name);
+// The file of a plain layout name in the first of the folders that has it;
+// throws tolvane::Error when none has.
+std::string findLayoutFile(const std::vector<std::string>& folders, const std::string& plainName);
 
 }  // namespace tolvane::app

@@ -1,7 +1,9 @@
-#include "app/headless/ui_layout.hpp"
+#include "app/platform/ui_layout.hpp"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <filesystem>
 #include <map>
 #include <set>
 
@@ -171,6 +173,30 @@ Layout readLayoutFile(const std::string& path) {
     } catch (const Error& e) {
         throw Error(path + ": " + e.what());
     }
+}
+
+std::string plainLayoutName(std::string name) {
+    for (const char* ext : {".fig", ".ui"}) {
+        const std::string e = ext;
+        if (name.size() > e.size() && name.compare(name.size() - e.size(), e.size(), e) == 0) {
+            name.resize(name.size() - e.size());
+            break;
+        }
+    }
+    const bool plain = !name.empty() && name.size() <= 128 && std::all_of(name.begin(), name.end(), [](char c) {
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
+    });
+    if (!plain) throw Error("'" + name + "' is not a layout name.");
+    return name;
+}
+
+std::string findLayoutFile(const std::vector<std::string>& folders, const std::string& plainName) {
+    for (const auto& folder : folders) {
+        const auto candidate = std::filesystem::path(folder) / (plainName + ".ui");
+        std::error_code ec;
+        if (std::filesystem::is_regular_file(candidate, ec)) return candidate.string();
+    }
+    throw Error("The window layout " + plainName + " was not found.");
 }
 
 }  // namespace tolvane::app

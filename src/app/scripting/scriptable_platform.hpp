@@ -11,7 +11,9 @@
 //   console: TEXT
 //   window opened "TITLE"      (a window becomes visible)
 //   window closed "TITLE"      (a visible window is hidden or deleted)
-// Line breaks inside texts are written as \n.
+// Line breaks inside texts are written as \n. The scripting core
+// (scripting_core.hpp) implements the answers, the pump and the transcript
+// once for every platform; a platform adds its windows.
 #pragma once
 
 #include <cstddef>
