@@ -6,6 +6,7 @@
 
 #include "commands.hpp"
 #include "heap_setup.hpp"
+#include "library_host.hpp"
 
 namespace {
 
@@ -38,6 +39,7 @@ void printUsage(std::ostream& out) {
 
 int main(int argc, char** argv) {
     tolvane::cli::prepareHeap();
+    tolvane::cli::addLibraryHost();
     if (argc < 2) {
         printUsage(std::cerr);
         return 2;
