@@ -369,10 +369,13 @@ void addApplication(Registry& reg) {
             return;
         }
         const std::string local = "OneX_Fwd_GUI_c/" + args[0].str();
-        if (!library().registry().contains(local))
-            throw Error(startFirst("OneX_Fwd_GUI_c", "the operation \"" + args[0].str() + "\""));
+        const FunctionSpec* def = library().registry().find(local);
+        if (!def) throw Error(startFirst("OneX_Fwd_GUI_c", "the operation \"" + args[0].str() + "\""));
+        // The operation is asked for the outputs it has, as the module's
+        // dispatch by operation name does.
+        const int nargout = def->outputs >= 0 ? std::min(c.nargout(), def->outputs) : c.nargout();
         std::vector<Value> rest(args.begin() + 1, args.end());
-        std::vector<Value> out = library().registry().call(local, c.nargout(), std::move(rest));
+        std::vector<Value> out = library().registry().call(local, nargout, std::move(rest));
         c.setOut(0, out.empty() ? Value::empty() : std::move(out[0]));
         if (!c.outputs()[0].isSet()) c.setOut(0, Value::empty());
     });

@@ -41,11 +41,11 @@ done <"$names"
 
 # Names that need no window.
 run compareStruct '{"a":1,"b":{"c":"NaN"}}' '{"a":1,"b":{"c":"NaN"}}'
-check "compareStruct equal" 0 "[1.0]" ""
+check "compareStruct equal" 0 "[1]" ""
 run compareStruct '{"a":1,"b":2}' '{"b":2,"a":1}'
-check "compareStruct field order" 0 "[0.0]" ""
+check "compareStruct field order" 0 "[0]" ""
 run getTagIndex '"row3col07"'
-check "getTagIndex" 0 "[7.0]" ""
+check "getTagIndex" 0 "[7]" ""
 run getTagIndex 12
 check "getTagIndex of a number" 1 "" "must be a text"
 run rfCommonUI '"addFileExtention"' '"setup"' '".mat"'
