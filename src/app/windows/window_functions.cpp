@@ -134,6 +134,8 @@ void addDisplays(Registry& reg) {
 
 }  // namespace
 
+WindowModules* runningWindowModules() { return current().get(); }
+
 void setWindowModules(std::unique_ptr<WindowModules> modules) {
     current() = std::move(modules);
     if (!current() || !library().initialised()) return;
