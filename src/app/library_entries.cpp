@@ -131,7 +131,7 @@ void addWindowUtilities(Registry& reg) {
         Platform& p = hostPlatform("QV_AddMenu");
         const WindowId w = windowArg(c, 0);
         if (!p.isWindow(w)) throw Error("QV_AddMenu: " + std::to_string(w) + " is not a window.");
-        const Value& appInfo = library().globals().at("appInfo");
+        const Value appInfo = library().globals().get("appInfo");
         const bool current = appInfo.hasField("Platform") && appInfo.field("Platform").isText() &&
                              appInfo.field("Platform").str() == "c";
         // The platform reaches menus by tag: each header is its menu's tag.
