@@ -22,8 +22,8 @@
 #include <memory>
 
 #include "display/decimate.hpp"
-#include "instrument/atomic_file.hpp"
-#include "numerics/diagnostics.hpp"
+#include "base/atomic_file.hpp"
+#include "base/diagnostics.hpp"
 
 namespace tolvane::qt {
 

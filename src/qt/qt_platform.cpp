@@ -44,7 +44,7 @@
 
 #include "app/headless/ui_layout.hpp"
 #include "app/platform/value_text.hpp"
-#include "numerics/diagnostics.hpp"
+#include "base/diagnostics.hpp"
 #include "qt/figure_widget.hpp"
 #include "qt/qt_dialogs.hpp"
 

@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "numerics/diagnostics.hpp"
+#include "base/diagnostics.hpp"
 #include "onex/frame_config.hpp"
 #include "runtime/value.hpp"
 

@@ -1,6 +1,6 @@
 #include "runtime/library.hpp"
 
-#include "numerics/diagnostics.hpp"
+#include "base/diagnostics.hpp"
 #include "runtime/bindings/bindings.hpp"
 
 namespace tolvane {

@@ -1,7 +1,7 @@
 #include "runtime/mat_file.hpp"
-#include "numerics/utf8.hpp"
+#include "base/utf8.hpp"
 
-#include "instrument/atomic_file.hpp"
+#include "base/atomic_file.hpp"
 
 #include <matio.h>
 #include <zlib.h>
@@ -23,7 +23,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "numerics/diagnostics.hpp"
+#include "base/diagnostics.hpp"
 #include "runtime/input_limits.hpp"
 
 namespace tolvane {

@@ -22,7 +22,7 @@
 #include <string>
 #include <vector>
 
-#include "numerics/diagnostics.hpp"
+#include "base/diagnostics.hpp"
 #include "runtime/value.hpp"
 
 namespace tolvane {

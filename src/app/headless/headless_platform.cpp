@@ -5,7 +5,7 @@
 #include <filesystem>
 
 #include "app/platform/value_text.hpp"
-#include "numerics/diagnostics.hpp"
+#include "base/diagnostics.hpp"
 
 namespace tolvane::app {
 

@@ -6,10 +6,10 @@
 #include <optional>
 
 #include "numerics/bilinear.hpp"
-#include "numerics/diagnostics.hpp"
+#include "base/diagnostics.hpp"
 #include "numerics/freq2fir.hpp"
 #include "numerics/interp.hpp"
-#include "numerics/limits.hpp"
+#include "base/limits.hpp"
 #include "numerics/noise.hpp"
 #include "runtime/bindings/bindings.hpp"
 #include "runtime/convert.hpp"
