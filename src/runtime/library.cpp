@@ -42,11 +42,6 @@ const Value& Globals::at(const std::string& name) const {
     throw Error("\"" + name + "\" is not a declared global.");
 }
 
-void Library::addModuleConstants(ModuleConstants constants) {
-    if (initialised_ && constants.build) constants.build();
-    constants_.push_back(std::move(constants));
-}
-
 void Library::addExtension(std::function<void(Library&)> registrar) {
     if (initialised_) registrar(*this);
     extensions_.push_back(std::move(registrar));
@@ -57,16 +52,11 @@ void Library::initialize() {
     registerAllFunctions(*this);
     for (const auto& registrar : extensions_) registrar(*this);
     globals_.declare();
-    for (auto& c : constants_)
-        if (c.build) c.build();
     initialised_ = true;
 }
 
 void Library::terminate() {
     if (!initialised_) return;
-    for (auto it = constants_.rbegin(); it != constants_.rend(); ++it)
-        if (it->release) it->release();
-    constants_.clear();
     registry_.clear();
     globals_.clear();
     initialised_ = false;
