@@ -15,7 +15,7 @@
 #include "app/windows/window_functions.hpp"
 #include "display/eye_diagram.hpp"
 #include "display/scatter_diagram.hpp"
-#include "numerics/diagnostics.hpp"
+#include "base/diagnostics.hpp"
 #include "runtime/convert.hpp"
 #include "runtime/library.hpp"
 

@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "numerics/diagnostics.hpp"
+#include "base/diagnostics.hpp"
 #include "numerics/fft.hpp"
 
 namespace tolvane {

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "numerics/circular_filter.hpp"
-#include "numerics/diagnostics.hpp"
+#include "base/diagnostics.hpp"
 #include "onex/constants.hpp"
 #include "onex/filter_design.hpp"
 #include "onex/filter_tables.hpp"

@@ -9,8 +9,8 @@
 #include <cstdint>
 #include <string>
 
-#include "numerics/diagnostics.hpp"
-#include "numerics/limits.hpp"
+#include "base/diagnostics.hpp"
+#include "base/limits.hpp"
 
 namespace tolvane {
 

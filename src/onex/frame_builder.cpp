@@ -4,7 +4,7 @@
 #include <optional>
 #include <string>
 
-#include "numerics/diagnostics.hpp"
+#include "base/diagnostics.hpp"
 #include "onex/mac_channel.hpp"
 #include "onex/mod_params.hpp"
 #include "onex/phase_equaliser.hpp"

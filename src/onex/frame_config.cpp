@@ -3,7 +3,7 @@
 #include <cmath>
 #include <utility>
 
-#include "numerics/diagnostics.hpp"
+#include "base/diagnostics.hpp"
 #include "onex/bit_source.hpp"
 
 namespace tolvane {

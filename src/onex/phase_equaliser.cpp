@@ -6,7 +6,7 @@
 
 #include "numerics/bilinear.hpp"
 #include "numerics/circular_filter.hpp"
-#include "numerics/diagnostics.hpp"
+#include "base/diagnostics.hpp"
 #include "numerics/interp.hpp"
 #include "onex/constants.hpp"
 

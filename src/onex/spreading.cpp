@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "numerics/diagnostics.hpp"
+#include "base/diagnostics.hpp"
 #include "onex/bit_source.hpp"
 #include "onex/constants.hpp"
 #include "onex/walsh.hpp"

@@ -4,7 +4,7 @@
 
 #include "instrument/corrections.hpp"
 #include "instrument/driver.hpp"
-#include "numerics/diagnostics.hpp"
+#include "base/diagnostics.hpp"
 #include "numerics/noise.hpp"
 #include "onex/constants.hpp"
 #include "runtime/instrument_values.hpp"

@@ -12,7 +12,7 @@
 #include "app/headless/headless_platform.hpp"
 #include "app/headless/host_platform.hpp"
 #include "app/library_entries.hpp"
-#include "numerics/diagnostics.hpp"
+#include "base/diagnostics.hpp"
 #include "runtime/library.hpp"
 
 namespace tolvane::app {

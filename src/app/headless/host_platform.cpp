@@ -4,7 +4,7 @@
 
 #include "app/headless/headless_platform.hpp"
 #include "app/library_entries.hpp"
-#include "numerics/diagnostics.hpp"
+#include "base/diagnostics.hpp"
 
 namespace tolvane::app {
 

@@ -8,7 +8,7 @@
 #include "app/windows/app_globals.hpp"
 #include "app/windows/generator_entry.hpp"
 #include "instrument/jobs.hpp"
-#include "numerics/diagnostics.hpp"
+#include "base/diagnostics.hpp"
 
 namespace tolvane::app {
 

@@ -4,7 +4,7 @@
 
 #include "app/window_utils.hpp"
 #include "app/windows/app_globals.hpp"
-#include "numerics/diagnostics.hpp"
+#include "base/diagnostics.hpp"
 
 namespace tolvane::app {
 

@@ -11,7 +11,7 @@
 #include "app/windows/slot_setup.hpp"
 #include "app/windows/sig_gen_panel.hpp"
 #include "app/windows/display_windows.hpp"
-#include "numerics/diagnostics.hpp"
+#include "base/diagnostics.hpp"
 #include "runtime/convert.hpp"
 #include "runtime/library.hpp"
 
