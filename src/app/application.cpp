@@ -90,11 +90,14 @@ WindowId Application::start() {
     MainWindow::InitializeConfiguration();
     MainWindow::InitializeParameters();
     MainWindow::InitializeSigGenSettings();
+    // The spectrum analyser's connection: a record only its dialog edits and
+    // no job reads, kept as the global callers by name see.
     global("configurationSA") = Value::empty();
 
     // 3. The main window with its menus; then the child windows, hidden,
     // each placed over the main window and initialised once.
     s.main = loadFigure(p, "OneX_Fwd_GUI_c", 0);
+    // `appInfo` is the windows' own record, read by name as well (below).
     addStandardMenus(p, s.main, textField(global("appInfo"), "Platform") == "c");
     s.rpc = std::make_unique<RpcSetup>(p);
     s.slot = std::make_unique<SlotSetup>(p, *s.rpc);
@@ -121,6 +124,7 @@ WindowId Application::start() {
     figures.set("figSlotSetup", Value::handle(slotWindow));
     figures.set("figRPCsetup", Value::handle(rpcWindow));
     figures.set("AdvSettings", Value::handle(advanced));
+    // The child windows' handles, which calls by name look up.
     global("figureList") = Value::record(std::move(figures));
 
     s.panel = std::make_unique<SigGenPanel>(p, s.main, *s.advanced);

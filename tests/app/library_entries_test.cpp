@@ -14,6 +14,7 @@
 #include "app/library_entries.hpp"
 #include "base/diagnostics.hpp"
 #include "runtime/library.hpp"
+#include "session/by_name.hpp"
 
 namespace tolvane::app {
 namespace {
@@ -163,10 +164,11 @@ TEST_F(LibraryEntries, WindowModulesOutsideTheApplication) {
     EXPECT_EQ(call("rfCommonUI", 1, {Value::text("addFileExtention"), Value::text("a"), Value::text(".mat")})[0].str(),
               "a.mat");
     // The main window's record defaults need no window.
-    library().globals().at("parameters") = Value();
+    installSession();
+    library().globals().set("parameters", Value());
     call("OneX_Fwd_GUI_c", 1, {Value::text("InitializeParameters")});
-    EXPECT_TRUE(library().globals().at("parameters").isRecord());
-    EXPECT_EQ(call("compareStruct", 1, {library().globals().at("parameters"), library().globals().at("parameters")})[0]
+    EXPECT_TRUE(library().globals().get("parameters").isRecord());
+    EXPECT_EQ(call("compareStruct", 1, {library().globals().get("parameters"), library().globals().get("parameters")})[0]
                   .realAt(0),
               1);
 }

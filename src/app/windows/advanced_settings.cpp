@@ -15,6 +15,8 @@ namespace {
 
 const char* const kWindowTag = "figAdvSettings";
 
+// The window's working copy of the settings while it is open: a global by
+// name, so the window's operations called by name edit the same record.
 Value& settings() { return global("newSettings"); }
 
 }  // namespace

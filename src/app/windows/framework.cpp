@@ -23,6 +23,9 @@ namespace tolvane::app {
 
 namespace {
 
+// The application's record (name, generation, calculation bookkeeping,
+// client windows): the windows' own state, which scripts and calls by name
+// read and change under its global's name, so it stays a dynamic value.
 Value& appInfo() { return global("appInfo"); }
 
 std::string lower(std::string s) {
@@ -293,6 +296,8 @@ void Framework::configureConnection(bool spectrumAnalyser) {
     // The spectrum analyser's dialog has its own title and offers every bus;
     // the generator's follows the instrument generation.
     const std::pair<std::string, Value> result =
+        // The analyser's record is edited by its dialog alone and read by no
+        // job: it stays the global callers by name see.
         spectrumAnalyser ? hooks_.connectionDialog(w_, global("configurationSA"), "Spectrum Analyzer")
                          : hooks_.connectionDialog(w_, session().connectionValue(), textField(appInfo(), "Platform"));
     if (result.first != "OK") return;

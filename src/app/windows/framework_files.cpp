@@ -25,6 +25,9 @@ const char* const kConfigFile = "rfIOConfig.mat";
 // A Save As name with this prefix runs the special waveform save.
 const std::string kSpecialPrefix = "mivolta.";
 
+// The application's record (name, generation, calculation bookkeeping,
+// client windows): the windows' own state, which scripts and calls by name
+// read and change under its global's name, so it stays a dynamic value.
 Value& appInfo() { return global("appInfo"); }
 
 // The waveform as one complex row, or an Error when nothing was calculated.

@@ -47,6 +47,7 @@ void MainWindow::InitializeAppInfo() {
     r.set("ClientWindows", Value::empty());
     r.set("LastCaluclatedParameterSet", Value::empty());
     r.set("LastCalcTimeStamp", Value::empty());
+    // The windows' own record, read and changed by name as well.
     global("appInfo") = Value::record(std::move(r));
 }
 
