@@ -23,13 +23,22 @@ check() {
     status=1
   fi
 }
-check numerics 'numerics'
-check onex 'numerics|onex'
-check instrument 'numerics|onex|instrument'
-check runtime 'numerics|onex|instrument|runtime'
-check session 'numerics|onex|instrument|runtime|session'
-check display 'numerics|display'
-check app 'numerics|onex|instrument|runtime|session|display|app'
+check base 'base'
+# The base layer is the standard library's alone (and POSIX for the file
+# writes): no third-party header.
+bad=$(grep -rnE '#include +<[^>]*[./][^>]*>' "$root/src/base" | grep -vE '#include +<unistd\.h>' || true)
+if [ -n "$bad" ]; then
+  echo "the base layer includes beyond the standard library:" >&2
+  echo "$bad" >&2
+  status=1
+fi
+check numerics 'base|numerics'
+check onex 'base|numerics|onex'
+check instrument 'base|numerics|onex|instrument'
+check runtime 'base|numerics|onex|instrument|runtime'
+check session 'base|numerics|onex|instrument|runtime|session'
+check display 'base|numerics|display'
+check app 'base|numerics|onex|instrument|runtime|session|display|app'
 # Within the application layer, the window logic knows only the platform
 # interface, never the headless platform that implements it.
 bad=$(grep -rnE '#include +"app/headless/' "$root/src/app" --include='*.?pp' | grep -v "^$root/src/app/headless/" || true)

@@ -19,7 +19,7 @@
 #endif
 #include "commands.hpp"
 #include "parse_options.hpp"
-#include "numerics/diagnostics.hpp"
+#include "base/diagnostics.hpp"
 
 namespace tolvane::cli {
 

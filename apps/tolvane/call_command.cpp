@@ -19,7 +19,7 @@
 #include <sys/stat.h>
 
 #include "commands.hpp"
-#include "numerics/diagnostics.hpp"
+#include "base/diagnostics.hpp"
 #include <nlohmann/json.hpp>
 
 #include "runtime/input_limits.hpp"

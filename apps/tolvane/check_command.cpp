@@ -6,7 +6,7 @@
 #include "commands.hpp"
 #include "parse_options.hpp"
 #include "instrument_options.hpp"
-#include "numerics/diagnostics.hpp"
+#include "base/diagnostics.hpp"
 #include "session/session.hpp"
 
 namespace tolvane::cli {

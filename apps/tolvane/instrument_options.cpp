@@ -4,7 +4,7 @@
 #include <iostream>
 #include <unistd.h>
 
-#include "numerics/diagnostics.hpp"
+#include "base/diagnostics.hpp"
 #include "runtime/instrument_values.hpp"
 #include "runtime/mat_file.hpp"
 

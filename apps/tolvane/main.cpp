@@ -6,6 +6,7 @@
 
 #include "commands.hpp"
 #include "heap_setup.hpp"
+#include "library_host.hpp"
 #include "session/by_name.hpp"
 
 namespace {
@@ -40,6 +41,7 @@ void printUsage(std::ostream& out) {
 int main(int argc, char** argv) {
     tolvane::cli::prepareHeap();
     tolvane::installSession();
+    tolvane::cli::addLibraryHost();
     if (argc < 2) {
         printUsage(std::cerr);
         return 2;

@@ -13,7 +13,7 @@
 #include "app/windows/sig_gen_panel.hpp"
 #include "app/windows/splash_about.hpp"
 #include "app/windows/window_functions.hpp"
-#include "numerics/diagnostics.hpp"
+#include "base/diagnostics.hpp"
 #include "runtime/instrument_values.hpp"
 #include "runtime/library.hpp"
 #include "session/by_name.hpp"

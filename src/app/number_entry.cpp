@@ -6,19 +6,13 @@
 #include <cstdlib>
 #include <string_view>
 
+#include "base/text.hpp"
+
 namespace tolvane::app {
 
 namespace {
 
 bool isSeparator(char c) { return c == ' ' || c == '\t' || c == ',' || c == ';' || c == '\r' || c == '\n'; }
-
-bool caseEquals(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
-}
 
 // One token as a plain decimal number: [sign] digits [. digits] [e [sign] digits],
 // with at least one digit in the mantissa, or [sign] Inf / NaN.
@@ -27,8 +21,8 @@ std::optional<double> readToken(std::string_view t) {
     bool negative = false;
     if (i < t.size() && (t[i] == '+' || t[i] == '-')) negative = t[i++] == '-';
     const std::string_view body = t.substr(i);
-    if (caseEquals(body, "inf")) return negative ? -HUGE_VAL : HUGE_VAL;
-    if (caseEquals(body, "nan")) return std::nan("");
+    if (equalsIgnoringCase(body, "inf")) return negative ? -HUGE_VAL : HUGE_VAL;
+    if (equalsIgnoringCase(body, "nan")) return std::nan("");
     std::size_t digits = 0;
     while (i < t.size() && std::isdigit(static_cast<unsigned char>(t[i]))) ++i, ++digits;
     if (i < t.size() && t[i] == '.') {

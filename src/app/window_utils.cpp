@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "numerics/diagnostics.hpp"
+#include "base/diagnostics.hpp"
 
 namespace tolvane::app {
 

@@ -4,7 +4,7 @@
 #include <limits>
 
 #include "display/units.hpp"
-#include "numerics/diagnostics.hpp"
+#include "base/diagnostics.hpp"
 
 namespace tolvane::display {
 

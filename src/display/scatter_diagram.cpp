@@ -4,7 +4,7 @@
 #include <cmath>
 
 #include "display/eye_diagram.hpp"
-#include "numerics/diagnostics.hpp"
+#include "base/diagnostics.hpp"
 
 namespace tolvane::display {
 

@@ -1,20 +1,8 @@
 #include "instrument/connection.hpp"
 
-#include <cctype>
+#include "base/text.hpp"
 
 namespace tolvane {
-
-namespace {
-
-bool equalsIgnoringCase(const std::string& a, const char* b) {
-    std::size_t i = 0;
-    for (; i < a.size() && b[i]; ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    return i == a.size() && b[i] == '\0';
-}
-
-}  // namespace
 
 Bus busOf(const Connection& c) {
     if (equalsIgnoringCase(c.type, "GPIB")) return Bus::Gpib;

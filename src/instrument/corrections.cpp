@@ -5,7 +5,7 @@
 #include <cstdlib>
 
 #include "numerics/circular_filter.hpp"
-#include "numerics/diagnostics.hpp"
+#include "base/diagnostics.hpp"
 #include "numerics/freq2fir.hpp"
 #include "instrument/jobs.hpp"
 

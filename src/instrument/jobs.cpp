@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "numerics/diagnostics.hpp"
+#include "base/diagnostics.hpp"
 
 namespace tolvane {
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "numerics/diagnostics.hpp"
+#include "base/diagnostics.hpp"
 
 namespace tolvane {
 

@@ -7,6 +7,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include "base/text.hpp"
 #include "instrument/fd_transport.hpp"
 
 namespace tolvane {
@@ -37,11 +38,6 @@ bool speedOf(int baud, speed_t& speed) {
     return false;
 }
 
-std::string lower(std::string s) {
-    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return s;
-}
-
 }  // namespace
 
 LinkResult openSerialTransport(const std::string& device, int baudrate, const std::string& handshake,
@@ -50,7 +46,7 @@ LinkResult openSerialTransport(const std::string& device, int baudrate, const st
     speed_t speed{};
     if (!speedOf(baudrate, speed))
         return {kIoBadRequest, "the serial speed " + std::to_string(baudrate) + " bit/s is not supported"};
-    const std::string hs = lower(handshake);
+    const std::string hs = asciiLower(handshake);
     const bool xon = hs == "xon/xoff";
     const bool rtscts = hs == "rts/cts" || hs == "hardware";
     if (!xon && !rtscts && hs != "none" && !hs.empty())

@@ -7,10 +7,10 @@
 #include <cstring>
 #include <filesystem>
 
-#include "instrument/atomic_file.hpp"
+#include "base/atomic_file.hpp"
 #include "instrument/jobs.hpp"
 #include "instrument/scpi_block.hpp"
-#include "numerics/diagnostics.hpp"
+#include "base/diagnostics.hpp"
 
 namespace tolvane {
 

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "numerics/diagnostics.hpp"
-#include "instrument/atomic_file.hpp"
+#include "base/diagnostics.hpp"
+#include "base/atomic_file.hpp"
 
 namespace tolvane {
 

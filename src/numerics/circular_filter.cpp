@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "numerics/diagnostics.hpp"
+#include "base/diagnostics.hpp"
 #include "numerics/fft.hpp"
 
 namespace tolvane {
@@ -153,10 +153,14 @@ void fftConvolve(const std::vector<cplx>& x, const std::vector<cplx>& h, Rotated
 
 }  // namespace
 
-std::vector<cplx> circularConvolve(const std::vector<cplx>& x, const std::vector<double>& h, long long delay) {
+void circularConvolve(const std::vector<cplx>& x, const std::vector<double>& h, long long delay,
+                      std::vector<cplx>& y) {
     const std::size_t n = x.size();
-    std::vector<cplx> y(n);
-    if (n == 0 || h.empty()) return y;
+    if (n == 0 || h.empty()) {
+        y.assign(n, cplx{});
+        return;
+    }
+    y.resize(n);
     RotatedWriter out(y, positiveMod(delay, n));
     const std::vector<double> taps = foldTaps(h, n);
     if (taps.size() <= kDirectMaxTaps || n < 4 * taps.size()) {
@@ -164,6 +168,11 @@ std::vector<cplx> circularConvolve(const std::vector<cplx>& x, const std::vector
     } else {
         fftConvolve(x, std::vector<cplx>(taps.begin(), taps.end()), out);
     }
+}
+
+std::vector<cplx> circularConvolve(const std::vector<cplx>& x, const std::vector<double>& h, long long delay) {
+    std::vector<cplx> y;
+    circularConvolve(x, h, delay, y);
     return y;
 }
 
@@ -191,14 +200,19 @@ std::vector<cplx> circularConvolve(const std::vector<cplx>& x, const std::vector
     return y;
 }
 
-std::vector<cplx> circularConvolveUpsampled(const std::vector<cplx>& chips, int factor,
-                                            const std::vector<double>& h, long long delay) {
+void circularConvolveUpsampled(const std::vector<cplx>& chips, int factor, const std::vector<double>& h,
+                               long long delay, std::vector<cplx>& y, std::vector<cplx>& extended) {
     if (factor < 1) throw Error("Upsampling factor must be a positive integer (was " + numberText(factor) + ").");
     const std::size_t r = static_cast<std::size_t>(factor);
     const std::size_t nChips = chips.size();
     const std::size_t n = nChips * r;
-    std::vector<cplx> y(n);
-    if (n == 0 || h.empty()) return y;
+    if (n == 0 || h.empty()) {
+        y.assign(n, cplx{});
+        return;
+    }
+    // Every output sample is written below, so a row that already has the
+    // length keeps its contents until then (no clearing pass).
+    y.resize(n);
     RotatedWriter out(y, positiveMod(delay, n));
     const std::vector<double> taps = foldTaps(h, n);
 
@@ -210,7 +224,8 @@ std::vector<cplx> circularConvolveUpsampled(const std::vector<cplx>& chips, int 
 
     // Chips with the last perPhase - 1 (circularly) in front, so that
     // ext[q + perPhase - 1 - i] = chips[(q - i) mod N].
-    std::vector<cplx> ext(nChips + perPhase - 1);
+    std::vector<cplx>& ext = extended;
+    ext.resize(nChips + perPhase - 1);
     for (std::size_t i = 0; i + 1 < perPhase; ++i)
         ext[i] = chips[positiveMod(static_cast<long long>(i) - static_cast<long long>(perPhase - 1), nChips)];
     std::copy(chips.begin(), chips.end(), ext.begin() + static_cast<std::ptrdiff_t>(perPhase - 1));
@@ -231,6 +246,12 @@ std::vector<cplx> circularConvolveUpsampled(const std::vector<cplx>& chips, int 
             }
         }
     }
+}
+
+std::vector<cplx> circularConvolveUpsampled(const std::vector<cplx>& chips, int factor,
+                                            const std::vector<double>& h, long long delay) {
+    std::vector<cplx> y, extended;
+    circularConvolveUpsampled(chips, factor, h, delay, y, extended);
     return y;
 }
 

@@ -19,12 +19,22 @@ using cplx = std::complex<double>;
 // both agree with the closed form to rounding.
 std::vector<cplx> circularConvolve(const std::vector<cplx>& x, const std::vector<double>& h, long long delay);
 std::vector<cplx> circularConvolve(const std::vector<cplx>& x, const std::vector<cplx>& h, long long delay);
+// The same into y (resized to N; every sample is written, and a y that
+// already has the capacity is not reallocated). y must not be x.
+void circularConvolve(const std::vector<cplx>& x, const std::vector<double>& h, long long delay,
+                      std::vector<cplx>& y);
 
 // The same closed form over the zero-stuffed row u of N * factor samples
 // (u[m * factor] = chips[m], zero elsewhere), computed from the chips alone
 // by a polyphase filter: about 1/factor of the work of filtering u.
 std::vector<cplx> circularConvolveUpsampled(const std::vector<cplx>& chips, int factor,
                                             const std::vector<double>& h, long long delay);
+// The same into y (resized to N * factor, every sample written), with
+// `extended` as the working row of N + about length(h) / factor chips. Both
+// keep their capacity, so a caller that filters frame after frame into the
+// same two rows allocates nothing large. Neither may be `chips`.
+void circularConvolveUpsampled(const std::vector<cplx>& chips, int factor, const std::vector<double>& h,
+                               long long delay, std::vector<cplx>& y, std::vector<cplx>& extended);
 
 // Recursive filter b/a (a[0] != 0) applied circularly: the last
 // warmup = filtlen - 1 samples of x are put in front, the direct-form filter

@@ -8,7 +8,7 @@
 #include <string>
 #include <tuple>
 
-#include "numerics/diagnostics.hpp"
+#include "base/diagnostics.hpp"
 
 namespace tolvane {
 

@@ -6,8 +6,8 @@
 #include <cmath>
 #include <numeric>
 
-#include "numerics/diagnostics.hpp"
-#include "numerics/limits.hpp"
+#include "base/diagnostics.hpp"
+#include "base/limits.hpp"
 
 namespace tolvane {
 

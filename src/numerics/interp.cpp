@@ -4,8 +4,8 @@
 
 #include <cmath>
 
-#include "numerics/diagnostics.hpp"
-#include "numerics/limits.hpp"
+#include "base/diagnostics.hpp"
+#include "base/limits.hpp"
 
 namespace tolvane {
 

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <random>
 
-#include "numerics/diagnostics.hpp"
+#include "base/diagnostics.hpp"
 
 namespace tolvane {
 

@@ -9,7 +9,7 @@
 #include <cmath>
 #include <limits>
 
-#include "numerics/diagnostics.hpp"
+#include "base/diagnostics.hpp"
 
 namespace tolvane {
 

@@ -1,12 +1,13 @@
 #include "onex/baseband_filter.hpp"
 
+#include <algorithm>
 #include <map>
 #include <mutex>
 #include <span>
 #include <string>
 
 #include "numerics/circular_filter.hpp"
-#include "numerics/diagnostics.hpp"
+#include "base/diagnostics.hpp"
 #include "onex/constants.hpp"
 #include "onex/filter_design.hpp"
 #include "onex/filter_tables.hpp"
@@ -74,11 +75,16 @@ cvec upsample(const cvec& x, int factor) {
     return y;
 }
 
-std::vector<double> upsampleMarker(const std::vector<double>& in, int ratio) {
+void upsampleMarker(const std::vector<double>& in, int ratio, std::vector<double>& out) {
     if (ratio < 0) throw Error("upsampleMarker: the ratio must not be negative (was " + numberText(ratio) + ").");
-    std::vector<double> out;
+    out.clear();
     out.reserve(in.size() * static_cast<std::size_t>(ratio));
     for (double v : in) out.insert(out.end(), static_cast<std::size_t>(ratio), v);
+}
+
+std::vector<double> upsampleMarker(const std::vector<double>& in, int ratio) {
+    std::vector<double> out;
+    upsampleMarker(in, ratio, out);
     return out;
 }
 
@@ -117,24 +123,35 @@ cvec basebandFilter(const cvec& frame, int oversampling, FilterShape shape) {
     return circularConvolve(frame, h, delay);
 }
 
-cvec basebandFilterChips(const cvec& chips, int oversampling, FilterShape shape) {
+void basebandFilterChips(const cvec& chips, int oversampling, FilterShape shape, cvec& out, cvec& scratch) {
     checkOversampling(oversampling, lowestOversampling(shape), "OneX_BasebandFilter");
+    const std::size_t r = static_cast<std::size_t>(oversampling);
     switch (shape) {
-    case FilterShape::Rectangular: {
-        cvec out(chips.size() * static_cast<std::size_t>(oversampling));
+    case FilterShape::Rectangular:
+        out.resize(chips.size() * r);
         for (std::size_t q = 0; q < chips.size(); ++q)
-            std::fill_n(out.begin() + static_cast<std::ptrdiff_t>(q * static_cast<std::size_t>(oversampling)),
-                        oversampling, chips[q]);
-        return out;
-    }
+            std::fill_n(out.begin() + static_cast<std::ptrdiff_t>(q * r), oversampling, chips[q]);
+        return;
     case FilterShape::None:
-        return upsample(chips, oversampling);
+        // The zero-stuffed row: every sample is written, zeros between chips.
+        out.resize(chips.size() * r);
+        for (std::size_t q = 0; q < chips.size(); ++q) {
+            out[q * r] = chips[q];
+            std::fill_n(out.begin() + static_cast<std::ptrdiff_t>(q * r + 1), oversampling - 1, cplx{});
+        }
+        return;
     case FilterShape::Std:
     case FilterShape::Acp:
         break;
     }
     const std::vector<double>& h = cachedDesign(oversampling, shape == FilterShape::Acp);
-    return circularConvolveUpsampled(chips, oversampling, h, static_cast<long long>(h.size() / 2));
+    circularConvolveUpsampled(chips, oversampling, h, static_cast<long long>(h.size() / 2), out, scratch);
+}
+
+cvec basebandFilterChips(const cvec& chips, int oversampling, FilterShape shape) {
+    cvec out, scratch;
+    basebandFilterChips(chips, oversampling, shape, out, scratch);
+    return out;
 }
 
 }  // namespace tolvane

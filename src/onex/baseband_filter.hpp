@@ -12,6 +12,8 @@ using cvec = std::vector<std::complex<double>>;
 
 cvec upsample(const cvec& x, int factor);
 std::vector<double> upsampleMarker(const std::vector<double>& in, int ratio);
+// The same into `out`, which keeps its capacity (out must not be in).
+void upsampleMarker(const std::vector<double>& in, int ratio, std::vector<double>& out);
 
 // The equiripple designs need at least this many samples per chip: below
 // it their stop band edge lies beyond the Nyquist frequency.
@@ -37,6 +39,9 @@ cvec basebandFilter(const cvec& frame, int oversampling, FilterShape shape);
 // basebandFilter(upsample(chips, oversampling), oversampling, shape) without
 // building the zero-stuffed row.
 cvec basebandFilterChips(const cvec& chips, int oversampling, FilterShape shape);
+// The same into `out`, with `scratch` as the filter's working row; both keep
+// their capacity from call to call, and neither may be `chips`.
+void basebandFilterChips(const cvec& chips, int oversampling, FilterShape shape, cvec& out, cvec& scratch);
 
 // Circular convolution with h, advanced by floor(length(h)/2) samples:
 // y[n] = sum_k h[k] x[(n + D - k) mod N].

@@ -9,8 +9,8 @@
 #include <cstdint>
 #include <string>
 
-#include "numerics/diagnostics.hpp"
-#include "numerics/limits.hpp"
+#include "base/diagnostics.hpp"
+#include "base/limits.hpp"
 
 namespace tolvane {
 
@@ -74,7 +74,10 @@ void suppressZeroRuns(Bits& bits) {
 
 }  // namespace
 
-Bits lfsr(int order, const std::vector<double>& taps, long long m, const std::vector<double>& seed) {
+namespace {
+
+// lfsr() into `a`, which keeps its capacity.
+void lfsrInto(int order, const std::vector<double>& taps, long long m, const std::vector<double>& seed, Bits& a) {
     if (order < 0) throw Error("lfsr: order = " + numberText(order) + " must not be negative.");
     if (taps.size() < static_cast<std::size_t>(order))
         throw Error("lfsr: taps has " + numberText(static_cast<double>(taps.size())) + " entries but order " +
@@ -87,9 +90,9 @@ Bits lfsr(int order, const std::vector<double>& taps, long long m, const std::ve
     if (total > 0 && n > kMaxRegisterSteps / total)
         throw Error("lfsr: m = " + numberText(static_cast<double>(m)) + " at order " + numberText(order) +
                     " exceeds " + numberText(static_cast<double>(kMaxRegisterSteps)) + " register steps (order * m).");
-    Bits a(total, 0.0);
+    a.assign(total, 0.0);
     std::copy(seed.begin(), seed.end(), a.begin());
-    if (total == n) return a;
+    if (total == n) return;
 
     const bool binary = order <= 64 && std::all_of(taps.begin(), taps.begin() + order, isBit) &&
                         std::all_of(seed.begin(), seed.end(), isBit);
@@ -118,7 +121,7 @@ Bits lfsr(int order, const std::vector<double>& taps, long long m, const std::ve
             state = count < 64 ? (state >> count) | (fresh << (order - static_cast<int>(count))) : fresh;
             i += count;
         }
-        return a;
+        return;
     }
     // Any other values: the recurrence as written, modulo 2 of the weighted sum.
     for (std::size_t i = n; i < total; ++i) {
@@ -126,10 +129,10 @@ Bits lfsr(int order, const std::vector<double>& taps, long long m, const std::ve
         for (std::size_t j = 0; j < n; ++j) sum += taps[j] * a[i - n + j];
         a[i] = mod2(sum);
     }
-    return a;
 }
 
-Bits pnGenerator(const PnOptions& options) {
+// pnGenerator() into `sequence`, which keeps its capacity.
+void pnGeneratorInto(const PnOptions& options, Bits& sequence) {
     // Order: default 9, clamped to 3..31; a list of two or more is ignored.
     double order = 9;
     if (options.order && options.order->size() == 1) order = (*options.order)[0];
@@ -172,62 +175,97 @@ Bits pnGenerator(const PnOptions& options) {
         if (k > 0) t[static_cast<std::size_t>(n - k)] = 1.0;
     t[static_cast<std::size_t>(n)] = 1.0;
 
-    Bits sequence = lfsr(n, t, static_cast<long long>(outLength), seed);
+    lfsrInto(n, t, static_cast<long long>(outLength), seed, sequence);
     if (n == 20 && zeroSuppression) suppressZeroRuns(sequence);
     if (entry.inverted != userInvert)
         for (double& b : sequence) b = 1.0 - b;
     if (sequence.size() > outLength) sequence.resize(outLength);
-    return sequence;
 }
 
-Bits pnGenerator(int order, long long length) {
+PnOptions orderAndLength(int order, long long length) {
     PnOptions options;
     options.order = std::vector<double>{static_cast<double>(order)};
     options.length = std::vector<double>{static_cast<double>(length)};
-    return pnGenerator(options);
+    return options;
 }
 
+// extendVector() into `out`, which keeps its capacity.
 template <typename T>
-std::vector<T> extendVector(const std::vector<T>& data, long long length) {
-    if (length <= 0) return {};
+void extendVectorInto(const std::vector<T>& data, long long length, std::vector<T>& out) {
+    out.clear();
+    if (length <= 0) return;
     const std::size_t want = bitCount(static_cast<double>(length), "reqLength");
-    if (want <= data.size()) return std::vector<T>(data.begin(), data.begin() + static_cast<std::ptrdiff_t>(want));
+    if (want <= data.size()) {
+        out.assign(data.begin(), data.begin() + static_cast<std::ptrdiff_t>(want));
+        return;
+    }
     if (data.empty())
         throw Error("extendVector: data is empty, so it cannot be repeated to reqLength = " +
                     numberText(static_cast<double>(length)) + ".");
-    std::vector<T> out;
     out.reserve(want);
     while (out.size() + data.size() <= want) out.insert(out.end(), data.begin(), data.end());
     out.insert(out.end(), data.begin(), data.begin() + static_cast<std::ptrdiff_t>(want - out.size()));
+}
+
+}  // namespace
+
+Bits lfsr(int order, const std::vector<double>& taps, long long m, const std::vector<double>& seed) {
+    Bits a;
+    lfsrInto(order, taps, m, seed, a);
+    return a;
+}
+
+Bits pnGenerator(const PnOptions& options) {
+    Bits sequence;
+    pnGeneratorInto(options, sequence);
+    return sequence;
+}
+
+Bits pnGenerator(int order, long long length) { return pnGenerator(orderAndLength(order, length)); }
+
+template <typename T>
+std::vector<T> extendVector(const std::vector<T>& data, long long length) {
+    std::vector<T> out;
+    extendVectorInto(data, length, out);
     return out;
 }
 
 template std::vector<double> extendVector(const std::vector<double>&, long long);
 template std::vector<std::complex<double>> extendVector(const std::vector<std::complex<double>>&, long long);
 
-Bits generateBitStream(DataSource source, long long length, const Bits& pattern) {
+void generateBitStream(DataSource source, long long length, const Bits& pattern, Bits& out) {
     const auto count = [length] { return bitCount(static_cast<double>(length), "len"); };
     switch (source) {
         case DataSource::Zeros:
-            return Bits(count(), 0.0);
+            out.assign(count(), 0.0);
+            return;
         case DataSource::Ones:
-            return Bits(count(), 1.0);
+            out.assign(count(), 1.0);
+            return;
         case DataSource::Alternating01:
-        case DataSource::Alternating10: {
+        case DataSource::Alternating10:
             // Ones, then every odd-numbered (0101..) or even-numbered (1010..) bit cleared.
-            Bits bits(count(), 1.0);
-            for (std::size_t i = (source == DataSource::Alternating01 ? 0 : 1); i < bits.size(); i += 2) bits[i] = 0.0;
-            return bits;
-        }
+            out.assign(count(), 1.0);
+            for (std::size_t i = (source == DataSource::Alternating01 ? 0 : 1); i < out.size(); i += 2) out[i] = 0.0;
+            return;
         case DataSource::Pn9:
-            return pnGenerator(9, length);
+            pnGeneratorInto(orderAndLength(9, length), out);
+            return;
         case DataSource::Pn15:
-            return pnGenerator(15, length);
+            pnGeneratorInto(orderAndLength(15, length), out);
+            return;
         case DataSource::UserPattern:
         case DataSource::UserPatternAlt:
-            return extendVector(pattern, length);
+            extendVectorInto(pattern, length, out);
+            return;
     }
-    return {};
+    out.clear();
+}
+
+Bits generateBitStream(DataSource source, long long length, const Bits& pattern) {
+    Bits out;
+    generateBitStream(source, length, pattern, out);
+    return out;
 }
 
 std::optional<Bits> generateBitStream(int type, long long length, const Bits& pattern) {

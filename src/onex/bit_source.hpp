@@ -16,6 +16,8 @@ using Bits = std::vector<double>;
 // kMaxSamples throws Error). The user pattern sources repeat `pattern`;
 // with an empty pattern and a positive length they throw Error.
 Bits generateBitStream(DataSource source, long long length, const Bits& pattern);
+// The same into `out`, which keeps its capacity (out must not be pattern).
+void generateBitStream(DataSource source, long long length, const Bits& pattern, Bits& out);
 
 // The same for the number a configuration stores (DATAsourceType 1..8):
 // std::nullopt for any other number. Kept for callers that still hold the

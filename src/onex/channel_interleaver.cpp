@@ -6,7 +6,7 @@
 
 #include <cctype>
 
-#include "numerics/diagnostics.hpp"
+#include "base/diagnostics.hpp"
 #include "onex/turbo.hpp"
 
 namespace tolvane {

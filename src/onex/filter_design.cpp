@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "numerics/diagnostics.hpp"
+#include "base/diagnostics.hpp"
 #include "numerics/remez.hpp"
 #include "onex/constants.hpp"
 

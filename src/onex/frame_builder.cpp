@@ -4,7 +4,8 @@
 #include <optional>
 #include <string>
 
-#include "numerics/diagnostics.hpp"
+#include "base/diagnostics.hpp"
+#include "onex/frame_workspace.hpp"
 #include "onex/mac_channel.hpp"
 #include "onex/mod_params.hpp"
 #include "onex/phase_equaliser.hpp"
@@ -73,8 +74,7 @@ std::array<double, kSlotChips> rfOnMask(SlotIdle idle) {
     return mask;
 }
 
-ChipFrame buildChipFrame(const FrameInputs& in) {
-    ChipFrame out;
+void buildChipFrame(const FrameInputs& in, ChipFrame& out) {
     out.chips.assign(kFrameChips, cplx(1.0, 0.0));
     out.marker1.assign(kFrameChips, 0.0);
     out.marker2.assign(kFrameChips, 1.0);
@@ -84,7 +84,7 @@ ChipFrame buildChipFrame(const FrameInputs& in) {
         out.marker1[static_cast<std::size_t>(slot * kSlotChips)] = 1.0;
         out.marker1[static_cast<std::size_t>(slot * kSlotChips + kSlotChips / 2)] = 1.0;
     }
-    if (in.mode != 1) return out;  // unmodulated: all ones, RF always on
+    if (in.mode != 1) return;  // unmodulated: all ones, RF always on
 
     const std::vector<double> pilot = fwdPilot();
     const auto maskMac = rfOnMask(SlotIdle::Mac);
@@ -160,30 +160,64 @@ ChipFrame buildChipFrame(const FrameInputs& in) {
         put(macChips, 192, 64);
         put(dataChips, 1200, 400);
     }
+}
+
+ChipFrame buildChipFrame(const FrameInputs& in) {
+    ChipFrame out;
+    buildChipFrame(in, out);
+    return out;
+}
+
+const FrameResult& fwdChnFrame(const FrameInputs& in, FrameWorkspace& ws) {
+    if (in.oversampling < lowestOversampling(in.filterType) || in.oversampling > kMaxOversampling)
+        throw Error("oversamplingRate = " + numberText(in.oversampling) + " must be a whole number from " +
+                    numberText(lowestOversampling(in.filterType)) + " to " + numberText(kMaxOversampling) + ".");
+    buildChipFrame(in, ws.chips_);
+    fwdQuadSpreading(ws.chips_.chips, in.pilotOffsetIndex, ws.spread_);
+
+    // Every input has been checked by now; only from here on do the result
+    // rows change, so a refused configuration leaves the last result whole.
+    FrameResult& out = ws.result_;
+    try {
+        // Upsampling and filtering in one polyphase pass over the chip row.
+        basebandFilterChips(ws.spread_, in.oversampling, in.filterType, out.waveform, ws.filterScratch_);
+        if (in.phaseEqActive == 1)
+            fwdPhaseEqInPlace(out.waveform, in.oversampling, in.filterType, ws.equaliserScratch_);
+        if (in.mirrorSpectrum == 0)
+            for (auto& z : out.waveform) z = std::conj(z);
+        upsampleMarker(ws.chips_.marker1, in.oversampling, out.marker1);
+        upsampleMarker(ws.chips_.marker2, in.oversampling, out.marker2);
+    } catch (...) {
+        // Half-made rows are never left to look like a frame.
+        out.waveform.clear();
+        out.marker1.clear();
+        out.marker2.clear();
+        throw;
+    }
     return out;
 }
 
 FrameResult fwdChnFrame(const FrameInputs& in) {
-    if (in.oversampling < lowestOversampling(in.filterType) || in.oversampling > kMaxOversampling)
-        throw Error("oversamplingRate = " + numberText(in.oversampling) + " must be a whole number from " +
-                    numberText(lowestOversampling(in.filterType)) + " to " + numberText(kMaxOversampling) + ".");
-    ChipFrame chips = buildChipFrame(in);
-    std::vector<cplx> spread = fwdQuadSpreading(chips.chips, in.pilotOffsetIndex);
-    chips.chips.clear();
-    chips.chips.shrink_to_fit();
+    FrameWorkspace workspace;
+    fwdChnFrame(in, workspace);
+    return workspace.takeResult();
+}
 
-    // Upsampling and filtering in one polyphase pass over the chip row.
-    FrameResult out;
-    out.waveform = basebandFilterChips(spread, in.oversampling, in.filterType);
-    spread.clear();
-    spread.shrink_to_fit();
-    if (in.phaseEqActive == 1)
-        out.waveform = fwdPhaseEq(std::move(out.waveform), in.oversampling, in.filterType);
-    if (in.mirrorSpectrum == 0)
-        for (auto& z : out.waveform) z = std::conj(z);
-    out.marker1 = upsampleMarker(chips.marker1, in.oversampling);
-    out.marker2 = upsampleMarker(chips.marker2, in.oversampling);
-    return out;
+FrameResult FrameWorkspace::takeResult() {
+    FrameResult taken = std::move(result_);
+    result_ = FrameResult{};
+    return taken;
+}
+
+void FrameWorkspace::release() { *this = FrameWorkspace{}; }
+
+std::size_t FrameWorkspace::capacityBytes() const {
+    const auto complexRow = [](const std::vector<cplx>& v) { return v.capacity() * sizeof(cplx); };
+    const auto realRow = [](const std::vector<double>& v) { return v.capacity() * sizeof(double); };
+    return realRow(inputs_.dataBits) + complexRow(chips_.chips) + realRow(chips_.marker1) +
+           realRow(chips_.marker2) + complexRow(spread_) + complexRow(filterScratch_) +
+           complexRow(equaliserScratch_) + complexRow(result_.waveform) + realRow(result_.marker1) +
+           realRow(result_.marker2);
 }
 
 }  // namespace tolvane

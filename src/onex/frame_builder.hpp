@@ -56,6 +56,8 @@ std::array<double, kSlotChips> rfOnMask(SlotIdle idle);
 // Builds the frame. Throws Error when DATAbits is shorter than the active
 // data slots consume, or an input is out of its domain. The phase
 // equaliser, when on, acts on the filter shape the frame was built with.
+// A caller that builds frame after frame uses the overload that builds into
+// a FrameWorkspace (onex/frame_workspace.hpp) instead.
 FrameResult fwdChnFrame(const FrameInputs& in);
 
 // The chip-rate frame before spreading and the chip-rate markers (steps up
@@ -65,5 +67,7 @@ struct ChipFrame {
     std::vector<double> marker1, marker2;     // kFrameChips each
 };
 ChipFrame buildChipFrame(const FrameInputs& in);
+// The same into `out`, whose rows keep their capacity.
+void buildChipFrame(const FrameInputs& in, ChipFrame& out);
 
 }  // namespace tolvane

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <utility>
 
-#include "numerics/diagnostics.hpp"
+#include "base/diagnostics.hpp"
 #include "onex/bit_source.hpp"
 
 namespace tolvane {
@@ -33,8 +33,10 @@ long long requiredDataBits(const FrameConfig& config) {
     return static_cast<long long>(total);
 }
 
-FrameInputs frameInputs(const FrameConfig& config, std::vector<double> dataBits) {
-    FrameInputs in;
+namespace {
+
+// Maps everything but the data bits, which the caller puts in place.
+void mapInputs(const FrameConfig& config, FrameInputs& in) {
     const SlotConfig& s = config.slot;
     in.mode = config.Mode;
     in.pilotOffsetIndex = config.PilotOffsetIndex;
@@ -46,7 +48,6 @@ FrameInputs frameInputs(const FrameConfig& config, std::vector<double> dataBits)
         in.raGainDb[slot] = s.RAslotGain[slot];
         in.rpcChnActive[slot] = config.MACchnActive * s.RPCslotActiveChn[slot];
     }
-    in.dataBits = std::move(dataBits);
     in.rpcActive = s.RPCslotActive;
     in.rpcBits = s.RPCslotValue;
     in.rpcGainsDb = s.RPCslotGain;
@@ -56,16 +57,32 @@ FrameInputs frameInputs(const FrameConfig& config, std::vector<double> dataBits)
     in.filterType = static_cast<FilterShape>(config.FilterType);  // 1..4, checked when the record is read
     in.phaseEqActive = config.PhaseEq;
     in.mirrorSpectrum = config.MirrorSpectrum;
+}
+
+}  // namespace
+
+FrameInputs frameInputs(const FrameConfig& config, std::vector<double> dataBits) {
+    FrameInputs in;
+    mapInputs(config, in);
+    in.dataBits = std::move(dataBits);
     return in;
 }
 
-FrameResult calculateFrame(const FrameConfig& config) {
+const FrameResult& calculateFrame(const FrameConfig& config, FrameWorkspace& workspace) {
     const long long bitsReq = requiredDataBits(config);
     const double type = config.DATAsourceType;
     if (!(type >= 1 && type <= 8) || std::floor(type) != type)
         throw Error("DATAsourceType " + numberText(type) + " is not a data source (1 to 8): no data bits were generated.");
-    Bits bits = generateBitStream(static_cast<DataSource>(type), bitsReq, config.dataSourceBitstream);
-    return fwdChnFrame(frameInputs(config, std::move(bits)));
+    FrameInputs& in = workspace.inputs_;
+    generateBitStream(static_cast<DataSource>(type), bitsReq, config.dataSourceBitstream, in.dataBits);
+    mapInputs(config, in);
+    return fwdChnFrame(in, workspace);
+}
+
+FrameResult calculateFrame(const FrameConfig& config) {
+    FrameWorkspace workspace;
+    calculateFrame(config, workspace);
+    return workspace.takeResult();
 }
 
 }  // namespace tolvane

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "onex/frame_builder.hpp"
+#include "onex/frame_workspace.hpp"
 
 namespace tolvane {
 
@@ -56,7 +57,19 @@ long long requiredDataBits(const FrameConfig& config);
 FrameInputs frameInputs(const FrameConfig& config, std::vector<double> dataBits);
 
 // The calculate step: data bits for all 16 slots, then the frame builder.
-// Throws Error when the data source cannot deliver the bits.
+// Throws Error when the data source cannot deliver the bits, or the frame
+// builder refuses an input: OverSampling must be a whole number from
+// lowestOversampling(FilterType) (2 for the equiripple shapes 2 and 3, 1 for
+// 1 and 4) to kMaxOversampling, DATAsourceType 1 to 8, every active
+// DATAslotMod 1 to 3, PilotOffsetIndex at most 512.
 FrameResult calculateFrame(const FrameConfig& config);
+
+// The same calculation into `workspace`, for hosts that calculate again and
+// again: the frame's rows are reused from one call to the next, and the
+// result is bit for bit the one-shot function's. The returned reference is
+// workspace.result(); it stays valid until the next calculation into the
+// same workspace (see onex/frame_workspace.hpp for lifetime, failures and
+// threads).
+const FrameResult& calculateFrame(const FrameConfig& config, FrameWorkspace& workspace);
 
 }  // namespace tolvane

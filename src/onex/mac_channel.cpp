@@ -5,7 +5,7 @@
 
 #include <array>
 
-#include "numerics/diagnostics.hpp"
+#include "base/diagnostics.hpp"
 #include "onex/constants.hpp"
 #include "onex/walsh.hpp"
 

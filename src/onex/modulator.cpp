@@ -1,7 +1,7 @@
 // Symbol modulator: QPSK, 8PSK and 16QAM points, and the antipodal map.
 #include "onex/modulator.hpp"
 
-#include "numerics/diagnostics.hpp"
+#include "base/diagnostics.hpp"
 
 namespace tolvane {
 

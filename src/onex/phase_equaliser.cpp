@@ -6,7 +6,7 @@
 
 #include "numerics/bilinear.hpp"
 #include "numerics/circular_filter.hpp"
-#include "numerics/diagnostics.hpp"
+#include "base/diagnostics.hpp"
 #include "numerics/interp.hpp"
 #include "onex/constants.hpp"
 
@@ -119,19 +119,29 @@ std::vector<std::complex<double>> fwdPhaseEq(const std::vector<std::complex<doub
     return fwdPhaseEq(std::vector<std::complex<double>>(input), oversampling, shape);
 }
 
-std::vector<std::complex<double>> fwdPhaseEq(std::vector<std::complex<double>>&& input, int oversampling,
-                                            FilterShape shape) {
+void fwdPhaseEqInPlace(std::vector<std::complex<double>>& row, int oversampling, FilterShape shape,
+                       std::vector<std::complex<double>>& scratch) {
     checkOversampling(oversampling);
     if (shape == FilterShape::None) {
-        const std::vector<std::complex<double>>& row = input;
-        return fwdPhaseEq(row, oversampling, shape);
+        // Stored FIR response: exactly the circular convolution with b,
+        // advanced by 2 * ratio - 1 samples (the ratio it was made for).
+        const FirEqualiser fir = phaseEqFir(oversampling);
+        circularConvolve(row, fir.b, 2LL * fir.designRatio - 1, scratch);
+        row.swap(scratch);
+        return;
     }
     // All-pass section; 25 samples per chip of the row's end run the
     // recursion in before the first output is kept.
     const IirCoefficients iir = eqlrfilt(oversampling * kChipRate);
     const std::size_t filtlen = 25 * static_cast<std::size_t>(oversampling);
+    circularIirInPlace(row, iir.b, iir.a, filtlen, 2LL * oversampling - 1);
+}
+
+std::vector<std::complex<double>> fwdPhaseEq(std::vector<std::complex<double>>&& input, int oversampling,
+                                            FilterShape shape) {
     std::vector<std::complex<double>> output = std::move(input);
-    circularIirInPlace(output, iir.b, iir.a, filtlen, 2LL * oversampling - 1);
+    std::vector<std::complex<double>> scratch;
+    fwdPhaseEqInPlace(output, oversampling, shape, scratch);
     return output;
 }
 

@@ -41,5 +41,9 @@ std::vector<std::complex<double>> fwdPhaseEq(const std::vector<std::complex<doub
 // The same on a row the caller gives up: the all-pass runs in place in it.
 std::vector<std::complex<double>> fwdPhaseEq(std::vector<std::complex<double>>&& input, int oversampling,
                                             FilterShape shape);
+// The same on `row` in place. The stored FIR response is computed into
+// `scratch` and the two rows are swapped, so both keep their capacity.
+void fwdPhaseEqInPlace(std::vector<std::complex<double>>& row, int oversampling, FilterShape shape,
+                       std::vector<std::complex<double>>& scratch);
 
 }  // namespace tolvane

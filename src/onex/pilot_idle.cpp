@@ -1,7 +1,7 @@
 // Pilot burst and idle-slot filler.
 #include "onex/pilot_idle.hpp"
 
-#include "numerics/diagnostics.hpp"
+#include "base/diagnostics.hpp"
 #include "numerics/noise.hpp"
 #include "onex/constants.hpp"
 

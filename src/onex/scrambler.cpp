@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <cmath>
 
-#include "numerics/diagnostics.hpp"
+#include "base/diagnostics.hpp"
 
 namespace tolvane {
 

@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "numerics/diagnostics.hpp"
+#include "base/diagnostics.hpp"
 #include "onex/bit_source.hpp"
 #include "onex/constants.hpp"
 #include "onex/walsh.hpp"
@@ -71,8 +71,8 @@ std::vector<T> circularShiftRight(const std::vector<T>& input, double count) {
 template std::vector<double> circularShiftRight(const std::vector<double>&, double);
 template std::vector<std::complex<double>> circularShiftRight(const std::vector<std::complex<double>>&, double);
 
-std::vector<std::complex<double>> fwdQuadSpreading(const std::vector<std::complex<double>>& frames,
-                                                   double offsetIndex) {
+void fwdQuadSpreading(const std::vector<std::complex<double>>& frames, double offsetIndex,
+                      std::vector<std::complex<double>>& out) {
     if (frames.size() % kPeriod != 0)
         throw Error("The frames hold " + numberText(static_cast<double>(frames.size())) +
                     " chips; quadrature spreading needs a whole number of " + numberText(kPnPeriodChips) +
@@ -86,21 +86,24 @@ std::vector<std::complex<double>> fwdQuadSpreading(const std::vector<std::comple
     const auto delay = static_cast<std::size_t>(std::max(shift, 0.0)) % kPeriod;
     const std::vector<double>& bitsI = inPhasePeriod();
     const std::vector<double>& bitsQ = quadraturePeriod();
-    std::vector<double> pnI(kPeriod), pnQ(kPeriod);
-    for (std::size_t k = 0; k < kPeriod; ++k) {
-        const std::size_t src = k >= delay ? k - delay : k + kPeriod - delay;
-        pnI[k] = 1.0 - 2.0 * bitsI[src];
-        pnQ[k] = 1.0 - 2.0 * bitsQ[src];
-    }
 
-    std::vector<std::complex<double>> out(frames.size());
+    out.resize(frames.size());
     for (std::size_t base = 0; base < frames.size(); base += kPeriod) {
         for (std::size_t k = 0; k < kPeriod; ++k) {
+            const std::size_t src = k >= delay ? k - delay : k + kPeriod - delay;
+            const double pI = 1.0 - 2.0 * bitsI[src];
+            const double pQ = 1.0 - 2.0 * bitsQ[src];
             // (I + jQ)(pI + j pQ); the products with +-1 are exact.
             const double re = frames[base + k].real(), im = frames[base + k].imag();
-            out[base + k] = {re * pnI[k] - im * pnQ[k], re * pnQ[k] + im * pnI[k]};
+            out[base + k] = {re * pI - im * pQ, re * pQ + im * pI};
         }
     }
+}
+
+std::vector<std::complex<double>> fwdQuadSpreading(const std::vector<std::complex<double>>& frames,
+                                                   double offsetIndex) {
+    std::vector<std::complex<double>> out;
+    fwdQuadSpreading(frames, offsetIndex, out);
     return out;
 }
 

@@ -22,6 +22,9 @@ std::vector<T> circularShiftRight(const std::vector<T>& input, double count);
 // delay beyond one frame.
 std::vector<std::complex<double>> fwdQuadSpreading(const std::vector<std::complex<double>>& frames,
                                                    double offsetIndex);
+// The same into `out`, which keeps its capacity (out must not be frames).
+void fwdQuadSpreading(const std::vector<std::complex<double>>& frames, double offsetIndex,
+                      std::vector<std::complex<double>>& out);
 
 // Rotates one row of a rows x cols column-major matrix right (row == true),
 // or one column down, by `amount` taken modulo that row's or column's

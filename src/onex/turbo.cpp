@@ -11,7 +11,7 @@
 #include <array>
 #include <cmath>
 
-#include "numerics/diagnostics.hpp"
+#include "base/diagnostics.hpp"
 
 namespace tolvane {
 

@@ -18,12 +18,12 @@
 
 #include <algorithm>
 #include <cmath>
-#include <filesystem>
 #include <memory>
 
 #include "display/decimate.hpp"
-#include "instrument/atomic_file.hpp"
-#include "numerics/diagnostics.hpp"
+#include "base/atomic_file.hpp"
+#include "base/text.hpp"
+#include "base/diagnostics.hpp"
 
 namespace tolvane::qt {
 
@@ -383,12 +383,6 @@ QRect windowGeometry(const Figure& figure, const QRect& screen) {
     return r;
 }
 
-std::string extensionOf(const std::string& path) {
-    std::string ext = std::filesystem::path(path).extension().string();
-    for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return ext.empty() ? ext : ext.substr(1);
-}
-
 // The display menus of a figure window.
 void addDisplayMenus(QMainWindow* window, FigurePlot* plot) {
     auto printer = std::make_shared<QPrinter>(QPrinter::HighResolution);
@@ -487,7 +481,8 @@ bool renderFigureToFile(const Figure& figure, const std::string& path, int width
 }
 
 bool renderFigureToFile(Figure&& figure, const std::string& path, int width, int height, std::string& error) {
-    const std::string kind = extensionOf(path);
+    const std::string extension = lowerExtension(path);
+    const std::string kind = extension.empty() ? extension : extension.substr(1);
     if (kind != "png" && kind != "pdf" && kind != "svg") {
         error = "The image file \"" + path + "\" must end in .png, .pdf or .svg.";
         return false;

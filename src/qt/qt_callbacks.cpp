@@ -17,7 +17,7 @@
 #include <QTimer>
 #include <QToolButton>
 
-#include "numerics/diagnostics.hpp"
+#include "base/diagnostics.hpp"
 
 namespace tolvane::qt {
 

@@ -12,7 +12,7 @@
 #include <QUiLoader>
 
 #include "app/platform/ui_layout.hpp"
-#include "numerics/diagnostics.hpp"
+#include "base/diagnostics.hpp"
 #include "qt/qt_text.hpp"
 
 namespace tolvane::qt {

@@ -7,7 +7,7 @@
 #include <QMenu>
 #include <QMenuBar>
 
-#include "numerics/diagnostics.hpp"
+#include "base/diagnostics.hpp"
 #include "qt/qt_text.hpp"
 
 namespace tolvane::qt {

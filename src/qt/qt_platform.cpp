@@ -15,7 +15,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "numerics/diagnostics.hpp"
+#include "base/diagnostics.hpp"
 #include "qt/figure_widget.hpp"
 #include "qt/qt_text.hpp"
 

@@ -8,7 +8,7 @@
 
 #include <algorithm>
 
-#include "numerics/diagnostics.hpp"
+#include "base/diagnostics.hpp"
 #include "qt/qt_dialogs.hpp"
 #include "qt/qt_text.hpp"
 

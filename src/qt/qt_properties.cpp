@@ -21,7 +21,7 @@
 #include <cmath>
 
 #include "app/platform/value_text.hpp"
-#include "numerics/diagnostics.hpp"
+#include "base/diagnostics.hpp"
 #include "qt/qt_dialogs.hpp"
 #include "qt/qt_text.hpp"
 

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "numerics/diagnostics.hpp"
+#include "base/diagnostics.hpp"
 
 namespace tolvane {
 

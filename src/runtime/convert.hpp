@@ -17,7 +17,7 @@
 //                 ceiling given is refused, naming the ceiling.
 // Sizes whose product makes a result (a row repeated n times, m x n noise)
 // go through checkResultSize: no call creates more than kMaxSamples
-// elements (numerics/limits.hpp, where the smaller ceilings on filter
+// elements (base/limits.hpp, where the smaller ceilings on filter
 // lengths and orders are documented too).
 #pragma once
 

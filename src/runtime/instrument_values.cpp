@@ -3,7 +3,7 @@
 #include <cmath>
 #include <limits>
 
-#include "numerics/diagnostics.hpp"
+#include "base/diagnostics.hpp"
 #include "runtime/convert.hpp"
 #include "runtime/library.hpp"
 #include "runtime/mat_file.hpp"

@@ -10,7 +10,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "numerics/diagnostics.hpp"
+#include "base/diagnostics.hpp"
 #include "runtime/input_limits.hpp"
 
 namespace tolvane {

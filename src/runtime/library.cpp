@@ -1,6 +1,6 @@
 #include "runtime/library.hpp"
 
-#include "numerics/diagnostics.hpp"
+#include "base/diagnostics.hpp"
 #include "runtime/bindings/bindings.hpp"
 
 namespace tolvane {
@@ -69,11 +69,6 @@ void Globals::bindView(const std::string& name, GlobalView view) {
     views_.emplace_back(name, std::move(view));
 }
 
-void Library::addModuleConstants(ModuleConstants constants) {
-    if (initialised_ && constants.build) constants.build();
-    constants_.push_back(std::move(constants));
-}
-
 void Library::addExtension(std::function<void(Library&)> registrar) {
     if (initialised_) registrar(*this);
     extensions_.push_back(std::move(registrar));
@@ -84,16 +79,11 @@ void Library::initialize() {
     registerAllFunctions(*this);
     for (const auto& registrar : extensions_) registrar(*this);
     globals_.declare();
-    for (auto& c : constants_)
-        if (c.build) c.build();
     initialised_ = true;
 }
 
 void Library::terminate() {
     if (!initialised_) return;
-    for (auto it = constants_.rbegin(); it != constants_.rend(); ++it)
-        if (it->release) it->release();
-    constants_.clear();
     registry_.clear();
     globals_.clear();
     initialised_ = false;

@@ -1,5 +1,5 @@
-// The library as a whole: its function registry, the thirteen globals and
-// the module constants, from initialisation to termination.
+// The library as a whole: its function registry and the thirteen globals,
+// from initialisation to termination.
 #pragma once
 
 #include <functional>
@@ -43,27 +43,17 @@ private:
     std::vector<std::pair<std::string, GlobalView>> views_;
 };
 
-// A module's constant arrays: built once at initialisation, released at
-// termination; bodies only read them.
-struct ModuleConstants {
-    std::string module;
-    std::function<void()> build;
-    std::function<void()> release;
-};
-
 class Library {
 public:
     Registry& registry() { return registry_; }
     Globals& globals() { return globals_; }
     bool initialised() const { return initialised_; }
 
-    // Registers every function, declares the globals, builds the constants.
-    // Calling it again while initialised does nothing.
+    // Registers every function and declares the globals. Calling it again
+    // while initialised does nothing.
     void initialize();
-    // Releases the constants, then the registrations and the globals.
+    // Releases the registrations and the globals.
     void terminate();
-
-    void addModuleConstants(ModuleConstants constants);
 
     // Functions a front end built into the same binary adds (the desktop's
     // application entry). Each registrar runs at every initialisation, after
@@ -74,7 +64,6 @@ public:
 private:
     Registry registry_;
     Globals globals_;
-    std::vector<ModuleConstants> constants_;
     std::vector<std::function<void(Library&)>> extensions_;
     bool initialised_ = false;
 };

@@ -30,7 +30,7 @@
 // refused as not MAT-files of format 5.
 //
 // Before the MAT library sees a file, its layout is walked and checked (see
-// checkLayout in mat_file.cpp): a damaged, truncated or hostile file is
+// runtime/mat_layout_check.hpp): a damaged, truncated or hostile file is
 // refused with an error naming the file and the fault, and never makes the
 // reader read past the data present, allocate what a damaged size declares,
 // or recurse deeper than the ceilings of runtime/input_limits.hpp allow.

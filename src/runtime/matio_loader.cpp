@@ -13,7 +13,7 @@
 #include <mutex>
 #include <string>
 
-#include "numerics/diagnostics.hpp"
+#include "base/diagnostics.hpp"
 
 namespace {
 

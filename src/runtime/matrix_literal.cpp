@@ -6,7 +6,7 @@
 #include <system_error>
 #include <vector>
 
-#include "numerics/diagnostics.hpp"
+#include "base/diagnostics.hpp"
 #include "runtime/input_limits.hpp"
 
 namespace tolvane {

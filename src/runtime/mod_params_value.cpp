@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <limits>
 
-#include "numerics/diagnostics.hpp"
+#include "base/diagnostics.hpp"
 #include "runtime/bindings/choice_values.hpp"
 #include "runtime/convert.hpp"
 

@@ -1,6 +1,6 @@
 #include "runtime/parameter_file.hpp"
 
-#include "numerics/diagnostics.hpp"
+#include "base/diagnostics.hpp"
 #include "runtime/mat_file.hpp"
 #include "runtime/parameters_value.hpp"
 

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "numerics/diagnostics.hpp"
+#include "base/diagnostics.hpp"
 #include "runtime/config_fields.hpp"
 
 namespace tolvane {

@@ -42,8 +42,6 @@ Call::Call(const FunctionSpec& def, std::vector<Value> inputs, int nargin, int n
     out_.resize(std::max<std::size_t>(places, 1));
 }
 
-const std::string& Call::functionName() const { return def_.name; }
-
 bool Call::has(std::size_t i) const { return i < in_.size() && in_[i].isSet(); }
 
 const Value& Call::in(std::size_t i) const {
@@ -73,8 +71,6 @@ void Registry::add(FunctionSpec def) {
 
 void Registry::addLocal(const std::string& module, FunctionSpec def) {
     def.name = module + "/" + def.name;
-    auto& list = locals_[module];
-    if (std::find(list.begin(), list.end(), def.name) == list.end()) list.push_back(def.name);
     add(std::move(def));
 }
 
@@ -91,14 +87,8 @@ std::vector<std::string> Registry::names() const {
     return out;
 }
 
-std::vector<std::string> Registry::locals(const std::string& module) const {
-    auto it = locals_.find(module);
-    return it == locals_.end() ? std::vector<std::string>{} : it->second;
-}
-
 void Registry::clear() {
     functions_.clear();
-    locals_.clear();
 }
 
 std::vector<Value> Registry::call(const std::string& name, int nargout, std::vector<Value> inputs) const {

@@ -22,7 +22,7 @@
 #include <string>
 #include <vector>
 
-#include "numerics/diagnostics.hpp"
+#include "base/diagnostics.hpp"
 #include "runtime/value.hpp"
 
 namespace tolvane {
@@ -43,11 +43,8 @@ public:
 
     int nargin() const { return nargin_; }
     int nargout() const { return nargout_; }
-    const std::string& functionName() const;
     const FunctionSpec* definition() const { return &def_; }
 
-    // Number of input places (fixed places plus the varargin cell, if any).
-    std::size_t inputPlaces() const { return in_.size(); }
     // True when input i (0-based) was given.
     bool has(std::size_t i) const;
     // Input i; reading an absent input is a run-time error naming it.
@@ -96,8 +93,6 @@ public:
     bool contains(const std::string& name) const;
     const FunctionSpec* find(const std::string& name) const;
     std::vector<std::string> names() const;
-    // Local function names of a module ("module/local"), in name order.
-    std::vector<std::string> locals(const std::string& module) const;
 
     // Calls a function by name as the by-name entry does: returns max(nargout, 1)
     // values (the first may be uninitialised). Unknown names raise an Error
@@ -108,7 +103,6 @@ public:
 
 private:
     std::map<std::string, std::shared_ptr<FunctionSpec>> functions_;
-    std::map<std::string, std::vector<std::string>> locals_;
 };
 
 }  // namespace tolvane

@@ -3,9 +3,9 @@
 #include <fstream>
 #include <nlohmann/json.hpp>
 
-#include "instrument/atomic_file.hpp"
+#include "base/atomic_file.hpp"
 #include "instrument/scpi_block.hpp"
-#include "numerics/diagnostics.hpp"
+#include "base/diagnostics.hpp"
 #include "onex/constants.hpp"
 #include "runtime/json_value.hpp"
 

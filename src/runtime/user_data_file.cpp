@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "numerics/diagnostics.hpp"
+#include "base/diagnostics.hpp"
 #include "runtime/input_limits.hpp"
 
 namespace tolvane {

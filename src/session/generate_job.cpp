@@ -6,9 +6,9 @@
 #include <iomanip>
 #include <sstream>
 
-#include "instrument/atomic_file.hpp"
+#include "base/atomic_file.hpp"
 #include "instrument/waveform_file.hpp"
-#include "numerics/diagnostics.hpp"
+#include "base/diagnostics.hpp"
 #include "onex/frame_config.hpp"
 #include "runtime/mat_file.hpp"
 #include "runtime/matrix_literal.hpp"

@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "numerics/diagnostics.hpp"
+#include "base/diagnostics.hpp"
 #include "onex/frame_config.hpp"
 #include "runtime/value.hpp"
 #include "session/session.hpp"

@@ -4,7 +4,7 @@
 
 #include "instrument/corrections.hpp"
 #include "instrument/driver.hpp"
-#include "numerics/diagnostics.hpp"
+#include "base/diagnostics.hpp"
 #include "numerics/noise.hpp"
 #include "onex/constants.hpp"
 #include "runtime/instrument_values.hpp"
@@ -100,9 +100,10 @@ void Session::reset() {
     config_.reset();
     settings_.reset();
     connection_.reset();
-    hasWaveform_ = hasMarkers_ = false;
+    hasWaveform_ = hasMarkers_ = waveformNamed_ = markersNamed_ = false;
     rawWaveform_ = rawMarkers_ = Value();
-    frame_ = FrameResult{};
+    named_ = FrameResult{};
+    work_.release();
 }
 
 void Session::resetSettings() {
@@ -118,20 +119,28 @@ FrameConfig Session::checkedConfig() const {
 void Session::calculate(std::optional<std::uint64_t> seed) {
     const FrameConfig config = checkedConfig();
     if (seed) seedNoise(*seed);
-    frame_ = calculateFrame(config);
+    (void)calculateFrame(config, work_);
     hasWaveform_ = hasMarkers_ = true;
+    waveformNamed_ = markersNamed_ = false;
     rawWaveform_ = rawMarkers_ = Value();
+    named_ = FrameResult{};
 }
+
+const std::vector<std::complex<double>>& Session::waveformRow() const {
+    return waveformNamed_ ? named_.waveform : work_.result().waveform;
+}
+
+const FrameResult& Session::markerRows() const { return markersNamed_ ? named_ : work_.result(); }
 
 const std::vector<std::complex<double>>& Session::waveform() {
     if (rawWaveform_.isSet()) {
         if (!rawWaveform_.isNumeric()) throw Error("There is no calculated waveform.");
-        frame_.waveform = rawWaveform_.toComplex();
+        named_.waveform = rawWaveform_.toComplex();
         rawWaveform_ = Value();
-        hasWaveform_ = true;
+        waveformNamed_ = hasWaveform_ = true;
     }
     if (!hasWaveform_) throw Error("There is no calculated waveform.");
-    return frame_.waveform;
+    return waveformRow();
 }
 
 MarkerMatrix Session::markerMatrix() {
@@ -139,53 +148,58 @@ MarkerMatrix Session::markerMatrix() {
         const Value& m = rawMarkers_;
         if (!m.isReal() || m.rows() != 2) throw Error("The markers must be a 2 x N real matrix.");
         const std::size_t n = m.cols();
-        frame_.marker1.resize(n);
-        frame_.marker2.resize(n);
+        named_.marker1.resize(n);
+        named_.marker2.resize(n);
         for (std::size_t k = 0; k < n; ++k) {
-            frame_.marker1[k] = m.realAt(2 * k);
-            frame_.marker2[k] = m.realAt(2 * k + 1);
+            named_.marker1[k] = m.realAt(2 * k);
+            named_.marker2[k] = m.realAt(2 * k + 1);
         }
         rawMarkers_ = Value();
-        hasMarkers_ = true;
+        markersNamed_ = hasMarkers_ = true;
     }
     if (!hasMarkers_) throw Error("There are no calculated markers.");
-    const std::size_t n = frame_.marker1.size();
+    const FrameResult& rows = markerRows();
+    const std::size_t n = rows.marker1.size();
     MarkerMatrix out{2, n, std::vector<double>(2 * n)};
     for (std::size_t k = 0; k < n; ++k) {
-        out.data[2 * k] = frame_.marker1[k];
-        out.data[2 * k + 1] = frame_.marker2[k];
+        out.data[2 * k] = rows.marker1[k];
+        out.data[2 * k + 1] = rows.marker2[k];
     }
     return out;
 }
 
 Value Session::waveformValue() const {
     if (rawWaveform_.isSet()) return rawWaveform_;
-    return hasWaveform_ ? Value::complexRow(frame_.waveform) : Value();
+    return hasWaveform_ ? Value::complexRow(waveformRow()) : Value();
 }
 
 void Session::setWaveformValue(Value v) {
-    hasWaveform_ = false;
+    hasWaveform_ = waveformNamed_ = false;
     rawWaveform_ = Value();
+    named_.waveform.clear();
     if (!v.isSet()) return;
     if (v.isNumeric() && v.rows() <= 1) {
         std::vector<std::complex<double>> samples = v.toComplex();
         if (Value::complexRow(samples) == v) {
-            frame_.waveform = std::move(samples);
-            hasWaveform_ = true;
+            named_.waveform = std::move(samples);
+            hasWaveform_ = waveformNamed_ = true;
             return;
         }
     }
     rawWaveform_ = std::move(v);
+    hasWaveform_ = true;
 }
 
 Value Session::markersValue() const {
     if (rawMarkers_.isSet()) return rawMarkers_;
-    return hasMarkers_ ? markersToValue(frame_) : Value();
+    return hasMarkers_ ? markersToValue(markerRows()) : Value();
 }
 
 void Session::setMarkersValue(Value v) {
-    hasMarkers_ = false;
+    hasMarkers_ = markersNamed_ = false;
     rawMarkers_ = Value();
+    named_.marker1.clear();
+    named_.marker2.clear();
     if (!v.isSet()) return;
     if (v.isReal() && v.rows() == 2) {
         FrameResult rows;
@@ -196,13 +210,14 @@ void Session::setMarkersValue(Value v) {
             rows.marker2[k] = v.realAt(2 * k + 1);
         }
         if (markersToValue(rows) == v) {
-            frame_.marker1 = std::move(rows.marker1);
-            frame_.marker2 = std::move(rows.marker2);
-            hasMarkers_ = true;
+            named_.marker1 = std::move(rows.marker1);
+            named_.marker2 = std::move(rows.marker2);
+            hasMarkers_ = markersNamed_ = true;
             return;
         }
     }
     rawMarkers_ = std::move(v);
+    hasMarkers_ = true;
 }
 
 DownloadOutcome Session::download(InstrumentIo& io, const DownloadOptions& options) {

@@ -15,6 +15,7 @@
 #include "instrument/connection.hpp"
 #include "instrument/jobs.hpp"
 #include "onex/frame_config.hpp"
+#include "onex/frame_workspace.hpp"
 #include "session/viewed_state.hpp"
 
 namespace tolvane {
@@ -151,12 +152,18 @@ private:
     ViewedState<FrameConfig> config_;
     ViewedState<GeneratorSettings> settings_;
     ViewedState<InstrumentConnection> connection_;
-    // The calculated frame: its buffers are reused by the next calculation.
-    // A waveform or markers written by name that a row of samples (two rows
-    // of markers) cannot hold exactly are kept as written instead.
-    FrameResult frame_;
+    // The calculated frame lives in the workspace, whose rows the next
+    // calculation reuses. Rows written by name take the place of the
+    // calculated ones until the next calculation: in `named_` when a row
+    // of samples (two rows of markers) holds them exactly, else as written.
+    const std::vector<std::complex<double>>& waveformRow() const;
+    const FrameResult& markerRows() const;
+    FrameWorkspace work_;
     bool hasWaveform_ = false;
     bool hasMarkers_ = false;
+    FrameResult named_;
+    bool waveformNamed_ = false;
+    bool markersNamed_ = false;
     Value rawWaveform_;
     Value rawMarkers_;
 };

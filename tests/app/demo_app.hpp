@@ -9,7 +9,7 @@
 
 #include "app/headless/headless_platform.hpp"
 #include "app/scripting/script_runner.hpp"
-#include "numerics/diagnostics.hpp"
+#include "base/diagnostics.hpp"
 
 namespace tolvane::app::test {
 

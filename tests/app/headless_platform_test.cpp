@@ -11,7 +11,7 @@
 
 #include "app/platform/value_text.hpp"
 #include "demo_app.hpp"
-#include "numerics/diagnostics.hpp"
+#include "base/diagnostics.hpp"
 
 namespace tolvane::app {
 namespace {

@@ -16,7 +16,7 @@
 #include "app/windows/rpc_setup.hpp"
 #include "app/windows/sig_gen_connection.hpp"
 #include "app/windows/slot_setup.hpp"
-#include "numerics/diagnostics.hpp"
+#include "base/diagnostics.hpp"
 #include "runtime/instrument_values.hpp"
 #include "runtime/library.hpp"
 #include "scenario_platform.hpp"

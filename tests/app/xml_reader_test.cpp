@@ -4,7 +4,7 @@
 #include <string>
 
 #include "app/platform/xml_reader.hpp"
-#include "numerics/diagnostics.hpp"
+#include "base/diagnostics.hpp"
 
 namespace tolvane::app {
 namespace {

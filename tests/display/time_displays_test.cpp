@@ -12,7 +12,7 @@
 #include "display/iq_time.hpp"
 #include "display/scatter_diagram.hpp"
 #include "display/waterfall.hpp"
-#include "numerics/diagnostics.hpp"
+#include "base/diagnostics.hpp"
 
 using namespace tolvane::display;
 using cd = std::complex<double>;

@@ -7,7 +7,7 @@
 #include <random>
 
 #include "instrument/corrections.hpp"
-#include "numerics/diagnostics.hpp"
+#include "base/diagnostics.hpp"
 #include "runtime/instrument_values.hpp"
 #include "runtime/mat_file.hpp"
 #include "../support/temp_dir.hpp"

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "instrument/jobs.hpp"
-#include "numerics/diagnostics.hpp"
+#include "base/diagnostics.hpp"
 
 namespace tolvane {
 namespace {

@@ -8,7 +8,7 @@
 #include <random>
 
 #include "instrument/waveform_file.hpp"
-#include "numerics/diagnostics.hpp"
+#include "base/diagnostics.hpp"
 #include "../support/temp_dir.hpp"
 
 namespace tolvane {

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "numerics/bilinear.hpp"
-#include "numerics/diagnostics.hpp"
+#include "base/diagnostics.hpp"
 
 namespace tolvane {
 namespace {

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "numerics/circular_filter.hpp"
-#include "numerics/diagnostics.hpp"
+#include "base/diagnostics.hpp"
 #include "../support/signal_checks.hpp"
 
 namespace tolvane {

@@ -5,7 +5,7 @@
 #include <complex>
 #include <vector>
 
-#include "numerics/diagnostics.hpp"
+#include "base/diagnostics.hpp"
 #include "numerics/freq2fir.hpp"
 #include "runtime/library.hpp"
 

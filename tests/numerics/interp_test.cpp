@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "numerics/diagnostics.hpp"
+#include "base/diagnostics.hpp"
 #include "numerics/interp.hpp"
 
 namespace tolvane {

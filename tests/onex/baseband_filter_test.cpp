@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "numerics/diagnostics.hpp"
+#include "base/diagnostics.hpp"
 #include "numerics/remez.hpp"
 #include "onex/baseband_filter.hpp"
 #include "onex/constants.hpp"

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "numerics/diagnostics.hpp"
+#include "base/diagnostics.hpp"
 #include "onex/bit_source.hpp"
 #include "runtime/library.hpp"
 

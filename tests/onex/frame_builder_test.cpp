@@ -4,7 +4,7 @@
 
 #include <numeric>
 
-#include "numerics/diagnostics.hpp"
+#include "base/diagnostics.hpp"
 #include "numerics/noise.hpp"
 #include "onex/baseband_filter.hpp"
 #include "onex/bit_source.hpp"

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "numerics/diagnostics.hpp"
+#include "base/diagnostics.hpp"
 #include "onex/mac_channel.hpp"
 #include "onex/walsh.hpp"
 #include "runtime/library.hpp"

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "numerics/diagnostics.hpp"
+#include "base/diagnostics.hpp"
 #include "onex/modulator.hpp"
 #include "runtime/library.hpp"
 

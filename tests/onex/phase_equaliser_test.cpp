@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "numerics/diagnostics.hpp"
+#include "base/diagnostics.hpp"
 #include "numerics/fft.hpp"
 #include "onex/phase_equaliser.hpp"
 #include "runtime/library.hpp"

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "numerics/diagnostics.hpp"
+#include "base/diagnostics.hpp"
 #include "onex/scrambler.hpp"
 #include "runtime/library.hpp"
 #include "../support/signal_checks.hpp"

@@ -40,7 +40,7 @@
 #include "app/platform/ui_layout.hpp"
 #include "app/platform/value_text.hpp"
 #include "app/window_utils.hpp"
-#include "numerics/diagnostics.hpp"
+#include "base/diagnostics.hpp"
 #include "app/application.hpp"
 #include "qt/qt_desktop.hpp"
 #include "qt/qt_platform.hpp"

@@ -195,6 +195,57 @@ static void value_api(void) {
     tolvane_free(rec);
 }
 
+/* Every listed function answers by name: asking for more outputs than any of
+   them declares stops at the count check, before the body runs, with the
+   function's own message. The names come from the shared table file. */
+static void listed_names(void) {
+    FILE* table = fopen(TOLVANE_LIBRARY_NAMES, "r");
+    char line[256];
+    int count = 0;
+    CHECK(table != NULL);
+    if (!table) return;
+    while (fgets(line, sizeof line, table)) {
+        tolvane_value* out[64];
+        char expected[512];
+        line[strcspn(line, "\r\n")] = '\0';
+        if (line[0] == '\0' || line[0] == '#') continue;
+        ++count;
+        snprintf(expected, sizeof expected,
+                 "The function \"%s\" was called with more than the declared number of outputs", line);
+        if (tolvane_call(line, 64, out, 0, NULL) == 0 || !contains(tolvane_last_error(), expected)) {
+            fprintf(stderr, "%s: not answered by name: %s\n", line, tolvane_last_error());
+            ++failures;
+        }
+    }
+    fclose(table);
+    CHECK(count == 93);
+}
+
+/* The window entries run on the headless platform in a host without windows
+   of its own; what needs the running application says so. */
+static void window_entries(void) {
+    tolvane_value* out[1];
+    tolvane_value* in[3];
+    CHECK(tolvane_call("QV_PlotCCDF", 1, out, 0, NULL) == 0);
+    CHECK(tolvane_kind_of(out[0]) == TOLVANE_HANDLE);
+    tolvane_free(out[0]);
+
+    in[0] = tolvane_text("addFileExtention");
+    in[1] = tolvane_text("setup");
+    in[2] = tolvane_text(".mat");
+    CHECK(tolvane_call("rfCommonUI", 1, out, 3, in) == 0);
+    CHECK_TEXT(tolvane_text_data(out[0]), "setup.mat");
+    tolvane_free(out[0]);
+    tolvane_free(in[0]);
+
+    in[0] = tolvane_text("pbDownload_Callback");
+    CHECK(tolvane_call("rfCommonUI", 1, out, 1, in) != 0);
+    CHECK(contains(tolvane_last_error(), "the application is not running"));
+    tolvane_free(in[0]);
+    tolvane_free(in[1]);
+    tolvane_free(in[2]);
+}
+
 int main(void) {
     before_initialisation();
     value_api();
@@ -205,6 +256,8 @@ int main(void) {
     pn9_bits();
     complex_result();
     unknown_function();
+    listed_names();
+    window_entries();
     TolvaneTerminate();
     before_initialisation(); /* and after termination */
 

@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "numerics/diagnostics.hpp"
+#include "base/diagnostics.hpp"
 #include "runtime/matrix_literal.hpp"
 #include "runtime/user_data_file.hpp"
 #include "../support/temp_dir.hpp"

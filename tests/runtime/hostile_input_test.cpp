@@ -18,7 +18,7 @@
 #include <spawn.h>
 #include <sys/wait.h>
 
-#include "numerics/diagnostics.hpp"
+#include "base/diagnostics.hpp"
 #include "runtime/input_limits.hpp"
 #include "runtime/json_value.hpp"
 #include "runtime/mat_file.hpp"

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "numerics/diagnostics.hpp"
+#include "base/diagnostics.hpp"
 #include "runtime/json_value.hpp"
 #include "value_compare.hpp"
 

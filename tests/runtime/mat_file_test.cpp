@@ -11,7 +11,7 @@
 
 #include <unistd.h>
 
-#include "numerics/diagnostics.hpp"
+#include "base/diagnostics.hpp"
 #include "runtime/mat_file.hpp"
 #include "value_compare.hpp"
 

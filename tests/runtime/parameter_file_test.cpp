@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 
-#include "numerics/diagnostics.hpp"
+#include "base/diagnostics.hpp"
 #include "runtime/mat_file.hpp"
 #include "runtime/parameter_file.hpp"
 #include "runtime/parameters_value.hpp"

@@ -1,7 +1,7 @@
 // The `parameters` record as a value, and field settings from the command line.
 #include <gtest/gtest.h>
 
-#include "numerics/diagnostics.hpp"
+#include "base/diagnostics.hpp"
 #include "onex/frame_config.hpp"
 #include "runtime/matrix_literal.hpp"
 #include "runtime/parameters_value.hpp"

@@ -5,7 +5,7 @@
 
 #include "app/platform/ui_layout.hpp"
 #include "app/platform/value_text.hpp"
-#include "numerics/diagnostics.hpp"
+#include "base/diagnostics.hpp"
 
 namespace tolvane::app {
 

@@ -7,7 +7,7 @@
 #include <map>
 #include <set>
 
-#include "numerics/diagnostics.hpp"
+#include "base/diagnostics.hpp"
 
 namespace tolvane::app {
 

@@ -1,5 +1,5 @@
 #include "app/platform/xml_reader.hpp"
-#include "numerics/utf8.hpp"
+#include "base/utf8.hpp"
 
 #include <cstdint>
 #include <fstream>
@@ -7,7 +7,7 @@
 #include <system_error>
 #include <filesystem>
 
-#include "numerics/diagnostics.hpp"
+#include "base/diagnostics.hpp"
 
 namespace tolvane::app {
 

@@ -3,7 +3,7 @@
 #include <charconv>
 
 #include "app/platform/value_text.hpp"
-#include "numerics/diagnostics.hpp"
+#include "base/diagnostics.hpp"
 
 namespace tolvane::app {
 

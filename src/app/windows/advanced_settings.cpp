@@ -7,7 +7,7 @@
 #include "app/windows/generator_entry.hpp"
 #include "app/window_utils.hpp"
 #include "instrument/jobs.hpp"
-#include "numerics/diagnostics.hpp"
+#include "base/diagnostics.hpp"
 
 namespace tolvane::app {
 

@@ -1,6 +1,6 @@
 #include "app/windows/app_globals.hpp"
 
-#include "numerics/diagnostics.hpp"
+#include "base/diagnostics.hpp"
 #include "runtime/library.hpp"
 
 namespace tolvane::app {

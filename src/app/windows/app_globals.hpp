@@ -6,7 +6,7 @@
 #include <string>
 
 #include "app/platform/platform.hpp"
-#include "numerics/diagnostics.hpp"
+#include "base/diagnostics.hpp"
 #include "runtime/value.hpp"
 #include "session/session.hpp"
 

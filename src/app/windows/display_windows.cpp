@@ -6,7 +6,7 @@
 #include "display/scatter_diagram.hpp"
 #include "display/spectrum.hpp"
 #include "display/waterfall.hpp"
-#include "numerics/diagnostics.hpp"
+#include "base/diagnostics.hpp"
 
 namespace tolvane::app {
 

@@ -16,7 +16,7 @@
 #include "instrument/driver.hpp"
 #include "runtime/instrument_values.hpp"
 #include "instrument/jobs.hpp"
-#include "numerics/diagnostics.hpp"
+#include "base/diagnostics.hpp"
 #include "runtime/library.hpp"
 
 namespace tolvane::app {

@@ -8,7 +8,7 @@
 
 #include "app/windows/app_globals.hpp"
 #include "app/windows/framework.hpp"
-#include "numerics/diagnostics.hpp"
+#include "base/diagnostics.hpp"
 #include "runtime/instrument_values.hpp"
 #include "runtime/library.hpp"
 #include "runtime/mat_file.hpp"

@@ -5,7 +5,7 @@
 #include "app/windows/framework.hpp"
 #include "app/windows/sig_gen_panel.hpp"
 #include "app/window_utils.hpp"
-#include "numerics/diagnostics.hpp"
+#include "base/diagnostics.hpp"
 #include "onex/constants.hpp"
 #include "runtime/config_fields.hpp"
 #include "runtime/library.hpp"

@@ -6,7 +6,7 @@
 
 #include "app/number_entry.hpp"
 #include "app/window_utils.hpp"
-#include "numerics/diagnostics.hpp"
+#include "base/diagnostics.hpp"
 #include "runtime/library.hpp"
 
 namespace tolvane::app {

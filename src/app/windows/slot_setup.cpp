@@ -4,7 +4,7 @@
 
 #include "app/number_entry.hpp"
 #include "app/window_utils.hpp"
-#include "numerics/diagnostics.hpp"
+#include "base/diagnostics.hpp"
 
 namespace tolvane::app {
 

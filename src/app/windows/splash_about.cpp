@@ -6,7 +6,7 @@
 #include "app/window_utils.hpp"
 #include "app/windows/modal_answer.hpp"
 #include "app/windows/app_globals.hpp"
-#include "numerics/diagnostics.hpp"
+#include "base/diagnostics.hpp"
 
 namespace tolvane::app {
 

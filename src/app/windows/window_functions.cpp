@@ -12,7 +12,7 @@
 #include "app/windows/slot_setup.hpp"
 #include "app/windows/sig_gen_panel.hpp"
 #include "app/windows/display_windows.hpp"
-#include "numerics/diagnostics.hpp"
+#include "base/diagnostics.hpp"
 #include "runtime/convert.hpp"
 #include "runtime/library.hpp"
 
@@ -134,6 +134,8 @@ void addDisplays(Registry& reg) {
 }
 
 }  // namespace
+
+WindowModules* runningWindowModules() { return current().get(); }
 
 void setWindowModules(std::unique_ptr<WindowModules> modules) {
     current() = std::move(modules);

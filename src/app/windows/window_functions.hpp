@@ -47,4 +47,7 @@ struct WindowModules {
 // and the names report that.
 void setWindowModules(std::unique_ptr<WindowModules> modules);
 
+// The running application's window modules, or nullptr when none runs.
+WindowModules* runningWindowModules();
+
 }  // namespace tolvane::app

@@ -17,7 +17,7 @@
 
 #include "app/application.hpp"
 #include "app/data_folder.hpp"
-#include "numerics/diagnostics.hpp"
+#include "base/diagnostics.hpp"
 #include "qt/qt_desktop.hpp"
 #include "qt/qt_platform.hpp"
 #include "runtime/library.hpp"

@@ -1,8 +1,8 @@
 // Adapters registering upsampling, the baseband filters and circular
 // filtering by name.
 #include "numerics/circular_filter.hpp"
-#include "numerics/diagnostics.hpp"
-#include "numerics/limits.hpp"
+#include "base/diagnostics.hpp"
+#include "base/limits.hpp"
 #include "onex/baseband_filter.hpp"
 #include "onex/constants.hpp"
 #include "runtime/bindings/bindings.hpp"

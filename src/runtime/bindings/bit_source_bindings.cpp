@@ -1,8 +1,8 @@
 // Adapters registering the data bit source by name.
 #include <string>
 
-#include "numerics/diagnostics.hpp"
-#include "numerics/limits.hpp"
+#include "base/diagnostics.hpp"
+#include "base/limits.hpp"
 #include "onex/bit_source.hpp"
 #include "runtime/bindings/bindings.hpp"
 #include "runtime/bindings/chain_values.hpp"

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "numerics/diagnostics.hpp"
+#include "base/diagnostics.hpp"
 #include "onex/walsh.hpp"
 #include "runtime/value.hpp"
 

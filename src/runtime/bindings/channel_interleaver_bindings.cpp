@@ -1,8 +1,8 @@
 // Adapters registering the channel interleaver and its symbol permuter by name.
 #include <string>
 
-#include "numerics/diagnostics.hpp"
-#include "numerics/limits.hpp"
+#include "base/diagnostics.hpp"
+#include "base/limits.hpp"
 #include "onex/channel_interleaver.hpp"
 #include "runtime/bindings/bindings.hpp"
 #include "runtime/bindings/choice_values.hpp"

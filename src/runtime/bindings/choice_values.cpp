@@ -1,6 +1,6 @@
 #include "runtime/bindings/choice_values.hpp"
 
-#include "numerics/diagnostics.hpp"
+#include "base/diagnostics.hpp"
 #include "runtime/convert.hpp"
 
 namespace tolvane {

@@ -7,7 +7,7 @@
 #include "instrument/driver.hpp"
 #include "instrument/jobs.hpp"
 #include "instrument/waveform_file.hpp"
-#include "numerics/diagnostics.hpp"
+#include "base/diagnostics.hpp"
 #include "runtime/bindings/bindings.hpp"
 #include "runtime/convert.hpp"
 #include "runtime/instrument_values.hpp"

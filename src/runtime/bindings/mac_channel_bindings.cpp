@@ -1,7 +1,7 @@
 // Adapter registering the MAC slot by name.
 #include <string>
 
-#include "numerics/diagnostics.hpp"
+#include "base/diagnostics.hpp"
 #include "onex/mac_channel.hpp"
 #include "runtime/bindings/bindings.hpp"
 #include "runtime/convert.hpp"

@@ -1,7 +1,7 @@
 // Adapters registering the symbol modulator and the antipodal map by name.
 #include <string>
 
-#include "numerics/diagnostics.hpp"
+#include "base/diagnostics.hpp"
 #include "onex/modulator.hpp"
 #include "runtime/bindings/bindings.hpp"
 #include "runtime/bindings/choice_values.hpp"

@@ -1,15 +1,14 @@
 // Adapters registering the numeric helpers by name: interpolation, the
 // bilinear transform, least-squares FIR design and white noise.
-#include <algorithm>
-#include <cctype>
 #include <cmath>
 #include <optional>
 
 #include "numerics/bilinear.hpp"
-#include "numerics/diagnostics.hpp"
+#include "base/diagnostics.hpp"
 #include "numerics/freq2fir.hpp"
 #include "numerics/interp.hpp"
-#include "numerics/limits.hpp"
+#include "base/limits.hpp"
+#include "base/text.hpp"
 #include "numerics/noise.hpp"
 #include "runtime/bindings/bindings.hpp"
 #include "runtime/convert.hpp"
@@ -17,11 +16,6 @@
 namespace tolvane {
 
 namespace {
-
-std::string lower(std::string s) {
-    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char ch) { return std::tolower(ch); });
-    return s;
-}
 
 // wgn(m, n, p[, imp[, state]][, powertype][, outputtype]): white Gaussian
 // noise, m x n, of power p ("dBW" by default, "dBm" or "linear") into the
@@ -46,7 +40,7 @@ void whiteNoise(Call& c) {
     std::size_t numeric = 0;
     for (const Value& option : c.varargin()) {
         if (option.isText()) {
-            const std::string o = lower(option.str());
+            const std::string o = asciiLower(option.str());
             if (o == "dbw" || o == "dbm" || o == "linear") {
                 powerType = o;
             } else if (o == "real" || o == "complex") {

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <utility>
 
-#include "numerics/diagnostics.hpp"
+#include "base/diagnostics.hpp"
 #include "numerics/freq2fir.hpp"
-#include "numerics/limits.hpp"
+#include "base/limits.hpp"
 #include "onex/constants.hpp"
 #include "onex/phase_equaliser.hpp"
 #include "runtime/bindings/bindings.hpp"

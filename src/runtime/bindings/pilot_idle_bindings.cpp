@@ -1,6 +1,6 @@
 // Adapters registering the pilot burst and the idle-slot filler by name.
-#include "numerics/diagnostics.hpp"
-#include "numerics/limits.hpp"
+#include "base/diagnostics.hpp"
+#include "base/limits.hpp"
 #include "numerics/noise.hpp"
 #include "onex/pilot_idle.hpp"
 #include "runtime/bindings/bindings.hpp"

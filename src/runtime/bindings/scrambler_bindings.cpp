@@ -1,5 +1,5 @@
 // Adapters registering the scrambler by name.
-#include "numerics/diagnostics.hpp"
+#include "base/diagnostics.hpp"
 #include "onex/scrambler.hpp"
 #include "runtime/bindings/bindings.hpp"
 #include "runtime/convert.hpp"

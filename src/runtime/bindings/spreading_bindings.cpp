@@ -2,8 +2,8 @@
 // circular shifts by name.
 #include <string>
 
-#include "numerics/diagnostics.hpp"
-#include "numerics/limits.hpp"
+#include "base/diagnostics.hpp"
+#include "base/limits.hpp"
 #include "onex/constants.hpp"
 #include "onex/spreading.hpp"
 #include "runtime/bindings/bindings.hpp"

@@ -2,8 +2,8 @@
 // parameters and the encoder front end by name.
 #include <string>
 
-#include "numerics/diagnostics.hpp"
-#include "numerics/limits.hpp"
+#include "base/diagnostics.hpp"
+#include "base/limits.hpp"
 #include "onex/traffic_channel.hpp"
 #include "onex/turbo.hpp"
 #include "runtime/bindings/bindings.hpp"

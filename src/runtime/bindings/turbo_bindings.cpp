@@ -2,7 +2,7 @@
 #include <cmath>
 #include <string>
 
-#include "numerics/diagnostics.hpp"
+#include "base/diagnostics.hpp"
 #include "onex/turbo.hpp"
 #include "runtime/bindings/bindings.hpp"
 #include "runtime/bindings/choice_values.hpp"

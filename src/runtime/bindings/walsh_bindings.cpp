@@ -2,8 +2,8 @@
 // summer by name.
 #include <string>
 
-#include "numerics/diagnostics.hpp"
-#include "numerics/limits.hpp"
+#include "base/diagnostics.hpp"
+#include "base/limits.hpp"
 #include "onex/walsh.hpp"
 #include "runtime/bindings/bindings.hpp"
 #include "runtime/bindings/chain_values.hpp"

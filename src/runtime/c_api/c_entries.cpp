@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "numerics/diagnostics.hpp"
+#include "base/diagnostics.hpp"
 #include "runtime/library.hpp"
 #include "runtime/value.hpp"
 

@@ -1,4 +1,4 @@
-#include "instrument/atomic_file.hpp"
+#include "base/atomic_file.hpp"
 
 #include <atomic>
 #include <cerrno>
@@ -8,7 +8,7 @@
 #include <fstream>
 #include <unistd.h>
 
-#include "numerics/diagnostics.hpp"
+#include "base/diagnostics.hpp"
 
 namespace tolvane {
 

@@ -1,4 +1,4 @@
-#include "numerics/diagnostics.hpp"
+#include "base/diagnostics.hpp"
 
 #include <charconv>
 #include <cmath>

@@ -4,7 +4,7 @@
 #include <limits>
 #include <string>
 
-#include "numerics/diagnostics.hpp"
+#include "base/diagnostics.hpp"
 
 namespace tolvane {
 namespace {
