@@ -4,7 +4,7 @@
 
 #include "app_harness.hpp"
 #include "app/windows/app_globals.hpp"
-#include "numerics/diagnostics.hpp"
+#include "base/diagnostics.hpp"
 #include "runtime/config_fields.hpp"
 
 namespace tolvane::app {

@@ -1,6 +1,6 @@
 #include "app/windows/modal_answer.hpp"
 
-#include "numerics/diagnostics.hpp"
+#include "base/diagnostics.hpp"
 
 namespace tolvane::app {
 
