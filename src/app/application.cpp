@@ -43,10 +43,10 @@ struct Application::State {
     // generator panel, the framework, or the forward-link window itself.
     void mainCallback(const CallbackEvent& e) {
         reportErrors(platform, [&] {
-            if (e.operation == "main_CloseRequestFcn") return framework->AppShutDown();
-            if (SigGenPanel::ownsControl(e.tag)) return panel->dispatch(e.operation);
-            if (Framework::ownsControl(e.tag)) return framework->dispatch(e.operation);
-            mainWindow->dispatch(e.operation);
+            if (e.kind == CallbackEvent::Kind::CloseRequest) return framework->AppShutDown();
+            if (SigGenPanel::ownsControl(e.tag)) return panel->dispatch(e);
+            if (Framework::ownsControl(e.tag)) return framework->dispatch(e);
+            mainWindow->dispatch(e);
         });
     }
 

@@ -14,6 +14,34 @@ double getTagIndex(const std::string& tag) {
     return index;
 }
 
+std::string tagStem(const std::string& tag) {
+    std::size_t end = tag.size();
+    while (end > 0 && tag[end - 1] >= '0' && tag[end - 1] <= '9') --end;
+    return tag.substr(0, end);
+}
+
+namespace {
+
+bool endsWith(const std::string& text, std::string_view suffix) {
+    return text.size() >= suffix.size() && text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
+}
+
+}  // namespace
+
+std::optional<std::string> callbackTag(const std::string& operation) {
+    constexpr std::string_view suffix = "_Callback";
+    if (operation.size() <= suffix.size() || !endsWith(operation, suffix)) return std::nullopt;
+    return operation.substr(0, operation.size() - suffix.size());
+}
+
+std::optional<CallbackEvent> callbackEvent(const std::string& operation, WindowId window,
+                                           const std::string& windowTag) {
+    if (operation == windowTag + "_CloseRequestFcn")
+        return CallbackEvent{operation, window, windowTag, CallbackEvent::Kind::CloseRequest};
+    if (auto tag = callbackTag(operation)) return CallbackEvent{operation, window, *tag, CallbackEvent::Kind::Control};
+    return std::nullopt;
+}
+
 namespace {
 
 bool sameNumbers(const Value& a, const Value& b) {

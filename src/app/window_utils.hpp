@@ -2,7 +2,10 @@
 // records (to detect changed settings), and placing windows.
 #pragma once
 
+#include <optional>
 #include <string>
+#include <string_view>
+#include <utility>
 
 #include "app/platform/platform.hpp"
 #include "runtime/value.hpp"
@@ -14,6 +17,29 @@ namespace tolvane::app {
 // A run of digits too long for a double's exact range still gives its
 // (rounded) number.
 double getTagIndex(const std::string& tag);
+
+// The tag without its trailing digits: the kind of a row control
+// ("txtRAslotGain12" -> "txtRAslotGain").
+std::string tagStem(const std::string& tag);
+
+// The control tag of a callback's operation name ("pbOK_Callback" ->
+// "pbOK"); nullopt for any other name, "_Callback" alone included.
+std::optional<std::string> callbackTag(const std::string& operation);
+
+// The event a callback's operation name stands for, for the windows'
+// entries by name: "TAG_Callback" is the control TAG's callback,
+// windowTag + "_CloseRequestFcn" the window's close button; any other name
+// is no callback (nullopt).
+std::optional<CallbackEvent> callbackEvent(const std::string& operation, WindowId window,
+                                           const std::string& windowTag);
+
+// The entry of that tag in a window's table of callbacks by tag, or nullptr.
+template <typename F, std::size_t N>
+const F* findByTag(const std::pair<std::string_view, F> (&table)[N], std::string_view tag) {
+    for (const auto& [key, f] : table)
+        if (key == tag) return &f;
+    return nullptr;
+}
 
 // True when both values are records with the same field names in the same
 // order and pairwise equal fields: both empty; records compared in depth;

@@ -35,8 +35,11 @@ void QtPlatform::dispatch(WindowId id, const std::string& operation, const std::
     auto it = windows_.find(id);
     if (it == windows_.end() || !it->second->dispatcher) return;
     const Dispatcher dispatcher = it->second->dispatcher;  // the callback may replace it
+    // Only the close button calls with the window's own tag: no control
+    // carries it.
+    const auto kind = tag == it->second->tag ? CallbackEvent::Kind::CloseRequest : CallbackEvent::Kind::Control;
     try {
-        dispatcher(CallbackEvent{operation, id, tag});
+        dispatcher(CallbackEvent{operation, id, tag, kind});
     } catch (const Error& e) {
         console(e.what());
     } catch (const std::exception& e) {

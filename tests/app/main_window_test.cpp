@@ -4,6 +4,8 @@
 
 #include "app_harness.hpp"
 #include "app/windows/app_globals.hpp"
+#include "base/diagnostics.hpp"
+#include "runtime/config_fields.hpp"
 
 namespace tolvane::app {
 namespace {
@@ -131,10 +133,55 @@ const WindowCase kCases[] = {
       "Z9104K can hold up to 8 or 32 M samples.)",
       "show txtEvent3 TooltipString: Description of the signal available on\\nthe Event 3 Connector of the rear "
       "panel."}},
+    {"RangeTooltipsOfTheEntries",
+     "show txtIdleSlotGain TooltipString\nshow txtOversampling TooltipString\n",
+     {"show txtIdleSlotGain TooltipString: Sets the power of the idle slot noise\\nrelative to the pilot "
+      "channel.\\nValid Range: 0 to -80",
+      "show txtOversampling TooltipString: Sets the oversampling rate.\\nValid Range: 2 to 30"}},
 };
 
 INSTANTIATE_TEST_SUITE_P(Cases, MainWindowScript, ::testing::ValuesIn(kCases),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// What a person may type in an entry is what a parameter file and the
+// command line may hold for its field: a number past either end of the
+// field's range comes back as that end, in the main window and in the slot
+// and RPC setup windows alike.
+TEST(MainWindow, EntriesClampToTheFieldTable) {
+    struct Entry {
+        const char* open;  // how the entry is reached, and made enabled
+        const char* control;
+        const char* field;
+        const char* close;
+    };
+    const Entry entries[] = {
+        {"", "txtOffsetIndex", "PilotOffsetIndex", ""},
+        {"check chkIdleSlotGainActive 1\n", "txtIdleSlotGain", "IdleSlotGain", ""},
+        {"", "txtOversampling", "OverSampling", ""},
+        {"press pbSlotSetup\ncheck chkRAslotActive3 1\n", "txtRAslotValue3", "slot.RAslotValue", "press pbCancel\n"},
+        {"press pbSlotSetup\ncheck chkRAslotActive3 1\n", "txtRAslotGain3", "slot.RAslotGain", "press pbCancel\n"},
+        {"press pbSlotSetup\ncheck chkRPCslotActive1 1\npress pbPRCslotSetup1\ncheck chkRPCchnActive2 1\n",
+         "txtRPCchnValue2", "slot.RPCslotValue", "press pbCancel\npress pbCancel\n"},
+        {"press pbSlotSetup\ncheck chkRPCslotActive1 1\npress pbPRCslotSetup1\ncheck chkRPCchnActive2 1\n",
+         "txtRPCchnGain2", "slot.RPCslotGain", "press pbCancel\npress pbCancel\n"},
+    };
+    test::WorkFolder folder;
+    test::AppRun run;
+    for (const Entry& e : entries) {
+        SCOPED_TRACE(e.control);
+        const ConfigField* field = findConfigField(e.field);
+        ASSERT_NE(field, nullptr);
+        const std::string c = e.control;
+        const auto t = run.run(std::string(e.open) + "type " + c + " 1e6\nshow " + c + " String\ntype " + c +
+                               " -1e6\nshow " + c + " String\n" + e.close);
+        const std::vector<std::string> shown = {"show " + c + " String: " + numberText(field->entry.hi),
+                                                "show " + c + " String: " + numberText(field->entry.lo)};
+        std::vector<std::string> seen;
+        for (const std::string& line : t)
+            if (line.rfind("show " + c + " String", 0) == 0) seen.push_back(line);
+        EXPECT_EQ(seen, shown);
+    }
+}
 
 TEST(MainWindow, StartsWithTheDefaultsShownAndTheSplashGone) {
     test::WorkFolder folder;

@@ -18,6 +18,39 @@ TEST(WindowUtils, TagIndexIsTheTrailingNumber) {
     EXPECT_GT(getTagIndex("t" + std::string(400, '9')), 1e300);  // no overflow into garbage
 }
 
+// The entries by name hand a window the event an operation name stands
+// for; any other name must reach no callback, and another window's close
+// name must not close this one.
+TEST(WindowUtils, OperationNamesStandForTheirEvents) {
+    using Kind = CallbackEvent::Kind;
+    struct Case {
+        const char* operation;
+        bool event;
+        const char* tag;
+        Kind kind;
+    };
+    const Case cases[] = {
+        {"pbOK_Callback", true, "pbOK", Kind::Control},
+        {"txtRAslotGain12_Callback", true, "txtRAslotGain12", Kind::Control},
+        {"figSlotSetup_CloseRequestFcn", true, "figSlotSetup", Kind::CloseRequest},
+        {"figRPCsetup_CloseRequestFcn", false, "", Kind::Control},
+        {"figSlotSetup_Callback", true, "figSlotSetup", Kind::Control},
+        {"_Callback", false, "", Kind::Control},
+        {"pbOK_callback", false, "", Kind::Control},
+        {"redrawAll", false, "", Kind::Control},
+        {"", false, "", Kind::Control},
+    };
+    for (const Case& c : cases) {
+        const auto e = callbackEvent(c.operation, 7, "figSlotSetup");
+        ASSERT_EQ(e.has_value(), c.event) << c.operation;
+        if (!e) continue;
+        EXPECT_EQ(e->tag, c.tag) << c.operation;
+        EXPECT_EQ(e->kind, c.kind) << c.operation;
+        EXPECT_EQ(e->window, 7) << c.operation;
+        EXPECT_EQ(e->operation, c.operation);
+    }
+}
+
 Value rec(std::initializer_list<std::pair<const char*, Value>> fields) {
     Record r;
     for (const auto& [k, v] : fields) r.set(k, v);

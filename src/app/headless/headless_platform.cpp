@@ -276,7 +276,7 @@ void HeadlessPlatform::requestClose(WindowId id) {
     if (w.dispatcher) {
         const Dispatcher dispatcher = w.dispatcher;
         try {
-            dispatcher(CallbackEvent{w.tag + "_CloseRequestFcn", id, w.tag});
+            dispatcher(CallbackEvent{w.tag + "_CloseRequestFcn", id, w.tag, CallbackEvent::Kind::CloseRequest});
         } catch (const Error& e) {
             console(e.what());
         }

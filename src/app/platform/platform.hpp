@@ -51,11 +51,15 @@ void checkPropertySet(const std::string& property, const Value& value);
 
 // What a control's callback is told: the operation name (tag + "_Callback",
 // or the window's tag + "_CloseRequestFcn" for its close button), the
-// window and the tag of the control that called.
+// window, the tag of the control that called (the window's own tag for the
+// close button) and which of the two it is. Dispatchers go by the tag and
+// the kind; the operation name is for messages.
 struct CallbackEvent {
+    enum class Kind { Control, CloseRequest };
     std::string operation;
     WindowId window = 0;
     std::string tag;
+    Kind kind = Kind::Control;
 };
 
 // A window's dispatcher: runs the named operation. Errors it throws are the

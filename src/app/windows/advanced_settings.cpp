@@ -13,8 +13,6 @@ namespace tolvane::app {
 
 namespace {
 
-const char* const kWindowTag = "figAdvSettings";
-
 // The window's working copy of the settings while it is open: a global by
 // name, so the window's operations called by name edit the same record.
 Value& settings() { return global("newSettings"); }
@@ -22,11 +20,7 @@ Value& settings() { return global("newSettings"); }
 }  // namespace
 
 AdvancedSettingsWindow::AdvancedSettingsWindow(Platform& platform, WindowId window) : p_(platform), w_(window) {
-    p_.setDispatcher(w_, [this](const CallbackEvent& e) {
-        const std::string op = e.operation == std::string(kWindowTag) + "_CloseRequestFcn" ? "closeFig_Callback"
-                                                                                          : e.operation;
-        reportErrors(p_, [&] { dispatch(op); });
-    });
+    p_.setDispatcher(w_, [this](const CallbackEvent& e) { reportErrors(p_, [&] { dispatch(e); }); });
 }
 
 Value AdvancedSettingsWindow::defaultSettings() {
@@ -48,56 +42,67 @@ Value AdvancedSettingsWindow::defaultSettings() {
 std::pair<std::string, Value> AdvancedSettingsWindow::open(const Value& given) {
     settings() = given.isRecord() ? given : defaultSettings();
     redrawAll();
-    answer_ = "Cancel";
-    p_.set(w_, kWindowTag, "Visible", Value::text("on"));
-    p_.waitModal(w_);
-    std::string answer = "Cancel";
-    if (p_.isWindow(w_)) {
-        answer = answer_;
-        p_.set(w_, kWindowTag, "Visible", Value::text("off"));
-    }
+    const std::string answer = modal_.showAndWait(w_, ModalAnswer::After::Hide);
     return {answer, settings()};
 }
 
 void AdvancedSettingsWindow::dispatch(const std::string& op) {
-    Value& s = settings();
     if (op == "InitializeFigure") return InitializeFigure();
     if (op == "redrawAll") return redrawAll();
     if (op == "defaultSettings") {
-        s = defaultSettings();
+        settings() = defaultSettings();
         return;
     }
-    if (op == "txtSamplingRate_Callback" || op == "pdSamplingRateUnits_Callback" || op == "updateSamplingRate")
-        return updateSamplingRate();
-    if (op == "pdBBfilter_Callback") {
-        s.setField("BBfilter", Value::scalar(controlValue(p_, w_, "pdBBfilter")));
-        return;
-    }
-    if (op == "txtScaling_Callback") {
-        // Two decimals: n x 100 to the nearest whole number, then / 100.
-        auto list = roundEach(scaleEach(readNumberList(controlText(p_, w_, "txtScaling")), 100));
-        for (double& v : list) v /= 100;
-        if (!list.empty()) s.setField("Scaling", Value::scalar(clampFromAbove(list, 1, 100)));
-        return redrawAll();
-    }
-    if (op == "txtModAtten_Callback") {
-        const auto list = roundEach(readNumberList(controlText(p_, w_, "txtModAtten")));
-        if (!list.empty()) s.setField("ModAtten", Value::scalar(clampFromAbove(list, 0, 40)));
-        return redrawAll();
-    }
-    if (op == "chkRFblanking_Callback") return setCheckField("chkRFblanking", "RFblanking");
-    if (op == "chkALC_Callback") return setCheckField("chkALC", "ALC");
-    if (op == "chkBBrefSource_Callback") return setCheckField("chkBBrefSource", "ArbRefSource");
-    if (op == "chkMarkerPolarity_Callback") return setCheckField("chkMarkerPolarity", "MarkerPolarity");
-    if (op == "pbOK_Callback") {
-        answer_ = "OK";
-        return p_.resumeModal(w_, "OK");
-    }
-    if (op == "pbCancel_Callback" || op == "closeFig_Callback") {
-        answer_ = "Cancel";
-        return p_.resumeModal(w_, "Cancel");
-    }
+    if (op == "updateSamplingRate") return updateSamplingRate();
+    // What the close button does, by name.
+    if (op == "closeFig_Callback") return modal_.finish(w_, "Cancel");
+    if (const auto tag = callbackTag(op))
+        if (runCallback(*tag)) return;
     throw Error("KltConfigAdv_c has no operation " + op + ".");
+}
+
+void AdvancedSettingsWindow::dispatch(const CallbackEvent& event) {
+    if (event.kind == CallbackEvent::Kind::CloseRequest) return modal_.finish(w_, "Cancel");
+    if (!runCallback(event.tag)) throw Error("KltConfigAdv_c has no operation " + event.operation + ".");
+}
+
+bool AdvancedSettingsWindow::runCallback(const std::string& tag) {
+    using Callback = void (*)(AdvancedSettingsWindow&);
+    static const std::pair<std::string_view, Callback> controls[] = {
+        {"txtSamplingRate", [](AdvancedSettingsWindow& a) { a.updateSamplingRate(); }},
+        {"pdSamplingRateUnits", [](AdvancedSettingsWindow& a) { a.updateSamplingRate(); }},
+        {"pdBBfilter",
+         [](AdvancedSettingsWindow& a) {
+             settings().setField("BBfilter", Value::scalar(controlValue(a.p_, a.w_, "pdBBfilter")));
+         }},
+        {"txtScaling", [](AdvancedSettingsWindow& a) { a.txtScaling_Callback(); }},
+        {"txtModAtten", [](AdvancedSettingsWindow& a) { a.txtModAtten_Callback(); }},
+        {"chkRFblanking", [](AdvancedSettingsWindow& a) { a.setCheckField("chkRFblanking", "RFblanking"); }},
+        {"chkALC", [](AdvancedSettingsWindow& a) { a.setCheckField("chkALC", "ALC"); }},
+        {"chkBBrefSource", [](AdvancedSettingsWindow& a) { a.setCheckField("chkBBrefSource", "ArbRefSource"); }},
+        {"chkMarkerPolarity",
+         [](AdvancedSettingsWindow& a) { a.setCheckField("chkMarkerPolarity", "MarkerPolarity"); }},
+        {"pbOK", [](AdvancedSettingsWindow& a) { a.modal_.finish(a.w_, "OK"); }},
+        {"pbCancel", [](AdvancedSettingsWindow& a) { a.modal_.finish(a.w_, "Cancel"); }},
+    };
+    const Callback* f = findByTag(controls, tag);
+    if (!f) return false;
+    (*f)(*this);
+    return true;
+}
+
+void AdvancedSettingsWindow::txtScaling_Callback() {
+    // Two decimals: n x 100 to the nearest whole number, then / 100.
+    auto list = roundEach(scaleEach(readNumberList(controlText(p_, w_, "txtScaling")), 100));
+    for (double& v : list) v /= 100;
+    if (!list.empty()) settings().setField("Scaling", Value::scalar(clampFromAbove(list, 1, 100)));
+    redrawAll();
+}
+
+void AdvancedSettingsWindow::txtModAtten_Callback() {
+    const auto list = roundEach(readNumberList(controlText(p_, w_, "txtModAtten")));
+    if (!list.empty()) settings().setField("ModAtten", Value::scalar(clampFromAbove(list, 0, 40)));
+    redrawAll();
 }
 
 void AdvancedSettingsWindow::setCheckField(const std::string& tag, const std::string& field) {

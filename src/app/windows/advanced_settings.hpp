@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "app/platform/platform.hpp"
+#include "app/windows/modal_answer.hpp"
 #include "runtime/value.hpp"
 
 namespace tolvane::app {
@@ -34,13 +35,20 @@ public:
 
     // Runs the operation of that name (a callback or a local function).
     void dispatch(const std::string& operation);
+    // Runs the callback of the event's control, or the close button's
+    // (Cancel); throws Error for a control the window has no callback for.
+    void dispatch(const CallbackEvent& event);
 
 private:
+    // The callback of the control of that tag; false when there is none.
+    bool runCallback(const std::string& tag);
+    void txtScaling_Callback();
+    void txtModAtten_Callback();
     void setCheckField(const std::string& tag, const std::string& field);
 
     Platform& p_;
     WindowId w_;
-    std::string answer_ = "Cancel";
+    ModalAnswer modal_{p_};
 };
 
 }  // namespace tolvane::app

@@ -45,40 +45,64 @@ bool Framework::ownsControl(const std::string& tag) {
 void Framework::dispatch(const std::string& op) {
     if (op == "InitializeFigure") return InitializeFigure();
     if (op == "redrawAppTitle") return redrawAppTitle();
-    if (op == "executeCalculation" || op == "pbCalculate_Callback") return executeCalculation(w_);
-    if (op == "pbDownload_Callback") return download();
-    if (op == "pbRefresh_Callback") return refresh();
-    if (op == "menuFileNew_Callback") {
-        session().connection().lastParameterFile = "";
-        hooks_.applicationFunction("InitializeParameters");
-        hooks_.applicationFunction("InitializeSigGenSettings");
-        hooks_.applicationFunction("redraw");
-        return;
-    }
-    if (op == "menuFileOpen_Callback") return menuFileOpen();
-    if (op == "menuFileSave_Callback") return menuFileSave(false);
-    if (op == "menuFileSaveAs_Callback") return menuFileSave(true);
-    if (op == "menuFileExportData_Callback") return menuFileExportData();
-    if (op == "menuFileExit_Callback" || op == "AppShutDown") return AppShutDown();
-    if (op == "menuSpecialSaveWave_Callback") return menuSpecialSaveWave();
-    if (op == "menuConfigSigGenIO_Callback") return configureConnection(false);
-    if (op == "menuConfigSpecAnIO_Callback") return configureConnection(true);
-    if (op == "menuConfigBBG1Opt1_Callback") return chooseBasebandOption("menuConfigBBG1Opt1");
-    if (op == "menuConfigBBG1Opt2_Callback") return chooseBasebandOption("menuConfigBBG1Opt2");
-    if (op == "menuHelpAbout_Callback")
-        return QV_About(p_, w_, appInfo(), hooks_.resourceFolder);
-    if (op == "menuHelpHelp_Callback") return help();
-    const std::string plotPrefix = "menuPlot";
-    const std::string suffix = "_Callback";
-    if (op.rfind(plotPrefix, 0) == 0 && op.size() > plotPrefix.size() + suffix.size() &&
-        op.compare(op.size() - suffix.size(), suffix.size(), suffix) == 0)
-        return plot(op.substr(plotPrefix.size(), op.size() - plotPrefix.size() - suffix.size()));
-    // The menus themselves and the items without an action.
-    if (op == "menuFile_Callback" || op == "menuPlot_Callback" || op == "menuConfig_Callback" ||
-        op == "menuConfigBBG1_Callback" || op == "menuSpecial_Callback" || op == "menuHelp_Callback" ||
-        op == "menuFileExportRawData_Callback" || op == "menuSpecialImpairments_Callback")
-        return;
+    if (op == "executeCalculation") return executeCalculation(w_);
+    if (op == "AppShutDown") return AppShutDown();
+    if (const auto tag = callbackTag(op))
+        if (runCallback(*tag)) return;
     throw Error("rfCommonUI has no operation " + op + ".");
+}
+
+void Framework::dispatch(const CallbackEvent& event) {
+    if (!runCallback(event.tag)) throw Error("rfCommonUI has no operation " + event.operation + ".");
+}
+
+bool Framework::runCallback(const std::string& tag) {
+    using Callback = void (*)(Framework&);
+    static const std::pair<std::string_view, Callback> controls[] = {
+        {"pbCalculate", [](Framework& f) { f.executeCalculation(f.w_); }},
+        {"pbDownload", [](Framework& f) { f.download(); }},
+        {"pbRefresh", [](Framework& f) { f.refresh(); }},
+        {"menuFileNew", [](Framework& f) { f.menuFileNew(); }},
+        {"menuFileOpen", [](Framework& f) { f.menuFileOpen(); }},
+        {"menuFileSave", [](Framework& f) { f.menuFileSave(false); }},
+        {"menuFileSaveAs", [](Framework& f) { f.menuFileSave(true); }},
+        {"menuFileExportData", [](Framework& f) { f.menuFileExportData(); }},
+        {"menuFileExit", [](Framework& f) { f.AppShutDown(); }},
+        {"menuSpecialSaveWave", [](Framework& f) { f.menuSpecialSaveWave(); }},
+        {"menuConfigSigGenIO", [](Framework& f) { f.configureConnection(false); }},
+        {"menuConfigSpecAnIO", [](Framework& f) { f.configureConnection(true); }},
+        {"menuConfigBBG1Opt1", [](Framework& f) { f.chooseBasebandOption("menuConfigBBG1Opt1"); }},
+        {"menuConfigBBG1Opt2", [](Framework& f) { f.chooseBasebandOption("menuConfigBBG1Opt2"); }},
+        {"menuHelpAbout", [](Framework& f) { QV_About(f.p_, f.w_, appInfo(), f.hooks_.resourceFolder); }},
+        {"menuHelpHelp", [](Framework& f) { f.help(); }},
+        // The menus themselves and the items without an action.
+        {"menuFile", [](Framework&) {}},
+        {"menuPlot", [](Framework&) {}},
+        {"menuConfig", [](Framework&) {}},
+        {"menuConfigBBG1", [](Framework&) {}},
+        {"menuSpecial", [](Framework&) {}},
+        {"menuHelp", [](Framework&) {}},
+        {"menuFileExportRawData", [](Framework&) {}},
+        {"menuSpecialImpairments", [](Framework&) {}},
+    };
+    if (const Callback* f = findByTag(controls, tag)) {
+        (*f)(*this);
+        return true;
+    }
+    // The Plot menu's items name their display: menuPlotCCDF, ...
+    const std::string plotPrefix = "menuPlot";
+    if (tag.size() > plotPrefix.size() && tag.compare(0, plotPrefix.size(), plotPrefix) == 0) {
+        plot(tag.substr(plotPrefix.size()));
+        return true;
+    }
+    return false;
+}
+
+void Framework::menuFileNew() {
+    session().connection().lastParameterFile = "";
+    hooks_.applicationFunction("InitializeParameters");
+    hooks_.applicationFunction("InitializeSigGenSettings");
+    hooks_.applicationFunction("redraw");
 }
 
 void Framework::InitializeFigure() {

@@ -42,6 +42,9 @@ public:
     static bool ownsControl(const std::string& tag);
     // Runs the operation of that name; throws Error for one it lacks.
     void dispatch(const std::string& operation);
+    // Runs the callback of the event's control; throws Error for a control
+    // the framework has no callback for.
+    void dispatch(const CallbackEvent& event);
 
     void InitializeFigure();
     void redrawAppTitle();
@@ -66,6 +69,9 @@ public:
     std::pair<int, Value> loadUserDataFile(double maxLengthInBits, const std::string& bitorder = "right-msb");
 
 private:
+    // The callback of the control of that tag; false when there is none.
+    bool runCallback(const std::string& tag);
+    void menuFileNew();
     void menuFileOpen();
     void menuFileSave(bool askName);
     void menuFileExportData();

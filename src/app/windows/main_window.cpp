@@ -7,6 +7,7 @@
 #include "app/window_utils.hpp"
 #include "base/diagnostics.hpp"
 #include "onex/constants.hpp"
+#include "runtime/config_fields.hpp"
 #include "runtime/library.hpp"
 #include "runtime/instrument_values.hpp"
 #include "runtime/parameters_value.hpp"
@@ -22,6 +23,26 @@ constexpr double kUserDataBits = 102400;
 FrameConfig& config() { return session().config(); }
 
 void callLocal(const char* local) { library().registry().call(std::string(kModule) + "/" + local, 0, {}); }
+
+// What a user may enter in a field's control: the field table's range, the
+// one the files and the command line are checked against too.
+const FieldRange& entryRange(const char* field) {
+    const ConfigField* f = findConfigField(field);
+    if (!f) throw Error(std::string("The parameters record has no field ") + field + ".");
+    return f->entry;
+}
+
+// A tooltip that ends in the field's "Valid Range: 0 to 511"; highFirst
+// gives the top of the range first ("Valid Range: 0 to -80").
+std::string withValidRange(const char* tip, const char* field, bool highFirst = false) {
+    const FieldRange& r = entryRange(field);
+    std::string text = tip;
+    text += "Valid Range: ";
+    text += numberText(highFirst ? r.hi : r.lo);
+    text += " to ";
+    text += numberText(highFirst ? r.lo : r.hi);
+    return text;
+}
 
 }  // namespace
 
@@ -61,15 +82,16 @@ void MainWindow::Calculate() { callLocal("Calculate"); }
 
 void MainWindow::InitializeFigure() {
     setTooltip(p_, w_, "pdMode", "Selects the format mode.");
-    setTooltip(p_, w_, "txtOffsetIndex", "Sets the Pilot Channel offset index.\n Valid Range: 0 to 511");
+    setTooltip(p_, w_, "txtOffsetIndex", withValidRange("Sets the Pilot Channel offset index.\n ", "PilotOffsetIndex"));
     setTooltip(p_, w_, "chkMACchnActive", "Enables/disables the MAC Channel.");
     setTooltip(p_, w_, "chkDATAchnActive", "Enables/disables the Traffic Channel.");
     setTooltip(p_, w_, "pdDATAsourceType", "Selects the source data for\nthe Traffic Channel.");
     setTooltip(p_, w_, "chkIdleSlotGainActive", "Enables/disables idle slot noise signal.");
     setTooltip(p_, w_, "txtIdleSlotGain",
-               "Sets the power of the idle slot noise\nrelative to the pilot channel.\nValid Range: 0 to -80");
+               withValidRange("Sets the power of the idle slot noise\nrelative to the pilot channel.\n",
+                              "IdleSlotGain", true));
     setTooltip(p_, w_, "pbSlotSetup", "Configures each of the\n16 time slots.");
-    setTooltip(p_, w_, "txtOversampling", "Sets the oversampling rate.\nValid Range: 2 to 30");
+    setTooltip(p_, w_, "txtOversampling", withValidRange("Sets the oversampling rate.\n", "OverSampling"));
     setTooltip(p_, w_, "pdFilterType", "Selects the baseband filter.");
     setTooltip(p_, w_, "chkPhaseEq", "Enables/disables the\nphase equalizer stage.");
     setTooltip(p_, w_, "chkMirrorSpectrum", "Enable/disables spectrum mirroring.");
@@ -119,84 +141,112 @@ void MainWindow::dispatch(const std::string& op) {
     if (op == "InitializeFigure") return InitializeFigure();
     if (op == "redraw") return redraw();
     if (op == "redrawFormatParameters") return redrawFormatParameters();
-
-    auto entry = [&](const char* tag) { return readNumberList(controlText(p_, w_, tag)); };
-    auto checkBox = [&](const char* tag) { return controlValue(p_, w_, tag); };
-
-    if (op == "pdMode_Callback") {
-        config().Mode = controlValue(p_, w_, "pdMode");
-        return redrawFormatParameters();
-    }
-    if (op == "txtOffsetIndex_Callback") {
-        config().PilotOffsetIndex = clampFromBelow(truncateEach(entry("txtOffsetIndex")), 0, 511);
-        return redrawFormatParameters();
-    }
-    if (op == "chkMACchnActive_Callback") {
-        config().MACchnActive = checkBox("chkMACchnActive");
-        return;
-    }
-    if (op == "chkDATAchnActive_Callback") {
-        config().DATAchnActive = checkBox("chkDATAchnActive");
-        return redrawFormatParameters();
-    }
-    if (op == "pdDATAsourceType_Callback") {
-        const double v = controlValue(p_, w_, "pdDATAsourceType");
-        if (v == 7) {
-            // The pop-up shows the user file while the dialog is open; the
-            // redraw below puts it back when the load is cancelled or fails.
-            if (userData_) {
-                auto [status, bits] = userData_(kUserDataBits);
-                if (status > 0) {
-                    config().dataSourceBitstream = bits.isReal() ? bits.realData() : std::vector<double>{};
-                    config().DATAsourceType = 7;
-                }
-            }
-        } else {
-            config().DATAsourceType = v;
-        }
-        return redrawFormatParameters();
-    }
-    if (op == "chkIdleSlotGainActive_Callback") {
-        const double on = checkBox("chkIdleSlotGainActive");
-        config().IdleSlotGainActive = on;
-        session().settings().values.RFblanking = 1 - on;
-        return redraw();
-    }
-    if (op == "txtIdleSlotGain_Callback") {
-        config().IdleSlotGain = clampFromBelow(entry("txtIdleSlotGain"), -80, 0);
-        return redrawFormatParameters();
-    }
-    if (op == "txtOversampling_Callback") {
-        const double n = clampFromBelow(truncateEach(entry("txtOversampling")), 2, 30);
-        config().OverSampling = n;
-        config().ProjectedLength = static_cast<double>(kFrameChips) * n;
-        session().settings().values.SamplingRate = kChipRate * n;
-        return redraw();
-    }
-    if (op == "pdFilterType_Callback") {
-        config().FilterType = controlValue(p_, w_, "pdFilterType");
-        return;
-    }
-    if (op == "chkPhaseEq_Callback") {
-        config().PhaseEq = checkBox("chkPhaseEq");
-        return;
-    }
-    if (op == "chkMirrorSpectrum_Callback") {
-        config().MirrorSpectrum = checkBox("chkMirrorSpectrum");
-        return;
-    }
-    if (op == "pbSlotSetup_Callback") {
-        if (!slotSetup_) throw Error("The slot setup window is not available.");
-        // The slot window edits the slot record as a value of its own.
-        Value record = parametersToValue(config());
-        auto [response, slot] = slotSetup_(record.field("slot"));
-        if (response == "OK") {
-            record.setField("slot", std::move(slot));
-            config() = parametersFromValue(record);
-        }
-        return;
-    }
+    if (const auto tag = callbackTag(op))
+        if (runCallback(*tag)) return;
     throw Error(std::string(kModule) + " has no operation " + op + ".");
+}
+
+void MainWindow::dispatch(const CallbackEvent& event) {
+    if (!runCallback(event.tag)) throw Error(std::string(kModule) + " has no operation " + event.operation + ".");
+}
+
+bool MainWindow::runCallback(const std::string& tag) {
+    using Callback = void (MainWindow::*)();
+    static const std::pair<std::string_view, Callback> controls[] = {
+        {"pdMode", &MainWindow::pdMode_Callback},
+        {"txtOffsetIndex", &MainWindow::txtOffsetIndex_Callback},
+        {"chkMACchnActive", &MainWindow::chkMACchnActive_Callback},
+        {"chkDATAchnActive", &MainWindow::chkDATAchnActive_Callback},
+        {"pdDATAsourceType", &MainWindow::pdDATAsourceType_Callback},
+        {"chkIdleSlotGainActive", &MainWindow::chkIdleSlotGainActive_Callback},
+        {"txtIdleSlotGain", &MainWindow::txtIdleSlotGain_Callback},
+        {"txtOversampling", &MainWindow::txtOversampling_Callback},
+        {"pdFilterType", &MainWindow::pdFilterType_Callback},
+        {"chkPhaseEq", &MainWindow::chkPhaseEq_Callback},
+        {"chkMirrorSpectrum", &MainWindow::chkMirrorSpectrum_Callback},
+        {"pbSlotSetup", &MainWindow::pbSlotSetup_Callback},
+    };
+    const Callback* f = findByTag(controls, tag);
+    if (!f) return false;
+    (this->*(*f))();
+    return true;
+}
+
+std::vector<double> MainWindow::entry(const char* tag) const { return readNumberList(controlText(p_, w_, tag)); }
+
+void MainWindow::pdMode_Callback() {
+    config().Mode = controlValue(p_, w_, "pdMode");
+    redrawFormatParameters();
+}
+
+void MainWindow::txtOffsetIndex_Callback() {
+    const FieldRange& r = entryRange("PilotOffsetIndex");
+    config().PilotOffsetIndex = clampFromBelow(truncateEach(entry("txtOffsetIndex")), r.lo, r.hi);
+    redrawFormatParameters();
+}
+
+void MainWindow::chkMACchnActive_Callback() { config().MACchnActive = controlValue(p_, w_, "chkMACchnActive"); }
+
+void MainWindow::chkDATAchnActive_Callback() {
+    config().DATAchnActive = controlValue(p_, w_, "chkDATAchnActive");
+    redrawFormatParameters();
+}
+
+void MainWindow::pdDATAsourceType_Callback() {
+    const double v = controlValue(p_, w_, "pdDATAsourceType");
+    if (v == 7) {
+        // The pop-up shows the user file while the dialog is open; the
+        // redraw below puts it back when the load is cancelled or fails.
+        if (userData_) {
+            auto [status, bits] = userData_(kUserDataBits);
+            if (status > 0) {
+                config().dataSourceBitstream = bits.isReal() ? bits.realData() : std::vector<double>{};
+                config().DATAsourceType = 7;
+            }
+        }
+    } else {
+        config().DATAsourceType = v;
+    }
+    redrawFormatParameters();
+}
+
+void MainWindow::chkIdleSlotGainActive_Callback() {
+    const double on = controlValue(p_, w_, "chkIdleSlotGainActive");
+    config().IdleSlotGainActive = on;
+    session().settings().values.RFblanking = 1 - on;
+    redraw();
+}
+
+void MainWindow::txtIdleSlotGain_Callback() {
+    const FieldRange& r = entryRange("IdleSlotGain");
+    config().IdleSlotGain = clampFromBelow(entry("txtIdleSlotGain"), r.lo, r.hi);
+    redrawFormatParameters();
+}
+
+void MainWindow::txtOversampling_Callback() {
+    const FieldRange& r = entryRange("OverSampling");
+    const double n = clampFromBelow(truncateEach(entry("txtOversampling")), r.lo, r.hi);
+    config().OverSampling = n;
+    config().ProjectedLength = static_cast<double>(kFrameChips) * n;
+    session().settings().values.SamplingRate = kChipRate * n;
+    redraw();
+}
+
+void MainWindow::pdFilterType_Callback() { config().FilterType = controlValue(p_, w_, "pdFilterType"); }
+
+void MainWindow::chkPhaseEq_Callback() { config().PhaseEq = controlValue(p_, w_, "chkPhaseEq"); }
+
+void MainWindow::chkMirrorSpectrum_Callback() { config().MirrorSpectrum = controlValue(p_, w_, "chkMirrorSpectrum"); }
+
+void MainWindow::pbSlotSetup_Callback() {
+    if (!slotSetup_) throw Error("The slot setup window is not available.");
+    // The slot window edits the slot record as a value of its own.
+    Value record = parametersToValue(config());
+    auto [response, slot] = slotSetup_(record.field("slot"));
+    if (response == "OK") {
+        record.setField("slot", std::move(slot));
+        config() = parametersFromValue(record);
+    }
 }
 
 }  // namespace tolvane::app

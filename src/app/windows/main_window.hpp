@@ -7,6 +7,7 @@
 #include <functional>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "app/platform/platform.hpp"
 #include "runtime/value.hpp"
@@ -51,8 +52,28 @@ public:
     // Runs the operation of that name (a control callback or a local
     // function); throws Error for a name the window does not have.
     void dispatch(const std::string& operation);
+    // Runs the callback of the event's control; throws Error for a control
+    // the window has no callback for.
+    void dispatch(const CallbackEvent& event);
 
 private:
+    // The callback of the control of that tag; false when there is none.
+    bool runCallback(const std::string& tag);
+    std::vector<double> entry(const char* tag) const;
+
+    void pdMode_Callback();
+    void txtOffsetIndex_Callback();
+    void chkMACchnActive_Callback();
+    void chkDATAchnActive_Callback();
+    void pdDATAsourceType_Callback();
+    void chkIdleSlotGainActive_Callback();
+    void txtIdleSlotGain_Callback();
+    void txtOversampling_Callback();
+    void pdFilterType_Callback();
+    void chkPhaseEq_Callback();
+    void chkMirrorSpectrum_Callback();
+    void pbSlotSetup_Callback();
+
     Platform& p_;
     WindowId w_;
     Framework* framework_ = nullptr;

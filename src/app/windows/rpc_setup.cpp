@@ -13,10 +13,6 @@ namespace tolvane::app {
 namespace {
 
 const char* const kActiveTip = "Enables / Disables this\nRPC Channel for the slot";
-const char* const kValueTip = "Sets the value of the\nRPC Channel for this slot.\nValid Range: 0 or 1";
-const char* const kGainTip =
-    "Sets the gain of the\nRPC channel for this slot\nrelative to the Pilot Channel Power.\n"
-    "Valid Range: -30dB to +30dB";
 const char* const kFastActiveTip = "FastEdit\nAdjusts the activity status\nof all RPC channels";
 const char* const kFastValueTip = "FastEdit\nAdjusts the data\nof all RPC channels";
 const char* const kFastGainTip =
@@ -27,13 +23,6 @@ const char* const kNormalizePrompt = "Enter value (in dB) to Normalize to (-30db
 const char* const kNormalizeTitle = "Normalizing RPC Chn Power";
 const char* const kNormalizeError = "Only numercial values between -30 and +30 are accepted";
 const char* const kNormalizeErrorTitle = "Invaild User Input";
-
-// The tag without its trailing row number ("txtRPCchnGain12" -> "txtRPCchnGain").
-std::string stem(const std::string& tag) {
-    std::size_t end = tag.size();
-    while (end > 0 && tag[end - 1] >= '0' && tag[end - 1] <= '9') --end;
-    return tag.substr(0, end);
-}
 
 }  // namespace
 
@@ -47,6 +36,33 @@ std::string setupEntryText(double value) {
     char buf[64];
     std::snprintf(buf, sizeof buf, "%.*g", digits, value);
     return buf;
+}
+
+const FieldRange& slotEntryRange(const char* field) {
+    const ConfigField* f = findConfigField(std::string("slot.") + field);
+    if (!f) throw Error(std::string("The slot record has no field ") + field + ".");
+    return f->entry;
+}
+
+std::string choiceRangeText(const FieldRange& range) {
+    std::string text = "Valid Range: ";
+    text += numberText(range.lo);
+    text += " or ";
+    text += numberText(range.hi);
+    return text;
+}
+
+std::string gainRangeText(const FieldRange& range) {
+    std::string text = "Valid Range: ";
+    auto dB = [&text](double v) {
+        if (v > 0) text += '+';
+        text += numberText(v);
+        text += "dB";
+    };
+    dB(range.lo);
+    text += " to ";
+    dB(range.hi);
+    return text;
 }
 
 void requireSetupField(const Value& record, const std::string& recordName, const std::string& field,
@@ -78,10 +94,14 @@ void RpcSetup::InitializeFigure(WindowId window) {
     platform_.setDispatcher(window_, [this](const CallbackEvent& e) { dispatch(e); });
     scrollIndex_ = 0;
     platform_.set(window_, "sldrScrollbar", "Value", platform_.get(window_, "sldrScrollbar", "Max"));
+    std::string valueTip = "Sets the value of the\nRPC Channel for this slot.\n";
+    valueTip += choiceRangeText(slotEntryRange("RPCslotValue"));
+    std::string gainTip = "Sets the gain of the\nRPC channel for this slot\nrelative to the Pilot Channel Power.\n";
+    gainTip += gainRangeText(slotEntryRange("RPCslotGain"));
     for (int r = 1; r <= kRpcVisibleRows; ++r) {
         platform_.set(window_, rowTag("chkRPCchnActive", r), "TooltipString", Value::text(kActiveTip));
-        platform_.set(window_, rowTag("txtRPCchnValue", r), "TooltipString", Value::text(kValueTip));
-        platform_.set(window_, rowTag("txtRPCchnGain", r), "TooltipString", Value::text(kGainTip));
+        platform_.set(window_, rowTag("txtRPCchnValue", r), "TooltipString", Value::text(valueTip));
+        platform_.set(window_, rowTag("txtRPCchnGain", r), "TooltipString", Value::text(gainTip));
     }
     platform_.set(window_, "pldRPCactive", "TooltipString", Value::text(kFastActiveTip));
     platform_.set(window_, "pldRPCvalue", "TooltipString", Value::text(kFastValueTip));
@@ -91,14 +111,7 @@ void RpcSetup::InitializeFigure(WindowId window) {
 
 std::pair<std::string, Value> RpcSetup::run(const Value& chn, double slotNumber) {
     if (!platform_.isWindow(window_)) throw Error("The RPC setup window is not open.");
-    // The window edits one record at a time: a second opening while it
-    // waits would replace the record being edited.
-    if (running_) throw Error("The RPC setup window is already open.");
-    running_ = true;
-    struct Running {
-        bool& flag;
-        ~Running() { flag = false; }
-    } running{running_};
+    const auto opening = modal_.open("The RPC setup window is already open.");
     Value working = chn.isSet() ? chn : defaultChnStruct();
     for (const char* field : {"Active", "Value", "Gain"}) requireSetupField(working, "channel", field, kRpcChannels);
     chn_ = std::move(working);
@@ -106,35 +119,32 @@ std::pair<std::string, Value> RpcSetup::run(const Value& chn, double slotNumber)
     const std::string tag = platform_.windowTag(window_);
     platform_.set(window_, tag, "Name", Value::text("RPC Setup: Slot #" + setupEntryText(slotNumber)));
     redraw();
-    answer_ = "Cancel";  // whatever ends the wait other than OK is a Cancel
-    platform_.set(window_, tag, "Visible", Value::text("on"));
-    platform_.waitModal(window_);
-
-    std::string answer = "Cancel";
-    if (platform_.isWindow(window_)) {
-        answer = answer_;
-        platform_.set(window_, tag, "Visible", Value::text("off"));
-    }
+    const std::string answer = modal_.showAndWait(window_, ModalAnswer::After::Hide);
     return {answer, chn_};
 }
 
 void RpcSetup::dispatch(const CallbackEvent& event) {
+    // The 16 rows' controls by the tag without the row number; the others
+    // by their tag.
+    using RowCallback = void (RpcSetup::*)(const std::string&);
+    using Callback = void (RpcSetup::*)();
+    static const std::pair<std::string_view, RowCallback> rows[] = {
+        {"chkRPCchnActive", &RpcSetup::RPCactive_Callback},
+        {"txtRPCchnValue", &RpcSetup::RPCvalue_Callback},
+        {"txtRPCchnGain", &RpcSetup::RPCgain_Callback},
+    };
+    static const std::pair<std::string_view, Callback> controls[] = {
+        {"pldRPCactive", &RpcSetup::fasteditRPCactive_Callback},
+        {"pldRPCvalue", &RpcSetup::fasteditRPCvalue_Callback},
+        {"pldRPCgain", &RpcSetup::fasteditRPCgain_Callback},
+        {"sldrScrollbar", &RpcSetup::sldrScrollbar_Callback},
+        {"pbOK", &RpcSetup::pbOK_Callback},
+        {"pbCancel", &RpcSetup::pbCancel_Callback},
+    };
     try {
-        const std::string& op = event.operation;
-        if (op == std::string(kWindowTag) + "_CloseRequestFcn") return Close_Callback();
-        const std::string suffix = "_Callback";
-        if (op.size() <= suffix.size() || op.compare(op.size() - suffix.size(), suffix.size(), suffix) != 0) return;
-        const std::string tag = op.substr(0, op.size() - suffix.size());
-        const std::string kind = stem(tag);
-        if (kind == "chkRPCchnActive") RPCactive_Callback(tag);
-        else if (kind == "txtRPCchnValue") RPCvalue_Callback(tag);
-        else if (kind == "txtRPCchnGain") RPCgain_Callback(tag);
-        else if (tag == "pldRPCactive") fasteditRPCactive_Callback();
-        else if (tag == "pldRPCvalue") fasteditRPCvalue_Callback();
-        else if (tag == "pldRPCgain") fasteditRPCgain_Callback();
-        else if (tag == "sldrScrollbar") sldrScrollbar_Callback();
-        else if (tag == "pbOK") pbOK_Callback();
-        else if (tag == "pbCancel") pbCancel_Callback();
+        if (event.kind == CallbackEvent::Kind::CloseRequest) return Close_Callback();
+        if (const RowCallback* f = findByTag(rows, tagStem(event.tag))) return (this->*(*f))(event.tag);
+        if (const Callback* f = findByTag(controls, event.tag)) (this->*(*f))();
     } catch (const Error& e) {
         platform_.console(e.what());
     }
@@ -204,14 +214,16 @@ void RpcSetup::RPCactive_Callback(const std::string& tag) {
 void RpcSetup::RPCvalue_Callback(const std::string& tag) {
     const int r = rowOf(tag);
     const std::vector<double> v = roundEach(readNumberList(platform_.get(window_, tag, "String").str()));
-    at("Value", scrollIndex_ + r) = clampFromAbove(v, 0, 1);
+    const FieldRange& range = slotEntryRange("RPCslotValue");
+    at("Value", scrollIndex_ + r) = clampFromAbove(v, range.lo, range.hi);
     redrawChn(r);
 }
 
 void RpcSetup::RPCgain_Callback(const std::string& tag) {
     const int r = rowOf(tag);
     const std::vector<double> g = roundEach(readNumberList(platform_.get(window_, tag, "String").str()));
-    at("Gain", scrollIndex_ + r) = clampFromAbove(g, -30, 30);
+    const FieldRange& range = slotEntryRange("RPCslotGain");
+    at("Gain", scrollIndex_ + r) = clampFromAbove(g, range.lo, range.hi);
     redrawChn(r);
 }
 
@@ -284,15 +296,9 @@ void RpcSetup::sldrScrollbar_Callback() {
     redraw();
 }
 
-void RpcSetup::pbOK_Callback() {
-    answer_ = "OK";
-    platform_.resumeModal(window_, answer_);
-}
+void RpcSetup::pbOK_Callback() { modal_.finish(window_, "OK"); }
 
-void RpcSetup::pbCancel_Callback() {
-    answer_ = "Cancel";
-    platform_.resumeModal(window_, answer_);
-}
+void RpcSetup::pbCancel_Callback() { modal_.finish(window_, "Cancel"); }
 
 void RpcSetup::Close_Callback() { pbCancel_Callback(); }
 

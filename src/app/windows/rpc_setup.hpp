@@ -17,6 +17,8 @@
 #include <vector>
 
 #include "app/platform/platform.hpp"
+#include "app/windows/modal_answer.hpp"
+#include "runtime/config_fields.hpp"
 #include "runtime/value.hpp"
 
 namespace tolvane::app {
@@ -31,6 +33,14 @@ inline constexpr int kRpcMaxScrollIndex = kRpcChannels - kRpcVisibleRows;
 // part has, at least five in all (-6.0206, 23.9794, 0.5), NaN and Inf as
 // words.
 std::string setupEntryText(double value);
+
+// What a user may enter for a field of the slot record ("RAslotGain",
+// "RPCslotValue", ...): the field table's entry range.
+const FieldRange& slotEntryRange(const char* field);
+// The tooltips' range texts: "Valid Range: 0 or 1" for a 0/1 field,
+// "Valid Range: -30dB to +30dB" for a gain.
+std::string choiceRangeText(const FieldRange& range);
+std::string gainRangeText(const FieldRange& range);
 
 // Checks that the record's field holds `count` real numbers (any shape);
 // throws Error naming the record and the field otherwise.
@@ -60,8 +70,9 @@ public:
     // a channel record.
     std::pair<std::string, Value> run(const Value& chn, double slotNumber);
 
-    // Routes the window's callbacks (TAG_Callback, figRPCsetup_CloseRequestFcn)
-    // to the callbacks below; errors (tolvane::Error) go to the console.
+    // Routes the window's events by the calling control's tag (the close
+    // button as a close request) to the callbacks below; a tag without a
+    // callback does nothing. Errors (tolvane::Error) go to the console.
     void dispatch(const CallbackEvent& event);
 
     // --- the window's local operations
@@ -100,8 +111,7 @@ private:
     WindowId window_ = 0;
     Value chn_;
     int scrollIndex_ = 0;
-    std::string answer_ = "Cancel";
-    bool running_ = false;  // between opening and the end of the wait
+    ModalAnswer modal_{platform_};
     std::mt19937_64 engine_{std::random_device{}()};
     std::function<double()> uniform_;
 };

@@ -316,14 +316,7 @@ void SigGenConnection::place(WindowId parent) {
 
 std::pair<std::string, Value> SigGenConnection::run(WindowId parent, const Value& connection,
                                                     const std::string& platformGeneration) {
-    // The dialog edits one record at a time: a second opening while it
-    // waits would replace the record being edited.
-    if (running_) throw Error("The connection dialog is already open.");
-    running_ = true;
-    struct Running {
-        bool& flag;
-        ~Running() { flag = false; }
-    } running{running_};
+    const auto opening = modal_.open("The connection dialog is already open.");
     window_ = platform_.openLayout(kLayoutName);
     const std::string tag = platform_.windowTag(window_);
     // A dialog left behind by a failure is not left open.
@@ -369,41 +362,35 @@ std::pair<std::string, Value> SigGenConnection::run(WindowId parent, const Value
     UpdateRS232HandShakingToolTip();
     EnableGuiObjects();
 
-    answer_ = "Cancel";
-    platform_.set(window_, tag, "Visible", Value::text("on"));
-    platform_.waitModal(window_);
-
-    std::string response = "Cancel";
-    if (platform_.isWindow(window_)) {
-        response = answer_;
-        if (response == "OK") {
-            const Value edited = UpdateConfig();
-            working.setField("type", edited.field("type"));
-            for (const char* sub : {"GPIB", "RS232", "TCPIP"})
-                for (const auto& [name, v] : edited.field(sub).rec().fields()) subRecord(working, sub).setField(name, v);
-        }
+    // The dialog is deleted afterwards (by the closer), not hidden.
+    const std::string response = modal_.showAndWait(window_, ModalAnswer::After::Keep);
+    if (response == "OK") {
+        const Value edited = UpdateConfig();
+        working.setField("type", edited.field("type"));
+        for (const char* sub : {"GPIB", "RS232", "TCPIP"})
+            for (const auto& [name, v] : edited.field(sub).rec().fields()) subRecord(working, sub).setField(name, v);
     }
     return {response, working};
 }
 
 void SigGenConnection::dispatch(const CallbackEvent& event) {
+    using Callback = void (SigGenConnection::*)();
+    static const std::pair<std::string_view, Callback> controls[] = {
+        {"pmConnection", &SigGenConnection::pmConnection_Callback},
+        {"pmGpibBoard", &SigGenConnection::pmGpibBoard_Callback},
+        {"pmPrimaryAddress", &SigGenConnection::pmPrimaryAddress_Callback},
+        {"pmSecondaryAddress", &SigGenConnection::pmSecondaryAddress_Callback},
+        {"pmPortNumber", &SigGenConnection::pmPortNumber_Callback},
+        {"pmBaudRate", &SigGenConnection::pmBaudRate_Callback},
+        {"pmHandShake", &SigGenConnection::pmHandShake_Callback},
+        {"editTCPIPAddress", &SigGenConnection::editTCPIPAddress_Callback},
+        {"pbCheckHardware", &SigGenConnection::pbCheckHardware_Callback},
+        {"pbOK", &SigGenConnection::pbOK_Callback},
+        {"pbCancel", &SigGenConnection::pbCancel_Callback},
+    };
     try {
-        const std::string& op = event.operation;
-        if (op == std::string(kWindowTag) + "_CloseRequestFcn") return pbCancel_Callback();
-        const std::string suffix = "_Callback";
-        if (op.size() <= suffix.size() || op.compare(op.size() - suffix.size(), suffix.size(), suffix) != 0) return;
-        const std::string tag = op.substr(0, op.size() - suffix.size());
-        if (tag == "pmConnection") pmConnection_Callback();
-        else if (tag == "pmGpibBoard") pmGpibBoard_Callback();
-        else if (tag == "pmPrimaryAddress") pmPrimaryAddress_Callback();
-        else if (tag == "pmSecondaryAddress") pmSecondaryAddress_Callback();
-        else if (tag == "pmPortNumber") pmPortNumber_Callback();
-        else if (tag == "pmBaudRate") pmBaudRate_Callback();
-        else if (tag == "pmHandShake") pmHandShake_Callback();
-        else if (tag == "editTCPIPAddress") editTCPIPAddress_Callback();
-        else if (tag == "pbCheckHardware") pbCheckHardware_Callback();
-        else if (tag == "pbOK") pbOK_Callback();
-        else if (tag == "pbCancel") pbCancel_Callback();
+        if (event.kind == CallbackEvent::Kind::CloseRequest) return pbCancel_Callback();
+        if (const Callback* f = findByTag(controls, event.tag)) (this->*(*f))();
     } catch (const Error& e) {
         platform_.console(e.what());
     }
@@ -449,14 +436,8 @@ void SigGenConnection::pbCheckHardware_Callback() {
     setStatus(description);
 }
 
-void SigGenConnection::pbOK_Callback() {
-    answer_ = "OK";
-    platform_.resumeModal(window_, answer_);
-}
+void SigGenConnection::pbOK_Callback() { modal_.finish(window_, "OK"); }
 
-void SigGenConnection::pbCancel_Callback() {
-    answer_ = "Cancel";
-    platform_.resumeModal(window_, answer_);
-}
+void SigGenConnection::pbCancel_Callback() { modal_.finish(window_, "Cancel"); }
 
 }  // namespace tolvane::app

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "app/platform/platform.hpp"
+#include "app/windows/modal_answer.hpp"
 #include "runtime/value.hpp"
 
 namespace tolvane::app {
@@ -41,8 +42,9 @@ public:
     std::pair<std::string, Value> run(WindowId parent, const Value& connection,
                                       const std::string& platformGeneration);
 
-    // Routes the dialog's callbacks (TAG_Callback, figureVisaAddress_CloseRequestFcn)
-    // to the callbacks below; errors (tolvane::Error) go to the console.
+    // Routes the window's events by the calling control's tag (the close
+    // button as a close request) to the callbacks below; a tag without a
+    // callback does nothing. Errors (tolvane::Error) go to the console.
     void dispatch(const CallbackEvent& event);
 
     // --- local functions
@@ -99,8 +101,7 @@ private:
     Platform& platform_;
     WindowId window_ = 0;
     Model model_ = AllBuses;
-    std::string answer_ = "Cancel";
-    bool running_ = false;  // between opening and the end of the wait
+    ModalAnswer modal_{platform_};
     Value layoutBusList_;  // the model-0 list of the layout
     std::vector<std::string> handlesGPIB_, handlesTCPIP_, handlesRS232_;
 };

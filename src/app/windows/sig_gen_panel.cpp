@@ -7,6 +7,7 @@
 #include "app/windows/advanced_settings.hpp"
 #include "app/windows/app_globals.hpp"
 #include "app/windows/generator_entry.hpp"
+#include "app/window_utils.hpp"
 #include "instrument/jobs.hpp"
 #include "base/diagnostics.hpp"
 
@@ -44,12 +45,29 @@ bool SigGenPanel::ownsControl(const std::string& tag) {
 void SigGenPanel::dispatch(const std::string& op) {
     if (op == "InitializeSigGenScreenObjects") return InitializeSigGenScreenObjects();
     if (op == "redrawSigGenSettings") return redrawSigGenSettings();
-    if (op == "txtFrequency_Callback" || op == "pdFrequencyUnits_Callback" || op == "updateFrequency")
-        return updateFrequency();
-    if (op == "txtAmplitude_Callback") return txtAmplitude_Callback();
-    if (op == "txtWaveformTitle_Callback") return txtWaveformTitle_Callback();
-    if (op == "pbAdvancedSettings_Callback") return pbAdvancedSettings_Callback();
+    if (op == "updateFrequency") return updateFrequency();
+    if (const auto tag = callbackTag(op))
+        if (runCallback(*tag)) return;
     throw Error("KLTconfig_c has no operation " + op + ".");
+}
+
+void SigGenPanel::dispatch(const CallbackEvent& event) {
+    if (!runCallback(event.tag)) throw Error("KLTconfig_c has no operation " + event.operation + ".");
+}
+
+bool SigGenPanel::runCallback(const std::string& tag) {
+    using Callback = void (SigGenPanel::*)();
+    static const std::pair<std::string_view, Callback> controls[] = {
+        {"txtFrequency", &SigGenPanel::updateFrequency},
+        {"pdFrequencyUnits", &SigGenPanel::updateFrequency},
+        {"txtAmplitude", &SigGenPanel::txtAmplitude_Callback},
+        {"txtWaveformTitle", &SigGenPanel::txtWaveformTitle_Callback},
+        {"pbAdvancedSettings", &SigGenPanel::pbAdvancedSettings_Callback},
+    };
+    const Callback* f = findByTag(controls, tag);
+    if (!f) return false;
+    (this->*(*f))();
+    return true;
 }
 
 void SigGenPanel::InitializeSigGenScreenObjects() {

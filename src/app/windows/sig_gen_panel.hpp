@@ -32,8 +32,14 @@ public:
     // Runs the operation of that name ("txtFrequency_Callback", ...); throws
     // Error for a name the panel does not have.
     void dispatch(const std::string& operation);
+    // Runs the callback of the event's control; throws Error for a control
+    // the panel has no callback for.
+    void dispatch(const CallbackEvent& event);
 
 private:
+    // The callback of the control of that tag; false when there is none.
+    bool runCallback(const std::string& tag);
+
     Platform& p_;
     WindowId w_;
     AdvancedSettingsWindow& advanced_;

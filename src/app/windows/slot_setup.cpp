@@ -31,12 +31,6 @@ const char* const kFastEditTips[][2] = {
      "to all slots."},
 };
 
-std::string stem(const std::string& tag) {
-    std::size_t end = tag.size();
-    while (end > 0 && tag[end - 1] >= '0' && tag[end - 1] <= '9') --end;
-    return tag.substr(0, end);
-}
-
 std::string row(const char* prefix, int n) { return prefix + std::to_string(n); }
 
 Value onOff(bool on) { return Value::text(on ? "on" : "off"); }
@@ -68,14 +62,16 @@ void SlotSetup::InitializeFigure(WindowId window) {
     auto tip = [&](const std::string& tag, const std::string& text) {
         platform_.set(window_, tag, "TooltipString", Value::text(text));
     };
+    const std::string valueRange = choiceRangeText(slotEntryRange("RAslotValue"));
+    const std::string gainRange = gainRangeText(slotEntryRange("RAslotGain"));
     for (int n = 1; n <= kSlots; ++n) {
         const std::string s = std::to_string(n);
         tip(row("chkDATAslotActive", n), "Enables/disables the\ntraffic channel for slot " + s + ".");
         tip(row("lstDATAslotMod", n), "Sets the modulation format\nof the Traffic burst for slot " + s + ".");
         tip(row("chkRAslotActive", n), "Enables/disables the\nRA channel for slot " + s + ".");
-        tip(row("txtRAslotValue", n), "Sets the value of the\nRA burst for slot " + s + ".\nValid Range: 0 or 1");
-        tip(row("txtRAslotGain", n), "Sets the gain of the\nRA burst for slot " + s +
-                                         "\nrelative to the pilot channel power.\nValid Range: -30dB to +30dB");
+        tip(row("txtRAslotValue", n), "Sets the value of the\nRA burst for slot " + s + ".\n" + valueRange);
+        tip(row("txtRAslotGain", n),
+            "Sets the gain of the\nRA burst for slot " + s + "\nrelative to the pilot channel power.\n" + gainRange);
         tip(row("chkRPCslotActive", n), "Enables/disables the\nRPC channel for slot " + s + ".");
         tip(row("pbPRCslotSetup", n), "Configures the\nRPC channel for slot " + s + ".");
     }
@@ -84,14 +80,7 @@ void SlotSetup::InitializeFigure(WindowId window) {
 
 std::pair<std::string, Value> SlotSetup::run(const Value& slotRecord) {
     if (!platform_.isWindow(window_)) throw Error("The slot setup window is not open.");
-    // The window edits one record at a time: a second opening while it
-    // waits would replace the record being edited.
-    if (running_) throw Error("The slot setup window is already open.");
-    running_ = true;
-    struct Running {
-        bool& flag;
-        ~Running() { flag = false; }
-    } running{running_};
+    const auto opening = modal_.open("The slot setup window is already open.");
     Value working = slotRecord.isSet() ? slotRecord : defaultSlotStruct();
     for (const char* field : kColumnFields) requireSetupField(working, "slot", field, kSlots);
     for (const char* field : kRpcFields) {
@@ -101,44 +90,37 @@ std::pair<std::string, Value> SlotSetup::run(const Value& slotRecord) {
     }
     slot_ = std::move(working);
 
-    const std::string tag = platform_.windowTag(window_);
     redrawAll();
-    answer_ = "Cancel";  // whatever ends the wait other than OK is a Cancel
-    platform_.set(window_, tag, "Visible", Value::text("on"));
-    platform_.waitModal(window_);
-
-    std::string answer = "Cancel";
-    if (platform_.isWindow(window_)) {
-        answer = answer_;
-        platform_.set(window_, tag, "Visible", Value::text("off"));
-    }
+    const std::string answer = modal_.showAndWait(window_, ModalAnswer::After::Hide);
     return {answer, slot_};
 }
 
 void SlotSetup::dispatch(const CallbackEvent& event) {
+    // The 16 rows' controls by the tag without the row number; the others
+    // by their tag.
+    using RowCallback = void (SlotSetup::*)(const std::string&);
+    using Callback = void (SlotSetup::*)();
+    static const std::pair<std::string_view, RowCallback> rows[] = {
+        {"chkDATAslotActive", &SlotSetup::DATAactive_Callback}, {"lstDATAslotMod", &SlotSetup::DATAmod_Callback},
+        {"chkRAslotActive", &SlotSetup::RAactive_Callback},     {"txtRAslotValue", &SlotSetup::RAvalue_Callback},
+        {"txtRAslotGain", &SlotSetup::RAgain_Callback},         {"chkRPCslotActive", &SlotSetup::RPCactive_Callback},
+        {"pbPRCslotSetup", &SlotSetup::RPCsetup_Callback},
+    };
+    static const std::pair<std::string_view, Callback> controls[] = {
+        {"pldDATAactive", &SlotSetup::fasteditDATAactive_Callback},
+        {"pldDATAmod", &SlotSetup::fasteditDATAmod_Callback},
+        {"pldRAactive", &SlotSetup::fasteditRAactive_Callback},
+        {"pldRAvalue", &SlotSetup::fasteditRAvalue_Callback},
+        {"pldRAgain", &SlotSetup::fasteditRAgain_Callback},
+        {"pldRPCactive", &SlotSetup::fasteditRPCactive_Callback},
+        {"pldRPCsetup", &SlotSetup::fasteditRPCsetup_Callback},
+        {"pbOK", &SlotSetup::pbOK_Callback},
+        {"pbCancel", &SlotSetup::pbCancel_Callback},
+    };
     try {
-        const std::string& op = event.operation;
-        if (op == std::string(kWindowTag) + "_CloseRequestFcn") return close_Callback();
-        const std::string suffix = "_Callback";
-        if (op.size() <= suffix.size() || op.compare(op.size() - suffix.size(), suffix.size(), suffix) != 0) return;
-        const std::string tag = op.substr(0, op.size() - suffix.size());
-        const std::string kind = stem(tag);
-        if (kind == "chkDATAslotActive") DATAactive_Callback(tag);
-        else if (kind == "lstDATAslotMod") DATAmod_Callback(tag);
-        else if (kind == "chkRAslotActive") RAactive_Callback(tag);
-        else if (kind == "txtRAslotValue") RAvalue_Callback(tag);
-        else if (kind == "txtRAslotGain") RAgain_Callback(tag);
-        else if (kind == "chkRPCslotActive") RPCactive_Callback(tag);
-        else if (kind == "pbPRCslotSetup") RPCsetup_Callback(tag);
-        else if (tag == "pldDATAactive") fasteditDATAactive_Callback();
-        else if (tag == "pldDATAmod") fasteditDATAmod_Callback();
-        else if (tag == "pldRAactive") fasteditRAactive_Callback();
-        else if (tag == "pldRAvalue") fasteditRAvalue_Callback();
-        else if (tag == "pldRAgain") fasteditRAgain_Callback();
-        else if (tag == "pldRPCactive") fasteditRPCactive_Callback();
-        else if (tag == "pldRPCsetup") fasteditRPCsetup_Callback();
-        else if (tag == "pbOK") pbOK_Callback();
-        else if (tag == "pbCancel") pbCancel_Callback();
+        if (event.kind == CallbackEvent::Kind::CloseRequest) return close_Callback();
+        if (const RowCallback* f = findByTag(rows, tagStem(event.tag))) return (this->*(*f))(event.tag);
+        if (const Callback* f = findByTag(controls, event.tag)) (this->*(*f))();
     } catch (const Error& e) {
         platform_.console(e.what());
     }
@@ -261,14 +243,16 @@ void SlotSetup::RAactive_Callback(const std::string& tag) {
 void SlotSetup::RAvalue_Callback(const std::string& tag) {
     const int n = slotOf(tag);
     const std::vector<double> v = roundEach(readNumberList(platform_.get(window_, tag, "String").str()));
-    at("RAslotValue", n) = clampFromAbove(v, 0, 1);
+    const FieldRange& range = slotEntryRange("RAslotValue");
+    at("RAslotValue", n) = clampFromAbove(v, range.lo, range.hi);
     redrawRAslot(n);
 }
 
 void SlotSetup::RAgain_Callback(const std::string& tag) {
     const int n = slotOf(tag);
     const std::vector<double> g = roundEach(readNumberList(platform_.get(window_, tag, "String").str()));
-    at("RAslotGain", n) = clampFromAbove(g, -30, 30);
+    const FieldRange& range = slotEntryRange("RAslotGain");
+    at("RAslotGain", n) = clampFromAbove(g, range.lo, range.hi);
     redrawRAslot(n);
 }
 
@@ -377,15 +361,9 @@ void SlotSetup::fasteditRPCsetup_Callback() {
 
 // --- closing
 
-void SlotSetup::pbOK_Callback() {
-    answer_ = "OK";
-    platform_.resumeModal(window_, answer_);
-}
+void SlotSetup::pbOK_Callback() { modal_.finish(window_, "OK"); }
 
-void SlotSetup::pbCancel_Callback() {
-    answer_ = "Cancel";
-    platform_.resumeModal(window_, answer_);
-}
+void SlotSetup::pbCancel_Callback() { modal_.finish(window_, "Cancel"); }
 
 void SlotSetup::close_Callback() { pbCancel_Callback(); }
 

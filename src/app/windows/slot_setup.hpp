@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "app/platform/platform.hpp"
+#include "app/windows/modal_answer.hpp"
 #include "app/windows/rpc_setup.hpp"
 #include "runtime/value.hpp"
 
@@ -47,8 +48,9 @@ public:
     // Error, before showing anything, when the record is not a slot record.
     std::pair<std::string, Value> run(const Value& slotRecord);
 
-    // Routes the window's callbacks (TAG_Callback, figSlotSetup_CloseRequestFcn)
-    // to the callbacks below; errors (tolvane::Error) go to the console.
+    // Routes the window's events by the calling control's tag (the close
+    // button as a close request) to the callbacks below; a tag without a
+    // callback does nothing. Errors (tolvane::Error) go to the console.
     void dispatch(const CallbackEvent& event);
 
     // --- the window's local operations
@@ -100,8 +102,7 @@ private:
     RpcSetup& rpc_;
     WindowId window_ = 0;
     Value slot_;
-    std::string answer_ = "Cancel";
-    bool running_ = false;  // between opening and the end of the wait
+    ModalAnswer modal_{platform_};
     std::mt19937_64 engine_{std::random_device{}()};
     std::function<double()> uniform_;
 };

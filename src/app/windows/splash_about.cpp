@@ -1,8 +1,10 @@
 #include "app/windows/splash_about.hpp"
 
 #include <cmath>
+#include <memory>
 
 #include "app/window_utils.hpp"
+#include "app/windows/modal_answer.hpp"
 #include "app/windows/app_globals.hpp"
 #include "base/diagnostics.hpp"
 
@@ -56,11 +58,13 @@ void QV_About(Platform& platform, WindowId parent, const Value& app, const std::
         setText(platform, w, "txtNotesLine" + n, text(("NotesLine" + n).c_str()));
     }
     platform.showImage(w, "txtLogo", resource(resourceFolder, "Veltran.jpg"));
-    platform.setDispatcher(w, [&platform, w, tag](const CallbackEvent& e) {
-        if (e.operation == tag + "_CloseRequestFcn" || e.operation == "pbOK_Callback") platform.resumeModal(w, "OK");
+    // The dispatcher shares the wait: it stays with the window if the wait
+    // ends by an exception.
+    const auto modal = std::make_shared<ModalAnswer>(platform);
+    platform.setDispatcher(w, [modal, w](const CallbackEvent& e) {
+        if (e.kind == CallbackEvent::Kind::CloseRequest || e.tag == "pbOK") modal->finish(w, "OK");
     });
-    platform.set(w, tag, "Visible", Value::text("on"));
-    platform.waitModal(w);
+    modal->showAndWait(w, ModalAnswer::After::Keep);
     if (platform.isWindow(w)) platform.deleteWindow(w);
 }
 

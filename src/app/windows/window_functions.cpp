@@ -3,6 +3,7 @@
 #include <functional>
 #include <string>
 
+#include "app/window_utils.hpp"
 #include "app/windows/advanced_settings.hpp"
 #include "app/windows/framework.hpp"
 #include "app/windows/main_window.hpp"
@@ -145,15 +146,17 @@ void setWindowModules(std::unique_ptr<WindowModules> modules) {
     addModule(reg, "rfCommonUI", [](WindowModules& m, const std::string& op) { m.framework->dispatch(op); });
     addModule(reg, "KLTconfig_c", [](WindowModules& m, const std::string& op) { m.panel->dispatch(op); });
     addModule(reg, "KltConfigAdv_c", [](WindowModules& m, const std::string& op) { m.advanced->dispatch(op); });
-    // The setup windows take their callbacks as events of their own window.
+    // The setup windows take their callbacks by name as the events of their
+    // own window that the names stand for; other names do nothing there.
     addModule(reg, "OneX_Fwd_GUI_SlotSetup", [](WindowModules& m, const std::string& op) {
-        m.slot->dispatch(CallbackEvent{op, m.slot->window(), ""});
+        if (auto e = callbackEvent(op, m.slot->window(), SlotSetup::kWindowTag)) m.slot->dispatch(*e);
     });
     addModule(reg, "OneX_Fwd_GUI_RPCsetup", [](WindowModules& m, const std::string& op) {
-        m.rpc->dispatch(CallbackEvent{op, m.rpc->window(), ""});
+        if (auto e = callbackEvent(op, m.rpc->window(), RpcSetup::kWindowTag)) m.rpc->dispatch(*e);
     });
     addModule(reg, "QV_SigGen", [](WindowModules& m, const std::string& op) {
-        m.connection->dispatch(CallbackEvent{op, m.connection->window(), ""});
+        if (auto e = callbackEvent(op, m.connection->window(), SigGenConnection::kWindowTag))
+            m.connection->dispatch(*e);
     });
 }
 
