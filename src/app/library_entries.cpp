@@ -9,6 +9,7 @@
 
 #include "app/application.hpp"
 #include "app/window_utils.hpp"
+#include "app/windows/display_entries.hpp"
 #include "app/windows/display_windows.hpp"
 #include "app/windows/framework.hpp"
 #include "app/windows/splash_about.hpp"
@@ -162,79 +163,8 @@ void addWindowUtilities(Registry& reg) {
 
 // ---- displays
 
-struct DisplayInputs {
-    const Call& call;
-    double number(std::size_t i, double fallback) const { return call.has(i) ? argScalar(call, i) : fallback; }
-    std::string label(std::size_t i) const {
-        if (!call.has(i)) return "Test Data";
-        if (!call.in(i).isText()) throw Error("The label must be a text.");
-        return call.in(i).str();
-    }
-    std::vector<std::complex<double>> wave(std::size_t i) const {
-        return call.has(i) ? argComplex(call, i) : std::vector<std::complex<double>>{};
-    }
-};
-
-// The displays as the application registers them while it runs (same
-// inputs, defaults and results), on the host's platform.
-void addDisplay(Registry& reg, const std::string& name, std::vector<std::string> inputNames,
-                std::function<DisplayRequest(const DisplayInputs&)> request, std::size_t waveInput) {
-    const int inputs = static_cast<int>(inputNames.size());
-    add(reg, name, inputs, 1, std::move(inputNames), {"fig"}, [name, request, waveInput](Call& c) {
-        Platform& p = hostPlatform(name);
-        const DisplayInputs in{c};
-        DisplayRequest r = request(in);
-        r.parent = static_cast<WindowId>(in.number(0, 0));
-        r.label = in.label(1);
-        c.setOut(0, windowResult(openDisplayWindow(p, r, in.wave(waveInput))));
-    });
-}
-
 void addDisplays(Registry& reg) {
-    addDisplay(reg, "QV_PlotCCDF", {"hParent", "label", "iqWave"}, [](const DisplayInputs&) {
-        DisplayRequest r;
-        r.kind = DisplayKind::CCDF;
-        return r;
-    }, 2);
-    addDisplay(reg, "QV_PlotSpectrum", {"hParent", "label", "sampleRate", "iqWave"}, [](const DisplayInputs& in) {
-        DisplayRequest r;
-        r.kind = DisplayKind::Spectrum;
-        r.sampleRate = in.number(2, 1);
-        return r;
-    }, 3);
-    addDisplay(reg, "QV_PlotIQTime", {"hParent", "label", "sampleRate", "overlay", "iqWave"},
-               [](const DisplayInputs& in) {
-                   DisplayRequest r;
-                   r.kind = in.number(3, 0) != 0 ? DisplayKind::IQTimeOverlay : DisplayKind::IQTime;
-                   r.sampleRate = in.number(2, 1);
-                   return r;
-               }, 4);
-    addDisplay(reg, "QV_PlotEyeDiagram", {"hParent", "label", "iqWave", "n", "period", "offset"},
-               [](const DisplayInputs& in) {
-                   DisplayRequest r;
-                   r.kind = DisplayKind::Eye;
-                   r.samplesPerTrace = in.number(3, 1);
-                   r.period = in.number(4, 0);
-                   r.offset = in.number(5, 0);
-                   return r;
-               }, 2);
-    addDisplay(reg, "QV_PlotScatterDiagram", {"hParent", "label", "iqWave", "n", "offset", "traceOn"},
-               [](const DisplayInputs& in) {
-                   DisplayRequest r;
-                   r.kind = DisplayKind::Scatter;
-                   r.samplesPerTrace = in.number(3, 1);
-                   r.offset = in.number(4, 0);
-                   r.traceOn = in.number(5, 1) != 0;
-                   return r;
-               }, 2);
-    addDisplay(reg, "QV_PlotWaterfall", {"hParent", "label", "sampleRate", "period", "iqWave"},
-               [](const DisplayInputs& in) {
-                   DisplayRequest r;
-                   r.kind = DisplayKind::Waterfall;
-                   r.sampleRate = in.number(2, 1);
-                   r.period = in.number(3, 0);
-                   return r;
-               }, 4);
+    registerDisplayEntries(reg, [](const std::string& name) -> Platform& { return hostPlatform(name); });
 
     // The zoom and rotate modes belong to a display window's Tools menu,
     // which switches them on that window itself.

@@ -128,6 +128,26 @@ Value formatConfig(Value record) {
     return record;
 }
 
+Value sigGenSettingsToValue(const SigGenSettings& s, bool withReconFilter) {
+    struct Field {
+        const char* name;
+        double SigGenSettings::*member;
+    };
+    static constexpr Field kNumeric[] = {
+        {"Frequency", &SigGenSettings::Frequency},       {"Amplitude", &SigGenSettings::Amplitude},
+        {"OverSampling", &SigGenSettings::OverSampling}, {"SamplingRate", &SigGenSettings::SamplingRate},
+        {"BBfilter", &SigGenSettings::BBfilter},         {"Scaling", &SigGenSettings::Scaling},
+        {"ModAtten", &SigGenSettings::ModAtten},         {"RFblanking", &SigGenSettings::RFblanking},
+        {"ALC", &SigGenSettings::ALC},                   {"ArbRefSource", &SigGenSettings::ArbRefSource},
+        {"MarkerPolarity", &SigGenSettings::MarkerPolarity},
+    };
+    Record r;
+    r.set("Title", Value::text(s.Title));
+    for (const Field& f : kNumeric) r.set(f.name, Value::scalar(s.*f.member));
+    if (withReconFilter) r.set("ReconFilter", Value::scalar(s.ReconFilter));
+    return Value::record(std::move(r));
+}
+
 SigGenSettings sigGenSettingsFromValue(const Value& record, bool needReconFilter) {
     if (!record.isRecord())
         throw Error("The settings must be a record, not " + std::string(kindName(record.kind())) + ".");

@@ -28,6 +28,9 @@ Value formatConfig(Value record);
 // missing or non-numeric field (ReconFilter is needed only when
 // `needReconFilter`).
 SigGenSettings sigGenSettingsFromValue(const Value& record, bool needReconFilter);
+// The settings record: Title, then the numeric fields in the order of the
+// defaults; ReconFilter last, only when `withReconFilter`.
+Value sigGenSettingsToValue(const SigGenSettings& s, bool withReconFilter);
 
 // The six operations by name (hwSend, hwQuery, ...) with one connection
 // record value, for the jobs called by name. Each result pair comes from

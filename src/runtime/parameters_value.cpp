@@ -4,6 +4,7 @@
 
 #include "base/diagnostics.hpp"
 #include "runtime/config_fields.hpp"
+#include "runtime/instrument_values.hpp"
 
 namespace tolvane {
 
@@ -170,22 +171,15 @@ FrameConfig parametersFromValue(const Value& record) {
     return c;
 }
 
-Value defaultSigGenSettings(const FrameConfig& config) {
-    Record r;
-    r.set("Title", Value::text("OneX-Fwd"));
-    r.set("Frequency", Value::scalar(2200000000.0));
-    r.set("Amplitude", Value::scalar(-30));
-    r.set("OverSampling", Value::scalar(config.OverSampling));
-    r.set("SamplingRate", Value::scalar(kChipRate * config.OverSampling));
-    r.set("BBfilter", Value::scalar(1));
-    r.set("Scaling", Value::scalar(95));
-    r.set("ModAtten", Value::scalar(0));
-    r.set("RFblanking", Value::scalar(1 - config.IdleSlotGainActive));
-    r.set("ALC", Value::scalar(0));
-    r.set("ArbRefSource", Value::scalar(0));
-    r.set("MarkerPolarity", Value::scalar(0));
-    return Value::record(std::move(r));
+SigGenSettings sigGenSettingsFor(const FrameConfig& config) {
+    SigGenSettings s;
+    s.OverSampling = config.OverSampling;
+    s.SamplingRate = kChipRate * config.OverSampling;
+    s.RFblanking = 1 - config.IdleSlotGainActive;
+    return s;
 }
+
+Value defaultSigGenSettings(const FrameConfig& config) { return sigGenSettingsToValue(sigGenSettingsFor(config), false); }
 
 void syncSigGenSettings(Value& settings, const FrameConfig& config) {
     if (!settings.isRecord()) throw Error("sigGenParameters must be a record.");

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "instrument/jobs.hpp"
 #include "onex/frame_config.hpp"
 #include "runtime/value.hpp"
 
@@ -27,6 +28,8 @@ FrameConfig parametersFromValue(const Value& record);
 // The signal generator settings record with its defaults; its sample rate,
 // oversampling and RF blanking follow the frame configuration.
 Value defaultSigGenSettings(const FrameConfig& config);
+// The same defaults, typed.
+SigGenSettings sigGenSettingsFor(const FrameConfig& config);
 // Keeps the derived fields of an existing settings record in step with the
 // configuration (SamplingRate, OverSampling, RFblanking).
 void syncSigGenSettings(Value& settings, const FrameConfig& config);

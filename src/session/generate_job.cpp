@@ -6,6 +6,7 @@
 #include <iomanip>
 #include <sstream>
 
+#include "base/text.hpp"
 #include "base/atomic_file.hpp"
 #include "instrument/waveform_file.hpp"
 #include "base/diagnostics.hpp"
@@ -24,12 +25,6 @@ using BadInput = GenerateInputError;
 
 // The most bits a user data file may give: 16 slots of 16QAM.
 constexpr long long kUserDataLimit = 102400;
-
-std::string extensionOf(const std::string& path) {
-    std::string ext = std::filesystem::path(path).extension().string();
-    for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return ext;
-}
 
 void applySetting(FrameConfig& config, const std::string& setting) {
     const std::size_t eq = setting.find('=');
@@ -111,11 +106,11 @@ GenerateSetup prepareGenerate(const GenerateOptions& options) {
     FrameConfig config = defaultFrameConfig();
     Value sigGen;
     if (!options.out.empty()) {
-        const std::string ext = extensionOf(options.out);
+        const std::string ext = lowerExtension(options.out);
         if (ext != ".mat" && ext != ".bin")
             throw BadInput("--out \"" + options.out + "\" must end in .mat (MAT-file) or .bin (instrument I/Q file).");
     }
-    if (options.saveParams && extensionOf(*options.saveParams) != ".mat")
+    if (options.saveParams && lowerExtension(*options.saveParams) != ".mat")
         throw BadInput("--save-params \"" + *options.saveParams + "\" must end in .mat.");
     if (options.bitOrder != "right-msb" && options.bitOrder != "left-msb")
         throw BadInput("--bit-order \"" + options.bitOrder + "\" must be right-msb or left-msb.");
@@ -170,7 +165,7 @@ void writeGenerateOutputs(const GenerateOptions& options, const GenerateSetup& s
     const double sampleRate = kChipRate * setup.config.OverSampling;
     // Every output is written in full before any target is replaced.
     FileGroup outputs;
-    if (!options.out.empty() && extensionOf(options.out) == ".mat") {
+    if (!options.out.empty() && lowerExtension(options.out) == ".mat") {
         Record vars;
         vars.set("waveform", session.waveformValue());
         vars.set("markers", session.markersValue());

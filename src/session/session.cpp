@@ -6,7 +6,6 @@
 #include "instrument/driver.hpp"
 #include "base/diagnostics.hpp"
 #include "numerics/noise.hpp"
-#include "onex/constants.hpp"
 #include "runtime/instrument_values.hpp"
 #include "runtime/parameter_file.hpp"
 #include "runtime/parameters_value.hpp"
@@ -14,20 +13,6 @@
 namespace tolvane {
 
 namespace {
-
-// The fields of the settings record, in the order of the defaults.
-struct SettingsField {
-    const char* name;
-    double SigGenSettings::*member;
-};
-constexpr SettingsField kNumericSettings[] = {
-    {"Frequency", &SigGenSettings::Frequency},   {"Amplitude", &SigGenSettings::Amplitude},
-    {"OverSampling", &SigGenSettings::OverSampling}, {"SamplingRate", &SigGenSettings::SamplingRate},
-    {"BBfilter", &SigGenSettings::BBfilter},     {"Scaling", &SigGenSettings::Scaling},
-    {"ModAtten", &SigGenSettings::ModAtten},     {"RFblanking", &SigGenSettings::RFblanking},
-    {"ALC", &SigGenSettings::ALC},               {"ArbRefSource", &SigGenSettings::ArbRefSource},
-    {"MarkerPolarity", &SigGenSettings::MarkerPolarity},
-};
 
 std::string requiredText(const Value& record, const char* field) {
     if (!record.hasField(field) || !record.field(field).isText())
@@ -37,24 +22,10 @@ std::string requiredText(const Value& record, const char* field) {
 
 }  // namespace
 
-GeneratorSettings defaultGeneratorSettings(const FrameConfig& config) {
-    GeneratorSettings s;
-    syncGeneratorSettings(s, config);
-    return s;
-}
-
-void syncGeneratorSettings(GeneratorSettings& s, const FrameConfig& config) {
-    s.values.OverSampling = config.OverSampling;
-    s.values.SamplingRate = kChipRate * config.OverSampling;
-    s.values.RFblanking = 1 - config.IdleSlotGainActive;
-}
+GeneratorSettings defaultGeneratorSettings(const FrameConfig& config) { return {sigGenSettingsFor(config), false}; }
 
 Value generatorSettingsToValue(const GeneratorSettings& s) {
-    Record r;
-    r.set("Title", Value::text(s.values.Title));
-    for (const SettingsField& f : kNumericSettings) r.set(f.name, Value::scalar(s.values.*f.member));
-    if (s.hasReconFilter) r.set("ReconFilter", Value::scalar(s.values.ReconFilter));
-    return Value::record(std::move(r));
+    return sigGenSettingsToValue(s.values, s.hasReconFilter);
 }
 
 GeneratorSettings generatorSettingsFromValue(const Value& record) {
@@ -224,19 +195,20 @@ DownloadOutcome Session::download(InstrumentIo& io, const DownloadOptions& optio
     const InstrumentConnection connection = connection_.copy();
     const GeneratorSettings settings = settings_.copy();
     const MarkerMatrix markers = markerMatrix();
+    const std::vector<std::complex<double>>& calculated = waveform();
     // The corrections work on a copy: the calculated waveform stays.
-    std::vector<std::complex<double>> wave = waveform();
+    std::optional<std::vector<std::complex<double>>> correctedWave;
 
     DownloadOutcome out;
-    out.samples = wave.size();
+    out.samples = calculated.size();
     if (options.corrections) {
         try {
             const LoadedCorrections found =
                 getCorrectionData(io, connection.bus, settings.values.Frequency, options.correctionFolder);
             if (found.status.empty()) {
                 const auto records = correctionRecordsFromValue(found.records);
-                Corrected corrected = applyCorrections(std::move(wave), records, false, settings.values.SamplingRate);
-                wave = std::move(corrected.waveform);
+                Corrected corrected = applyCorrections(calculated, records, false, settings.values.SamplingRate);
+                correctedWave = std::move(corrected.waveform);
                 out.correctionNote = corrected.status.empty()
                                          ? "Corrections applied (" + std::to_string(records.size()) + " record" +
                                                (records.size() == 1 ? ")." : "s).")
@@ -257,6 +229,7 @@ DownloadOutcome Session::download(InstrumentIo& io, const DownloadOptions& optio
         }
         ~ProgressGuard() { instrumentDriver().setProgress({}); }
     } guard(options.progress);
+    const std::vector<std::complex<double>>& wave = correctedWave ? *correctedWave : calculated;
     out.download = downloadJob(io, connection.bus, wave, markers, settings.values.Title, 1, options.question);
     if (out.download.ok()) out.play = play(io, options.currentPlatform);
     return out;

@@ -27,14 +27,13 @@ struct GeneratorSettings {
     SigGenSettings values;
     bool hasReconFilter = false;
 };
+// The defaults, with the fields that follow the frame (sample rate,
+// oversampling, RF blanking) set from `config`.
 GeneratorSettings defaultGeneratorSettings(const FrameConfig& config);
 // The record as `SigGenSettings` holds it (field order of the defaults).
 Value generatorSettingsToValue(const GeneratorSettings& s);
 // Throws Error naming a missing or non-numeric field.
 GeneratorSettings generatorSettingsFromValue(const Value& record);
-// Keeps the fields that follow the frame (sample rate, oversampling, RF
-// blanking) in step with it.
-void syncGeneratorSettings(GeneratorSettings& s, const FrameConfig& config);
 
 // The connection record with the two choices kept beside the bus: the
 // baseband generator option ("001" or "002") and the parameter file last

@@ -1,19 +1,18 @@
 #include "app/windows/framework.hpp"
 
 #include <algorithm>
-#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <optional>
 
+#include "base/text.hpp"
 #include "app/number_entry.hpp"
 #include "app/window_utils.hpp"
 #include "app/windows/app_globals.hpp"
 #include "app/windows/display_windows.hpp"
 #include "app/windows/splash_about.hpp"
 #include "instrument/corrections.hpp"
-#include "instrument/driver.hpp"
 #include "runtime/instrument_values.hpp"
 #include "instrument/jobs.hpp"
 #include "base/diagnostics.hpp"
@@ -27,11 +26,6 @@ namespace {
 // client windows): the windows' own state, which scripts and calls by name
 // read and change under its global's name, so it stays a dynamic value.
 Value& appInfo() { return global("appInfo"); }
-
-std::string lower(std::string s) {
-    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return s;
-}
 
 }  // namespace
 
@@ -164,7 +158,7 @@ int Framework::checkWaveformReady(const std::string& action) {
         const std::string answer = p_.questionDialog(
             "Waveform Not Calculated",
             "The waveform has not yet been calculated. Do you wish to calculate\nthe waveform and then " +
-                lower(action) + " ?",
+                asciiLower(action) + " ?",
             {calc, "Cancel"}, calc);
         if (answer == "Cancel") return 0;
         executeCalculation(w_);
@@ -175,7 +169,7 @@ int Framework::checkWaveformReady(const std::string& action) {
         const std::string answer = p_.questionDialog(
             "Waveform Not Recalculated",
             "Settings have changed since last calculating the waveform.\n" + action +
-                " will use the last calculated waveform.\nDo you wish to " + lower(action) + " anyway ?",
+                " will use the last calculated waveform.\nDo you wish to " + asciiLower(action) + " anyway ?",
             {"Yes", recalc, "Cancel"}, recalc);
         if (answer == "Cancel") return 0;
         if (answer == recalc) executeCalculation(w_);

@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cmath>
 
+#include "base/text.hpp"
 #include "app/number_entry.hpp"
 #include "app/window_utils.hpp"
 #include "base/diagnostics.hpp"
@@ -37,12 +38,7 @@ const Group kGroups[] = {
      {"lblPortNumber", "pmPortNumber", "lblBaudRate", "pmBaudRate", "lblHandShake", "pmHandShake"}},
 };
 
-std::string lower(std::string s) {
-    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return s;
-}
-
-bool sameText(const std::string& a, const std::string& b) { return lower(a) == lower(b); }
+bool sameText(const std::string& a, const std::string& b) { return equalsIgnoringCase(a, b); }
 
 // The sub-record of that name, made (empty) when the record lacks it or
 // holds something else there.

@@ -11,7 +11,7 @@
 #include "app/windows/sig_gen_connection.hpp"
 #include "app/windows/slot_setup.hpp"
 #include "app/windows/sig_gen_panel.hpp"
-#include "app/windows/display_windows.hpp"
+#include "app/windows/display_entries.hpp"
 #include "base/diagnostics.hpp"
 #include "runtime/convert.hpp"
 #include "runtime/library.hpp"
@@ -51,88 +51,6 @@ void addModule(Registry& reg, const std::string& name,
     reg.add(std::move(entry));
 }
 
-// A display by name: its inputs by place, with the defaults for those left out.
-struct DisplayInputs {
-    const Call& call;
-    double number(std::size_t i, double fallback) const { return call.has(i) ? argScalar(call, i) : fallback; }
-    std::string label(std::size_t i) const {
-        if (!call.has(i)) return "Test Data";
-        if (!call.in(i).isText()) throw Error("The label must be a text.");
-        return call.in(i).str();
-    }
-    std::vector<std::complex<double>> wave(std::size_t i) const {
-        return call.has(i) ? argComplex(call, i) : std::vector<std::complex<double>>{};
-    }
-};
-
-void addDisplay(Registry& reg, const std::string& name, int inputs, std::vector<std::string> inputNames,
-                std::function<DisplayRequest(const DisplayInputs&)> request, std::size_t waveInput) {
-    FunctionSpec entry;
-    entry.name = name;
-    entry.inputs = inputs;
-    entry.outputs = 1;
-    entry.inputNames = std::move(inputNames);
-    entry.outputNames = {"fig"};
-    entry.body = [name, request, waveInput](Call& c) {
-        WindowModules* m = current().get();
-        if (!m || !m->platform) throw Error(name + ": the application is not running.");
-        const DisplayInputs in{c};
-        DisplayRequest r = request(in);
-        r.parent = static_cast<WindowId>(in.number(0, 0));
-        r.label = in.label(1);
-        const WindowId w = openDisplayWindow(*m->platform, r, in.wave(waveInput));
-        c.setOut(0, w != 0 ? Value::handle(w) : Value::empty());
-    };
-    reg.add(std::move(entry));
-}
-
-void addDisplays(Registry& reg) {
-    addDisplay(reg, "QV_PlotCCDF", 3, {"hParent", "label", "iqWave"}, [](const DisplayInputs&) {
-        DisplayRequest r;
-        r.kind = DisplayKind::CCDF;
-        return r;
-    }, 2);
-    addDisplay(reg, "QV_PlotSpectrum", 4, {"hParent", "label", "sampleRate", "iqWave"}, [](const DisplayInputs& in) {
-        DisplayRequest r;
-        r.kind = DisplayKind::Spectrum;
-        r.sampleRate = in.number(2, 1);
-        return r;
-    }, 3);
-    addDisplay(reg, "QV_PlotIQTime", 5, {"hParent", "label", "sampleRate", "overlay", "iqWave"},
-               [](const DisplayInputs& in) {
-                   DisplayRequest r;
-                   r.kind = in.number(3, 0) != 0 ? DisplayKind::IQTimeOverlay : DisplayKind::IQTime;
-                   r.sampleRate = in.number(2, 1);
-                   return r;
-               }, 4);
-    addDisplay(reg, "QV_PlotEyeDiagram", 6, {"hParent", "label", "iqWave", "n", "period", "offset"},
-               [](const DisplayInputs& in) {
-                   DisplayRequest r;
-                   r.kind = DisplayKind::Eye;
-                   r.samplesPerTrace = in.number(3, 1);
-                   r.period = in.number(4, 0);
-                   r.offset = in.number(5, 0);
-                   return r;
-               }, 2);
-    addDisplay(reg, "QV_PlotScatterDiagram", 6, {"hParent", "label", "iqWave", "n", "offset", "traceOn"},
-               [](const DisplayInputs& in) {
-                   DisplayRequest r;
-                   r.kind = DisplayKind::Scatter;
-                   r.samplesPerTrace = in.number(3, 1);
-                   r.offset = in.number(4, 0);
-                   r.traceOn = in.number(5, 1) != 0;
-                   return r;
-               }, 2);
-    addDisplay(reg, "QV_PlotWaterfall", 5, {"hParent", "label", "sampleRate", "period", "iqWave"},
-               [](const DisplayInputs& in) {
-                   DisplayRequest r;
-                   r.kind = DisplayKind::Waterfall;
-                   r.sampleRate = in.number(2, 1);
-                   r.period = in.number(3, 0);
-                   return r;
-               }, 4);
-}
-
 }  // namespace
 
 WindowModules* runningWindowModules() { return current().get(); }
@@ -141,7 +59,11 @@ void setWindowModules(std::unique_ptr<WindowModules> modules) {
     current() = std::move(modules);
     if (!current() || !library().initialised()) return;
     Registry& reg = library().registry();
-    addDisplays(reg);
+    registerDisplayEntries(reg, [](const std::string& name) -> Platform& {
+        WindowModules* m = current().get();
+        if (!m || !m->platform) throw Error(name + ": the application is not running.");
+        return *m->platform;
+    });
     addModule(reg, "OneX_Fwd_GUI_c", [](WindowModules& m, const std::string& op) { m.mainWindow->dispatch(op); });
     addModule(reg, "rfCommonUI", [](WindowModules& m, const std::string& op) { m.framework->dispatch(op); });
     addModule(reg, "KLTconfig_c", [](WindowModules& m, const std::string& op) { m.panel->dispatch(op); });
