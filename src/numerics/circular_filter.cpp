@@ -52,7 +52,10 @@ private:
 
 // The two inner kernels are also compiled for AVX2 where the processor has
 // it (chosen at load time); without FMA the results are the same bits.
-#if defined(__x86_64__) && defined(__has_attribute)
+// Not under ThreadSanitizer: the loader runs the function that chooses the
+// clone before the sanitizer's runtime has started, and its instrumented
+// code crashes there.
+#if defined(__x86_64__) && defined(__has_attribute) && !defined(__SANITIZE_THREAD__)
 #if __has_attribute(target_clones)
 #define TOLVANE_VECTOR_CLONES __attribute__((target_clones("avx2", "default")))
 #endif

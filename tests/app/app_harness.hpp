@@ -3,6 +3,8 @@
 // scripts.
 #pragma once
 
+#include <unistd.h>
+
 #include <filesystem>
 #include <sstream>
 #include <string>
@@ -15,7 +17,8 @@
 namespace tolvane::app::test {
 
 // A fresh, empty folder that becomes the working directory for the life of
-// the object.
+// the object. Its name holds the process id: the same test runs in more than
+// one program (test_app and test_app_on_qt) and build, at the same time.
 class WorkFolder {
 public:
     WorkFolder() {
@@ -25,7 +28,7 @@ public:
         std::string name = std::string(info->test_suite_name()) + "_" + info->name();
         for (char& c : name)
             if (c == '/') c = '_';
-        path_ = fs::temp_directory_path() / ("tolvane-app-" + name);
+        path_ = fs::temp_directory_path() / ("tolvane-app-" + name + "-" + std::to_string(::getpid()));
         fs::remove_all(path_);
         fs::create_directories(path_);
         fs::current_path(path_);
