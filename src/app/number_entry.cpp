@@ -46,8 +46,10 @@ std::optional<double> readToken(std::string_view t) {
 
 }  // namespace
 
-std::vector<double> readNumberList(const std::string& text) {
-    if (text.size() > kMaxNumberEntryBytes) return {};
+std::vector<double> readNumberList(const std::string& text) { return readNumberEntry(text).value_or(std::vector<double>{}); }
+
+std::optional<std::vector<double>> readNumberEntry(const std::string& text) {
+    if (text.size() > kMaxNumberEntryBytes) return std::nullopt;
     std::string_view s(text);
     auto trim = [](std::string_view v) {
         while (!v.empty() && isSeparator(v.front()) && v.front() != ',' && v.front() != ';') v.remove_prefix(1);
@@ -56,10 +58,10 @@ std::vector<double> readNumberList(const std::string& text) {
     };
     s = trim(s);
     if (!s.empty() && s.front() == '[') {
-        if (s.back() != ']') return {};
+        if (s.back() != ']') return std::nullopt;
         s = trim(s.substr(1, s.size() - 2));
     }
-    if (s.find_first_of("[]") != std::string_view::npos) return {};
+    if (s.find_first_of("[]") != std::string_view::npos) return std::nullopt;
     std::vector<double> out;
     std::size_t i = 0;
     bool expectNumber = true;  // a comma or semicolon must sit between two numbers
@@ -67,7 +69,7 @@ std::vector<double> readNumberList(const std::string& text) {
     while (i < s.size()) {
         const char c = s[i];
         if (c == ',' || c == ';') {
-            if (expectNumber) return {};  // ",4" or "4,,5"
+            if (expectNumber) return std::nullopt;  // ",4" or "4,,5"
             expectNumber = true;
             sawComma = true;
             ++i;
@@ -80,13 +82,13 @@ std::vector<double> readNumberList(const std::string& text) {
         std::size_t j = i;
         while (j < s.size() && !isSeparator(s[j])) ++j;
         const auto value = readToken(s.substr(i, j - i));
-        if (!value) return {};
+        if (!value) return std::nullopt;
         out.push_back(*value);
         expectNumber = false;
         sawComma = false;
         i = j;
     }
-    if (sawComma) return {};  // "4,"
+    if (sawComma) return std::nullopt;  // "4,"
     return out;
 }
 

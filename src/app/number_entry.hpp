@@ -5,8 +5,9 @@
 // exponent ("-12.5", "+3", ".5", "4e3", "1.2E-3"), separated by blanks,
 // tabs, commas or semicolons, optionally inside one pair of square brackets
 // ("[1 2 3]"), and the words Inf and NaN with an optional sign. Any other
-// text (letters, operators, "0x10", an empty field) is not a number list
-// and reads as the empty list.
+// text (letters, operators, "0x10") is not a number list: readNumberList
+// reads it as the empty list, readNumberEntry tells it apart from a blank
+// field.
 //
 // The clamps of the windows then work over the list as the windows
 // describe them: see clampFromBelow / clampFromAbove.
@@ -24,6 +25,12 @@ inline constexpr std::size_t kMaxNumberEntryBytes = 4096;
 
 // The numbers of the text, or an empty list when the text is not a number list.
 std::vector<double> readNumberList(const std::string& text);
+
+// What an edit field's text says: its numbers (an empty list for blank text
+// or "[]"), or nothing when the text is not a number list at all ("abc",
+// "1x", a text over kMaxNumberEntryBytes). An entry keeps its stored value
+// on nothing, so a typo never changes the frame.
+std::optional<std::vector<double>> readNumberEntry(const std::string& text);
 
 // Every number of the list truncated toward zero.
 std::vector<double> truncateEach(std::vector<double> list);

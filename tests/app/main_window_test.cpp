@@ -32,11 +32,22 @@ const WindowCase kCases[] = {
      "type txtOffsetIndex twelve\nshow txtOffsetIndex String\ntype txtOffsetIndex 12.9\nshow txtOffsetIndex String\n"
      "type txtOffsetIndex [3 7 2]\nshow txtOffsetIndex String\ntype txtOffsetIndex 1+1\nshow txtOffsetIndex String\n",
      {"show txtOffsetIndex String: 511", "show txtOffsetIndex String: 0", "show txtOffsetIndex String: 0",
-      "show txtOffsetIndex String: 12", "show txtOffsetIndex String: 7", "show txtOffsetIndex String: 0"}},
+      "show txtOffsetIndex String: 12", "show txtOffsetIndex String: 7", "show txtOffsetIndex String: 7"}},
     {"IdleGainKeepsFractionsWithinItsRange",
      "type txtIdleSlotGain -100\nshow txtIdleSlotGain String\ntype txtIdleSlotGain 5\nshow txtIdleSlotGain String\n"
      "type txtIdleSlotGain -12.5\nshow txtIdleSlotGain String\n",
      {"show txtIdleSlotGain String: -80", "show txtIdleSlotGain String: 0", "show txtIdleSlotGain String: -12.5"}},
+    // Text that is no number keeps what the entry holds, so the next Calculate
+    // makes the same frame; a blank entry still takes the lower bound.
+    {"TypoKeepsTheStoredNumber",
+     "type txtOversampling 30\ntype txtOversampling abc\nshow txtOversampling String\n"
+     "show txtNumberOfSamples String\npress pbAdvancedSettings\nshow txtSamplingRate String\npress pbCancel\n"
+     "type txtIdleSlotGain -12.5\ntype txtIdleSlotGain 1O\nshow txtIdleSlotGain String\n"
+     "type txtOversampling \nshow txtOversampling String\n",
+     {"show txtOversampling String: 30", "show txtNumberOfSamples String: 983040 Samples",
+      "window opened \"Advanced Signal Generator Settings\"", "show txtSamplingRate String: 36.864",
+      "window closed \"Advanced Signal Generator Settings\"", "show txtIdleSlotGain String: -12.5",
+      "show txtOversampling String: 2"}},
     {"OversamplingSetsLengthAndSampleRate",
      "type txtOversampling 1\nshow txtOversampling String\nshow txtNumberOfSamples String\n"
      "press pbAdvancedSettings\nshow txtSamplingRate String\nshow pdSamplingRateUnits Value\npress pbCancel\n"

@@ -11,44 +11,54 @@ namespace {
 
 struct EntryCase {
     const char* text;
-    std::vector<double> numbers;  // empty: not a number list
+    std::vector<double> numbers;  // what readNumberList gives
+    bool isList;                  // false: readNumberEntry says the text is no number list
 };
 
 TEST(NumberEntry, ReadsPlainDecimalListsOnly) {
     const EntryCase cases[] = {
-        {"12.9", {12.9}},
-        {"  -3 ", {-3}},
-        {"+4", {4}},
-        {".5", {0.5}},
-        {"4e3", {4000}},
-        {"1.2E-3", {0.0012}},
-        {"1 2 3", {1, 2, 3}},
-        {"1,2;3", {1, 2, 3}},
-        {"[1 2 3]", {1, 2, 3}},
-        {" [ -1, 2 ] ", {-1, 2}},
-        {"-Inf", {-HUGE_VAL}},
-        {"", {}},
-        {"   ", {}},
-        {"[]", {}},
-        {"twelve", {}},
-        {"1+1", {}},
-        {"0x10", {}},
-        {"4,", {}},
-        {",4", {}},
-        {"1,,2", {}},
-        {"[1 2", {}},
-        {"1 [2]", {}},
-        {"e5", {}},
-        {"5e", {}},
-        {"1.2.3", {}},
-        {"pi", {}},
-        {"exit", {}},
+        {"12.9", {12.9}, true},
+        {"  -3 ", {-3}, true},
+        {"+4", {4}, true},
+        {".5", {0.5}, true},
+        {"4e3", {4000}, true},
+        {"1.2E-3", {0.0012}, true},
+        {"1 2 3", {1, 2, 3}, true},
+        {"1,2;3", {1, 2, 3}, true},
+        {"[1 2 3]", {1, 2, 3}, true},
+        {" [ -1, 2 ] ", {-1, 2}, true},
+        {"-Inf", {-HUGE_VAL}, true},
+        {"", {}, true},
+        {"   ", {}, true},
+        {"[]", {}, true},
+        {"twelve", {}, false},
+        {"1+1", {}, false},
+        {"0x10", {}, false},
+        {"4,", {}, false},
+        {",4", {}, false},
+        {"1,,2", {}, false},
+        {"[1 2", {}, false},
+        {"1 [2]", {}, false},
+        {"e5", {}, false},
+        {"5e", {}, false},
+        {"1.2.3", {}, false},
+        {"pi", {}, false},
+        {"exit", {}, false},
     };
-    for (const auto& c : cases) EXPECT_EQ(readNumberList(c.text), c.numbers) << '"' << c.text << '"';
+    for (const auto& c : cases) {
+        EXPECT_EQ(readNumberList(c.text), c.numbers) << '"' << c.text << '"';
+        // An entry tells a blank field (today's clamp applies) from a typo (the stored value stays).
+        const auto entry = readNumberEntry(c.text);
+        EXPECT_EQ(entry.has_value(), c.isList) << '"' << c.text << '"';
+        if (entry) {
+            EXPECT_EQ(*entry, c.numbers) << '"' << c.text << '"';
+        }
+    }
     const auto nan = readNumberList("NaN");
     ASSERT_EQ(nan.size(), 1u);
     EXPECT_TRUE(std::isnan(nan[0]));
     EXPECT_TRUE(readNumberList(std::string(kMaxNumberEntryBytes + 1, '1')).empty());
+    EXPECT_FALSE(readNumberEntry(std::string(kMaxNumberEntryBytes + 1, '1')));
 }
 
 TEST(NumberEntry, ClampsWorkOverTheWholeList) {

@@ -54,15 +54,15 @@ INSTANTIATE_TEST_SUITE_P(
                    "press pbRpcSetup\nselect pldRPCactive 1\n"
                    "type txtRPCchnValue1 0.6\ntype txtRPCchnValue2 0.4\ntype txtRPCchnValue3 -7\n"
                    "type txtRPCchnValue4 one\ntype txtRPCchnValue5 \nshow txtRPCchnValue4 String\npress pbOK\n",
-                   {"show txtRPCchnValue4 String: 1", "console: rpc setup OK",
-                    "console: Value: " + channels([](int k) { return k == 1 || k == 4 || k == 5 ? 1.0 : 0.0; })}},
+                   {"show txtRPCchnValue4 String: 0", "console: rpc setup OK",
+                    "console: Value: " + channels([](int k) { return k == 1 || k == 5 ? 1.0 : 0.0; })}},
         ScriptCase{"gain_entries_are_rounded_and_clamped",
                    "press pbRpcSetup\nselect pldRPCactive 1\n"
                    "type txtRPCchnGain1 -40\ntype txtRPCchnGain2 12.5\ntype txtRPCchnGain3 loud\n"
                    "type txtRPCchnGain4 3;-31\nshow txtRPCchnGain2 String\npress pbOK\n",
                    {"show txtRPCchnGain2 String: 13",
                     "console: Gain: " + channels([](int k) {
-                        const double g[] = {-30, 13, 30, -30};
+                        const double g[] = {-30, 13, 0, -30};  // "loud" keeps the stored 0
                         return k <= 4 ? g[k - 1] : 0.0;
                     })}},
         ScriptCase{"rows_edit_the_channel_they_show",

@@ -57,8 +57,8 @@ INSTANTIATE_TEST_SUITE_P(
                    "type txtRAslotGain4 x\ntype txtRAslotGain5 2.5\ntype txtRAslotGain6 -2.5\n"
                    "type txtRAslotGain7 -Inf\ntype txtRAslotGain8 NaN\n"
                    "show txtRAslotGain4 String\npress pbOK\n",
-                   {"show txtRAslotGain4 String: 30", "console: slot setup OK",
-                    "console: RAslotGain: " + sixteen({30, -30, 2, 30, 3, -3, -30, 30}, 0)}},
+                   {"show txtRAslotGain4 String: 0", "console: slot setup OK",
+                    "console: RAslotGain: " + sixteen({30, -30, 2, 0, 3, -3, -30, 30}, 0)}},
         ScriptCase{"clearing_a_box_disables_its_row",
                    "press pbSlotSetup\n"
                    "check chkDATAslotActive5 0\nshow lstDATAslotMod5 Enable\nshow lstDATAslotMod6 Enable\n"

@@ -172,7 +172,9 @@ bool MainWindow::runCallback(const std::string& tag) {
     return true;
 }
 
-std::vector<double> MainWindow::entry(const char* tag) const { return readNumberList(controlText(p_, w_, tag)); }
+std::optional<std::vector<double>> MainWindow::entry(const char* tag) const {
+    return readNumberEntry(controlText(p_, w_, tag));
+}
 
 void MainWindow::pdMode_Callback() {
     config().Mode = controlValue(p_, w_, "pdMode");
@@ -181,7 +183,7 @@ void MainWindow::pdMode_Callback() {
 
 void MainWindow::txtOffsetIndex_Callback() {
     const FieldRange& r = entryRange("PilotOffsetIndex");
-    config().PilotOffsetIndex = clampFromBelow(truncateEach(entry("txtOffsetIndex")), r.lo, r.hi);
+    if (const auto list = entry("txtOffsetIndex")) config().PilotOffsetIndex = clampFromBelow(truncateEach(*list), r.lo, r.hi);
     redrawFormatParameters();
 }
 
@@ -219,16 +221,19 @@ void MainWindow::chkIdleSlotGainActive_Callback() {
 
 void MainWindow::txtIdleSlotGain_Callback() {
     const FieldRange& r = entryRange("IdleSlotGain");
-    config().IdleSlotGain = clampFromBelow(entry("txtIdleSlotGain"), r.lo, r.hi);
+    if (const auto list = entry("txtIdleSlotGain")) config().IdleSlotGain = clampFromBelow(*list, r.lo, r.hi);
     redrawFormatParameters();
 }
 
 void MainWindow::txtOversampling_Callback() {
     const FieldRange& r = entryRange("OverSampling");
-    const double n = clampFromBelow(truncateEach(entry("txtOversampling")), r.lo, r.hi);
-    config().OverSampling = n;
-    config().ProjectedLength = static_cast<double>(kFrameChips) * n;
-    session().settings().values.SamplingRate = kChipRate * n;
+    // Text that is no number keeps the stored ratio (and the rate that follows it).
+    if (const auto list = entry("txtOversampling")) {
+        const double n = clampFromBelow(truncateEach(*list), r.lo, r.hi);
+        config().OverSampling = n;
+        config().ProjectedLength = static_cast<double>(kFrameChips) * n;
+        session().settings().values.SamplingRate = kChipRate * n;
+    }
     redraw();
 }
 

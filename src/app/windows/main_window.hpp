@@ -5,6 +5,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -59,7 +60,7 @@ public:
 private:
     // The callback of the control of that tag; false when there is none.
     bool runCallback(const std::string& tag);
-    std::vector<double> entry(const char* tag) const;
+    std::optional<std::vector<double>> entry(const char* tag) const;
 
     void pdMode_Callback();
     void txtOffsetIndex_Callback();

@@ -213,17 +213,17 @@ void RpcSetup::RPCactive_Callback(const std::string& tag) {
 
 void RpcSetup::RPCvalue_Callback(const std::string& tag) {
     const int r = rowOf(tag);
-    const std::vector<double> v = roundEach(readNumberList(platform_.get(window_, tag, "String").str()));
     const FieldRange& range = slotEntryRange("RPCslotValue");
-    at("Value", scrollIndex_ + r) = clampFromAbove(v, range.lo, range.hi);
+    if (const auto v = readNumberEntry(platform_.get(window_, tag, "String").str()))
+        at("Value", scrollIndex_ + r) = clampFromAbove(roundEach(*v), range.lo, range.hi);
     redrawChn(r);
 }
 
 void RpcSetup::RPCgain_Callback(const std::string& tag) {
     const int r = rowOf(tag);
-    const std::vector<double> g = roundEach(readNumberList(platform_.get(window_, tag, "String").str()));
     const FieldRange& range = slotEntryRange("RPCslotGain");
-    at("Gain", scrollIndex_ + r) = clampFromAbove(g, range.lo, range.hi);
+    if (const auto g = readNumberEntry(platform_.get(window_, tag, "String").str()))
+        at("Gain", scrollIndex_ + r) = clampFromAbove(roundEach(*g), range.lo, range.hi);
     redrawChn(r);
 }
 

@@ -242,17 +242,17 @@ void SlotSetup::RAactive_Callback(const std::string& tag) {
 
 void SlotSetup::RAvalue_Callback(const std::string& tag) {
     const int n = slotOf(tag);
-    const std::vector<double> v = roundEach(readNumberList(platform_.get(window_, tag, "String").str()));
     const FieldRange& range = slotEntryRange("RAslotValue");
-    at("RAslotValue", n) = clampFromAbove(v, range.lo, range.hi);
+    if (const auto v = readNumberEntry(platform_.get(window_, tag, "String").str()))
+        at("RAslotValue", n) = clampFromAbove(roundEach(*v), range.lo, range.hi);
     redrawRAslot(n);
 }
 
 void SlotSetup::RAgain_Callback(const std::string& tag) {
     const int n = slotOf(tag);
-    const std::vector<double> g = roundEach(readNumberList(platform_.get(window_, tag, "String").str()));
     const FieldRange& range = slotEntryRange("RAslotGain");
-    at("RAslotGain", n) = clampFromAbove(g, range.lo, range.hi);
+    if (const auto g = readNumberEntry(platform_.get(window_, tag, "String").str()))
+        at("RAslotGain", n) = clampFromAbove(roundEach(*g), range.lo, range.hi);
     redrawRAslot(n);
 }
 
