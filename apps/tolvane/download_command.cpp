@@ -4,6 +4,7 @@
 // simulated instrument on a free loopback port and prints what it received.
 #include <CLI/CLI.hpp>
 
+#include <csignal>
 #include <iomanip>
 #include <iostream>
 #include <memory>
@@ -36,6 +37,34 @@ QuestionCallback terminalQuestion(bool yes) {
         return answer == "OK" || answer == "ok" || answer == "Ok";
     };
 }
+
+volatile std::sig_atomic_t interrupted = 0;
+
+void onInterrupt(int) { interrupted = 1; }
+
+// While a download runs, the first Ctrl-C (SIGINT) asks it to stop before
+// its next block, so the instrument is left in a known state; the handler
+// then resets itself, and a second Ctrl-C ends the program at once.
+class InterruptWatch {
+public:
+    InterruptWatch() {
+        interrupted = 0;
+        struct sigaction a {};
+        a.sa_handler = onInterrupt;
+        sigemptyset(&a.sa_mask);
+        a.sa_flags = SA_RESTART | SA_RESETHAND;
+        ::sigaction(SIGINT, &a, &previous_);
+    }
+    ~InterruptWatch() { ::sigaction(SIGINT, &previous_, nullptr); }
+    InterruptWatch(const InterruptWatch&) = delete;
+    InterruptWatch& operator=(const InterruptWatch&) = delete;
+
+private:
+    struct sigaction previous_ {};
+};
+
+// The exit status of a program that the user interrupted (128 + SIGINT).
+constexpr int kCancelledStatus = 130;
 
 }  // namespace
 
@@ -107,10 +136,20 @@ int runDownload(int argc, char** argv) {
         options.correctionFolder = correctionDir.empty() ? correctionFolder() : correctionDir + "/";
         options.currentPlatform = settingsOptions.platform == "c";
         options.question = terminalQuestion(yes);
-        options.progress = terminalProgress("Downloading");
+        const ProgressCallback shown = terminalProgress("Downloading");
+        options.progress = [shown](std::size_t sent, std::size_t total) {
+            if (interrupted) return false;
+            return shown ? shown(sent, total) : true;
+        };
+        InterruptWatch watch;
         const DownloadOutcome outcome = session.download(driver, options);
         if (!outcome.correctionNote.empty()) std::cout << outcome.correctionNote << '\n';
-        if (outcome.ok()) {
+        if (outcome.cancelled) {
+            // The progress bar may have left its line open.
+            if (shown) std::cerr << '\n';
+            std::cerr << cancelledDownloadText(outcome) << '\n';
+            code = kCancelledStatus;
+        } else if (outcome.ok()) {
             std::cout << "Downloaded and playing \"" << settings.Title << "\": " << outcome.samples
                       << " samples at " << std::setprecision(10) << settings.SamplingRate / 1e6 << " MHz on "
                       << addressText(c) << ".\n";

@@ -223,16 +223,50 @@ DownloadOutcome Session::download(InstrumentIo& io, const DownloadOptions& optio
     }
 
     // The transfer reports its progress for the length of this call only.
+    // Both callbacks are watched so that a cancel the user chose is told
+    // apart from a failure, with how far the transfer got.
+    bool stopped = false;
+    std::function<bool(std::size_t, std::size_t)> progress;
+    if (options.progress)
+        progress = [&](std::size_t sent, std::size_t total) {
+            out.bytesSent = sent;
+            out.bytesTotal = total;
+            const bool goOn = options.progress(sent, total);
+            stopped = stopped || !goOn;
+            return goOn;
+        };
+    QuestionCallback question;
+    if (options.question)
+        question = [&](const std::string& title, const std::string& text) {
+            const bool goOn = options.question(title, text);
+            stopped = stopped || !goOn;
+            return goOn;
+        };
     struct ProgressGuard {
         explicit ProgressGuard(const std::function<bool(std::size_t, std::size_t)>& p) {
             if (p) instrumentDriver().setProgress(p);
         }
         ~ProgressGuard() { instrumentDriver().setProgress({}); }
-    } guard(options.progress);
+    } guard(progress);
     const std::vector<std::complex<double>>& wave = correctedWave ? *correctedWave : calculated;
-    out.download = downloadJob(io, connection.bus, wave, markers, settings.values.Title, 1, options.question);
+    out.title = settings.values.Title;
+    out.download = downloadJob(io, connection.bus, wave, markers, settings.values.Title, 1, question);
+    out.cancelled = stopped && !out.download.ok();
     if (out.download.ok()) out.play = play(io, options.currentPlatform);
     return out;
+}
+
+std::string cancelledDownloadText(const DownloadOutcome& outcome) {
+    const std::string name = "\"" + outcome.title + "\"";
+    if (outcome.bytesTotal > 0 && outcome.bytesSent == outcome.bytesTotal)
+        return "Download cancelled.\nAll " + std::to_string(outcome.bytesTotal) + " bytes of " + name +
+               " were sent, but the instrument did not confirm them: download it again before relying on it.";
+    if (outcome.bytesSent == 0)
+        return "Download cancelled.\nNothing of " + name +
+               " was sent: the instrument holds the waveforms it held before.";
+    return "Download cancelled.\nIt stopped after " + std::to_string(outcome.bytesSent) + " of " +
+           std::to_string(outcome.bytesTotal) + " bytes of " + name + " were sent, so the instrument holds no " +
+           "complete copy of " + name + " from this download: download it again before playing it.";
 }
 
 IoResult Session::check(InstrumentIo& io) { return io.ping(connection_.copy().bus); }

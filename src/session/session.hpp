@@ -68,8 +68,18 @@ struct DownloadOutcome {
     std::optional<IoResult> play;   // the play-back set-up, when the transfer succeeded
     std::string correctionNote;     // what happened to the corrections
     std::size_t samples = 0;
+    // The user stopped it: declined the serial-line question, or the
+    // progress callback said no. A cancel is not a failure of the link.
+    bool cancelled = false;
+    std::size_t bytesSent = 0;      // the last progress report: bytes sent of bytesTotal
+    std::size_t bytesTotal = 0;
+    std::string title;              // the name the waveform was sent under
     bool ok() const { return download.ok() && play && play->ok(); }
 };
+
+// What the person is told after a cancelled download: "Download cancelled."
+// and, on a second line, what the instrument holds now.
+std::string cancelledDownloadText(const DownloadOutcome& outcome);
 
 class Session {
 public:

@@ -3,6 +3,7 @@
 // connection kept between runs.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <regex>
@@ -84,6 +85,32 @@ TEST(Framework, DownloadAsksUntilTheWaveformIsCurrentAndSendsIt) {
 
     // Refresh sends the settings only and is silent on success.
     EXPECT_EQ(run.run("press pbRefresh\n"), Lines{});
+}
+
+// Declining the question before a long serial-line download is a cancel
+// the user chose: it is told as such, with what the instrument holds, never
+// under an error title.
+TEST(Framework, ADeclinedSerialDownloadIsACancelNotAnError) {
+    test::WorkFolder folder;
+    test::AppRun run;
+    SimulatorServer server{SimulatorOptions{}, SimulatorFaults{}};
+    std::string error;
+    ASSERT_TRUE(server.start(0, true, error)) << error;
+    ASSERT_EQ(::setenv("TOLVANE_SERIAL_PORT3", server.ptyPath().c_str(), 1), 0);
+    Connection& c = session().connection().bus;
+    c.type = "RS232";
+    c.rs232.port = 3;
+    c.rs232.baudrate = 9600;
+    c.rs232.handshake = "None";
+    const Lines lines = run.run("press pbCalculate\nanswer Cancel\npress pbDownload\n");
+    ::unsetenv("TOLVANE_SERIAL_PORT3");
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[0].rfind("dialog question \"RS-232 Download\": This download will take approximately", 0), 0u)
+        << lines[0];
+    EXPECT_EQ(lines[1],
+              "dialog message \"Download Cancelled\": Download cancelled.\\nNothing of \"OneX-Fwd\" was sent: the "
+              "instrument holds the waveforms it held before. [OK]");
+    EXPECT_EQ(server.withInstrument([](SimulatedInstrument& i) { return i.waveforms().size(); }), 0u);
 }
 
 TEST(Framework, FailuresOfTheInstrumentAreReportedByStep) {

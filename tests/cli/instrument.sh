@@ -77,6 +77,14 @@ assert open('$w/saved/CLI wave.mkr', 'rb').read() == bytes((mk[0] + 2 * mk[1]).a
 # Over the pseudo-terminal, and play alone.
 out=$("$tolvane" download --serial "$sim_pty,115200,None" "${common[@]}" --title serial --no-corrections) ||
   fail "download over the serial line: $out"
+# A long serial-line download that nobody is there to confirm is a cancel,
+# not a failure: its own words and the exit status of an interrupt.
+err=$("$tolvane" download --serial "$sim_pty,9600,None" "${common[@]}" --title slow --no-corrections 2>&1 \
+  >/dev/null </dev/null)
+status=$?
+[ $status -eq 130 ] || fail "declined serial download: exit $status: $err"
+[[ $err == *$'Download cancelled.\nNothing of "slow" was sent: the instrument holds the waveforms it held before.'* ]] ||
+  fail "cancel text: $err"
 out=$("$tolvane" play --tcpip "127.0.0.1:$sim_port" --title serial --amplitude -12.5) || fail "play: $out"
 wait_for '> :source:power:level:immediate:amplitude -12.5dbm' "$w/sim.out" || fail "play amplitude"
 
@@ -147,6 +155,44 @@ want = (b'*IDN?\n:SOUR:RAD:ARB:STATe?\n:SOUR:RAD:ARB:STATe OFF\n'
 got = open('$w/wire.bin', 'rb').read()
 assert got == want, (len(got), len(want), next((i for i in range(min(len(got), len(want))) if got[i] != want[i]), None))
 " || fail "bytes on the wire"
+
+# Ctrl-C during a download stops it before the next block: a listener that
+# answers the first queries and then reads slowly keeps the transfer going.
+/usr/bin/python3 - "$w" > "$w/slow.out" 2>&1 <<'PY' &
+import socket, sys, time
+w = sys.argv[1]
+srv = socket.socket(); srv.setsockopt(socket.SOL_SOCKET, socket.SO_RCVBUF, 4096)
+srv.bind(('127.0.0.1', 0)); srv.listen(1)
+print(srv.getsockname()[1], flush=True)
+srv.settimeout(60)
+conn, _ = srv.accept(); conn.settimeout(60)
+answers = {b'*IDN?': b'Py,Slow,US7,0\n', b':SOUR:RAD:ARB:STATe?': b'1\n'}
+data = b''; started = False
+while True:
+    chunk = conn.recv(8192)
+    if not chunk: break
+    if started: time.sleep(0.01); continue
+    data += chunk
+    while b'\n' in data and not data.startswith(b':MMEM:DATA'):
+        line, data = data.split(b'\n', 1)
+        if line in answers: conn.sendall(answers[line])
+    if data.startswith(b':MMEM:DATA'):
+        started = True; open(w + '/started', 'w').close()
+PY
+pids+=($!)
+for _ in $(seq 100); do [ -s "$w/slow.out" ] && break; sleep 0.1; done
+"$tolvane" download --tcpip "127.0.0.1:$(head -1 "$w/slow.out")" --seed 5 --set OverSampling=30 --title slow \
+  --no-corrections > /dev/null 2> "$w/interrupted.err" &
+dl=$!
+for _ in $(seq 200); do [ -e "$w/started" ] && break; sleep 0.05; done
+[ -e "$w/started" ] || fail "the slow listener saw no download: $(cat "$w/slow.out" "$w/interrupted.err")"
+kill -INT $dl
+wait $dl
+status=$?
+[ $status -eq 130 ] || fail "interrupted download: exit $status: $(cat "$w/interrupted.err")"
+grep -qx 'Download cancelled.' "$w/interrupted.err" &&
+  grep -q '^It stopped after [0-9]* of [0-9]* bytes of "slow" were sent' "$w/interrupted.err" ||
+  fail "interrupted download text: $(cat "$w/interrupted.err")"
 
 # Faults: no answer, refused, an error in the queue; each within its time-out.
 start_sim "$w/mute.out" --never-answer

@@ -181,6 +181,14 @@ TEST(SessionJobs, DownloadReportsProgressAndCanBeCancelled) {
     EXPECT_EQ(cancelled.download.status, kIoCancelled) << cancelled.download.response;
     EXPECT_FALSE(cancelled.play.has_value());
     EXPECT_FALSE(cancelled.ok());
+    // A cancel is told apart from a failure, with how far the transfer got:
+    // the second report comes after the first block of 256 KiB.
+    EXPECT_TRUE(cancelled.cancelled);
+    EXPECT_EQ(cancelled.bytesSent, 256u * 1024u);
+    EXPECT_EQ(cancelledDownloadText(cancelled),
+              "Download cancelled.\nIt stopped after 262144 of " + std::to_string(cancelled.bytesTotal) +
+                  " bytes of \"Cancelled\" were sent, so the instrument holds no complete copy of \"Cancelled\" "
+                  "from this download: download it again before playing it.");
 
     s.settings().values.Title = "Whole";
     std::size_t lastDone = 0, lastTotal = 1;
@@ -191,6 +199,7 @@ TEST(SessionJobs, DownloadReportsProgressAndCanBeCancelled) {
     };
     const DownloadOutcome whole = s.download(instrumentDriver(), options);
     EXPECT_TRUE(whole.ok()) << whole.download.response;
+    EXPECT_FALSE(whole.cancelled);
     EXPECT_EQ(lastDone, lastTotal);
     instrumentDriver().closeAll();
     EXPECT_EQ(sim.samplesOf("Whole"), 65536u);

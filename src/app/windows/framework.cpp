@@ -214,6 +214,12 @@ void Framework::download() {
         };
         outcome = s.download(io, options);
     });
+    // A cancel the user chose is no error: it says so, and what the
+    // instrument holds now.
+    if (outcome && outcome->cancelled) {
+        p_.messageBox("Download Cancelled", cancelledDownloadText(*outcome));
+        return;
+    }
     if (!outcome || !outcome->download.ok()) {
         p_.messageBox("Error Occured During Waveform Download",
                       cancelled && !outcome ? std::string("Download cancelled") : outcome->download.response);
