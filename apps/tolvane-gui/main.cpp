@@ -13,8 +13,15 @@
 #include <string>
 
 int main(int argc, char** argv) {
+    // Answered before Qt starts, so that it works without a display.
+    for (int i = 1; i < argc; ++i)
+        if (std::string(argv[i]) == "--version") {
+            std::cout << "tolvane-gui " << tolvane_version() << '\n';
+            return 0;
+        }
     QApplication qapp(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tolvane"));
+    QApplication::setApplicationVersion(QString::fromUtf8(tolvane_version()));
 
     auto failed = [](const std::string& what) {
         std::cerr << "tolvane-gui: " << what << '\n';

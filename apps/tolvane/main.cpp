@@ -4,6 +4,7 @@
 #include <iostream>
 #include <string_view>
 
+#include "base/version.hpp"
 #include "commands.hpp"
 #include "heap_setup.hpp"
 #include "library_host.hpp"
@@ -31,7 +32,7 @@ const Subcommand subcommands[] = {
 };
 
 void printUsage(std::ostream& out) {
-    out << "usage: tolvane <command> [options] ...\n\ncommands:\n";
+    out << "usage: tolvane <command> [options] ...\n       tolvane --version\n\ncommands:\n";
     for (const auto& sub : subcommands) out << "  " << sub.name << "\t" << sub.summary << '\n';
     out << "\nRun 'tolvane <command> --help' for the options of a command.\n";
 }
@@ -47,6 +48,10 @@ int main(int argc, char** argv) {
         return 2;
     }
     const std::string_view command = argv[1];
+    if (command == "--version" || command == "-V") {
+        std::cout << "tolvane " << tolvane::versionText() << '\n';
+        return 0;
+    }
     if (command == "--help" || command == "-h" || command == "help") {
         printUsage(std::cout);
         return 0;

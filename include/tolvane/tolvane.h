@@ -70,6 +70,10 @@ int OneX_Fwd_c(void);
    example the argument-count message) is in tolvane_last_error(). */
 int tolvane_call(const char* name, int nlhs, tolvane_value** lhs, int nrhs, tolvane_value* const* rhs);
 
+/* The library's version, "MAJOR.MINOR.PATCH"; callable at any time, also
+   before TolvaneInitialize(). */
+const char* tolvane_version(void);
+
 /* The text of the last failure ("" when the last entry succeeded). */
 const char* tolvane_last_error(void);
 

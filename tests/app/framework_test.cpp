@@ -10,6 +10,7 @@
 
 #include "app/windows/app_globals.hpp"
 #include "app_harness.hpp"
+#include "base/version.hpp"
 #include "instrument/simulator_server.hpp"
 #include "runtime/library.hpp"
 #include "runtime/mat_file.hpp"
@@ -324,9 +325,13 @@ TEST(Framework, MenusOfConfigurationAndHelp) {
     ASSERT_EQ(run.platform.browserRequests().size(), 1u);
     EXPECT_TRUE(std::filesystem::is_regular_file(run.platform.browserRequests()[0]));
 
-    EXPECT_EQ(run.run("menu menuHelpAbout\nshow lblRevision String\nshow txtNotesLine3 String\nclose\n"),
+    // The notice fits the program's licence and names the version it was built as.
+    EXPECT_EQ(run.run("menu menuHelpAbout\nshow lblRevision String\nshow txtNotesLine3 String\n"
+                      "show lblCopyright String\nclose\n"),
               (Lines{"window opened \"1xEV Forward Link\"", "show lblRevision String: A.02.02.001       ",
                      "show txtNotesLine3 String: Veltran Z9104K series RF Signal Generators.",
+                     std::string("show lblCopyright String: Tolvane ") + versionText() +
+                         ", Copyright (C) 2026 the Tolvane developers.\\nGPL-3.0-or-later, see LICENSE.",
                      "window closed \"1xEV Forward Link\""}));
 }
 

@@ -1,6 +1,7 @@
 #include "app/windows/main_window.hpp"
 
 #include "app/number_entry.hpp"
+#include "base/version.hpp"
 #include "app/windows/app_globals.hpp"
 #include "app/windows/framework.hpp"
 #include "app/windows/sig_gen_panel.hpp"
@@ -55,14 +56,17 @@ void MainWindow::InitializeAppInfo() {
     r.set("IsRelease", Value::scalar(1));
     r.set("Rev", Value::text("A.02.02.001"));
     r.set("Date", Value::text("23-Aug-2002"));
-    r.set("CopyrightMsg", Value::text("Copyright (c) 2002-2026 Veltran. All rights reserved."));
+    // The notice of this program's licence, with the version of the build.
+    r.set("CopyrightMsg", Value::text(std::string("Tolvane ") + versionText() +
+                                      ", Copyright (C) 2026 the Tolvane developers.\n"
+                                      "GPL-3.0-or-later, see LICENSE."));
     r.set("Notes", Value::text("Release Notes:"));
     r.set("NotesLine2", Value::text("1xEV Forward Link Signal Generation Applet for"));
     r.set("NotesLine3", Value::text("Veltran Z9104K series RF Signal Generators."));
     r.set("NotesLine4", Value::text("This applet supports all modulation parameters"));
     r.set("NotesLine5", Value::text("of the 1xEV Forward Link standard."));
     r.set("NotesLine6", Value::text(""));
-    r.set("NotesLine7", Value::text("Website: https://www.veltran.example/z9104k"));
+    r.set("NotesLine7", Value::text("Website: https://tolvane.example/"));
     r.set("ApplicationFunction", Value::text(kModule));
     r.set("ParameterFileExtension", Value::text(".mat"));
     r.set("ClientWindows", Value::empty());

@@ -18,6 +18,7 @@
 #include "app/application.hpp"
 #include "app/data_folder.hpp"
 #include "base/diagnostics.hpp"
+#include "base/version.hpp"
 #include "qt/qt_desktop.hpp"
 #include "qt/qt_platform.hpp"
 #include "runtime/library.hpp"
@@ -92,6 +93,7 @@ void openApplication(tolvane::Call&) {
     static char* argv[] = {program, nullptr};
     QApplication qapp(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tolvane"));
+    QApplication::setApplicationVersion(QString::fromUtf8(tolvane::versionText()));
     runInWindows();
 }
 

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "base/diagnostics.hpp"
+#include "base/version.hpp"
 #include "runtime/library.hpp"
 #include "runtime/value.hpp"
 
@@ -148,6 +149,8 @@ int tolvane_call(const char* name, int nlhs, tolvane_value** lhs, int nrhs, tolv
         return succeed();
     });
 }
+
+const char* tolvane_version(void) { return tolvane::versionText(); }
 
 const char* tolvane_last_error(void) { return lastError().c_str(); }
 
