@@ -114,6 +114,28 @@ TEST(Framework, ADeclinedSerialDownloadIsACancelNotAnError) {
     EXPECT_EQ(server.withInstrument([](SimulatedInstrument& i) { return i.waveforms().size(); }), 0u);
 }
 
+// Calculate, Download and Refresh each leave a short line in the status
+// area, so a finished job is seen without a dialog; nothing else changes.
+TEST(Framework, JobsLeaveAStatusLine) {
+    test::WorkFolder folder;
+    test::AppRun run;
+    Instrument instrument;
+    instrument.connect();
+    const std::string where = "TCPIP 127.0.0.1:" + std::to_string(instrument.server.port());
+    EXPECT_EQ(run.run("show txtStatus String\n"), Lines{"show txtStatus String: "});
+    const Lines calculated = run.run("type txtOversampling 30\npress pbCalculate\nshow txtStatus String\n");
+    ASSERT_EQ(calculated.size(), 1u);
+    EXPECT_TRUE(std::regex_match(calculated[0], std::regex("show txtStatus String: Calculated 983 040 samples at "
+                                                             "36\\.864 MHz in [0-9]+\\.[0-9]{2} s")))
+        << calculated[0];
+    EXPECT_EQ(run.run("press pbDownload\nshow txtStatus String\n"),
+              (Lines{"dialog message \"Download Completed\": Waveform has been successfully transferred to the "
+                     "instrument [OK]",
+                     "show txtStatus String: Downloaded \"OneX-Fwd\" (983 040 samples) to " + where}));
+    EXPECT_EQ(run.run("press pbRefresh\nshow txtStatus String\n"),
+              Lines{"show txtStatus String: Sent the generator settings to " + where});
+}
+
 TEST(Framework, FailuresOfTheInstrumentAreReportedByStep) {
     test::WorkFolder folder;
     test::AppRun run;

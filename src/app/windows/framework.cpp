@@ -137,6 +137,21 @@ void Framework::redrawAppTitle() {
     p_.set(w_, p_.windowTag(w_), "Name", Value::text(title));
 }
 
+void Framework::showStatus(const std::string& text) {
+    if (p_.hasControl(w_, "txtStatus")) p_.set(w_, "txtStatus", "String", Value::text(text));
+}
+
+namespace {
+
+// A count as a person reads it: thousands apart ("983 040").
+std::string groupedCount(std::size_t n) {
+    std::string digits = std::to_string(n);
+    for (std::size_t i = digits.size(); i > 3; i -= 3) digits.insert(i - 3, " ");
+    return digits;
+}
+
+}  // namespace
+
 void Framework::executeCalculation(WindowId caller) {
     // The pointer is restored also when the calculation fails: a window left
     // with the busy pointer after an error would look hung.
@@ -145,10 +160,15 @@ void Framework::executeCalculation(WindowId caller) {
     // The calculation touches only the records, never the windows, so it
     // runs while the windows stay painted (and take no input).
     p_.runBusy("Calculating the waveform", false, [this](Progress&) { hooks_.applicationFunction("Calculate"); });
-    (void)p_.elapsedSeconds();
+    const double seconds = p_.elapsedSeconds();
     const auto now = p_.clock();
     appInfo().setField("LastCalcTimeStamp", Value::row(std::vector<double>(now.begin(), now.end())));
     appInfo().setField("LastCaluclatedParameterSet", session().parametersValue());
+    char text[160];
+    std::snprintf(text, sizeof text, "Calculated %s samples at %.10g MHz in %.2f s",
+                  groupedCount(session().waveform().size()).c_str(), session().settings().values.SamplingRate / 1e6,
+                  seconds);
+    showStatus(text);
 }
 
 int Framework::checkWaveformReady(const std::string& action) {
@@ -217,6 +237,7 @@ void Framework::download() {
     // A cancel the user chose is no error: it says so, and what the
     // instrument holds now.
     if (outcome && outcome->cancelled) {
+        showStatus("Download cancelled");
         p_.messageBox("Download Cancelled", cancelledDownloadText(*outcome));
         return;
     }
@@ -225,17 +246,25 @@ void Framework::download() {
                       cancelled && !outcome ? std::string("Download cancelled") : outcome->download.response);
         return;
     }
-    if (outcome->play && outcome->play->ok())
+    if (outcome->play && outcome->play->ok()) {
+        showStatus("Downloaded \"" + outcome->title + "\" (" + groupedCount(outcome->samples) + " samples) to " +
+                   addressText(connection));
         p_.messageBox("Download Completed", "Waveform has been successfully transferred to the instrument");
-    else
+    } else {
         p_.messageBox("Error Occured During Instrument Setup", outcome->play ? outcome->play->response : "");
+    }
 }
 
 void Framework::refresh() {
     Session& s = session();
     ByNameIo io(s.connectionValue());
     const IoResult played = s.play(io, textField(appInfo(), "Platform") == "c");
-    if (!played.ok()) p_.messageBox("Error Occured During Instrument Setup", played.response);
+    if (!played.ok()) {
+        showStatus("The settings were not sent");
+        p_.messageBox("Error Occured During Instrument Setup", played.response);
+        return;
+    }
+    showStatus("Sent the generator settings to " + addressText(s.connection().bus));
 }
 
 void Framework::appendClientWindow(WindowId w) {

@@ -48,6 +48,9 @@ public:
 
     void InitializeFigure();
     void redrawAppTitle();
+    // A short line in the main window's status area saying how the last job
+    // ended (layouts without that area show none).
+    void showStatus(const std::string& text);
     void executeCalculation(WindowId caller);
     // 1 = go on, 0 = stop.
     int checkWaveformReady(const std::string& action);
