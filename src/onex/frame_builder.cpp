@@ -74,17 +74,89 @@ std::array<double, kSlotChips> rfOnMask(SlotIdle idle) {
     return mask;
 }
 
+namespace {
+
+// Mode 3: the data chips of every packet (preamble, then the coded chain's
+// chips), 1600 per occupied slot, and the packets as the result lists them.
+// `owner` and `ordinal` give, per slot, the packet's row and which of its
+// slots it is (-1: none).
+struct PacketChips {
+    std::vector<std::vector<cplx>> streams;
+    std::vector<int> owner, ordinal;
+};
+
+PacketChips buildPackets(const FrameInputs& in, std::vector<FramePacket>& listed) {
+    PacketChips pc;
+    pc.owner = slotOccupancy(in.packets, in.frameSlots);  // validates the table
+    pc.ordinal.assign(pc.owner.size(), -1);
+    listed.resize(in.packets.size());
+    pc.streams.resize(in.packets.size());
+    constexpr TrafficSwitches kCoded{true, true, true};
+    const double rootTwo = std::sqrt(2.0);
+    std::size_t bitCounter = 0;
+    for (std::size_t r = 0; r < in.packets.size(); ++r) {
+        const PacketRow& row = in.packets[r];
+        const ModParams params = *fwdTrfChnModParams(row.drc);
+        const auto payloadBits = static_cast<std::size_t>(params.bits - kPacketOverheadBits);
+        if (bitCounter + payloadBits > in.dataBits.size())
+            throw Error("DATAbits holds " + count(in.dataBits.size()) + " bits but packet " + count(r + 1) +
+                        " needs bits " + count(bitCounter + 1) + " to " + count(bitCounter + payloadBits) + ".");
+        FramePacket& p = listed[r];
+        p.startSlot = static_cast<int>(row.startSlot);
+        p.occupiedSlots = packetSlots(row);
+        p.drc = params.drcValue;
+        p.macIndex = static_cast<int>(row.macIndex);
+        p.payload.assign(in.dataBits.begin() + static_cast<std::ptrdiff_t>(bitCounter),
+                         in.dataBits.begin() + static_cast<std::ptrdiff_t>(bitCounter + payloadBits));
+        bitCounter += payloadBits;
+        p.fcs = packetFcs(p.payload);
+
+        std::vector<double> packet = p.payload;
+        packet.insert(packet.end(), p.fcs.begin(), p.fcs.end());
+        packet.insert(packet.end(), kPacketTailBits, 0.0);
+        const std::vector<cplx> coded = fwdTrfChn(packet, params, p.macIndex, kCoded);
+
+        // Preamble on the in-phase branch, then the chain's chips; QPSK at
+        // unit symbol energy like the other modulations.
+        std::vector<cplx>& stream = pc.streams[r];
+        stream.resize(static_cast<std::size_t>(kDataChipsPerSlot) * p.occupiedSlots.size());
+        const std::vector<double> preamble = packetPreamble(p.macIndex, params.preambleTDMChips);
+        std::size_t k = 0;
+        for (double c : preamble) stream[k++] = cplx(c, 0.0);
+        const bool qpsk = params.modulationType == Modulation::Qpsk;
+        for (std::size_t i = 0; i < coded.size() && k < stream.size(); ++i) stream[k++] = qpsk ? coded[i] / rootTwo : coded[i];
+        for (std::size_t j = 0; j < p.occupiedSlots.size(); ++j)
+            pc.ordinal[static_cast<std::size_t>(p.occupiedSlots[j] - 1)] = static_cast<int>(j);
+    }
+    return pc;
+}
+
+}  // namespace
+
 void buildChipFrame(const FrameInputs& in, ChipFrame& out) {
-    out.chips.assign(kFrameChips, cplx(1.0, 0.0));
-    out.marker1.assign(kFrameChips, 0.0);
-    out.marker2.assign(kFrameChips, 1.0);
+    if (!isFrameSlots(in.frameSlots))
+        throw Error("FrameSlots " + numberText(in.frameSlots) +
+                    " is not a frame length (whole multiples of 16 from 16 to 128).");
+    const int frameSlots = in.frameSlots;
+    const std::size_t frameChips = static_cast<std::size_t>(frameSlots) * kSlotChips;
+
+    // Mode 3 checks the packet table and codes every packet before any row
+    // of the frame changes.
+    PacketChips packets;
+    std::vector<FramePacket> listed;
+    if (in.mode == 3) packets = buildPackets(in, listed);
+
+    out.chips.assign(frameChips, cplx(1.0, 0.0));
+    out.marker1.assign(frameChips, 0.0);
+    out.marker2.assign(frameChips, 1.0);
+    out.packets = std::move(listed);
 
     // Marker 1 pulses on the first chip of every half slot, in every mode.
-    for (int slot = 0; slot < kSlots; ++slot) {
+    for (int slot = 0; slot < frameSlots; ++slot) {
         out.marker1[static_cast<std::size_t>(slot * kSlotChips)] = 1.0;
         out.marker1[static_cast<std::size_t>(slot * kSlotChips + kSlotChips / 2)] = 1.0;
     }
-    if (in.mode != 1) return;  // unmodulated: all ones, RF always on
+    if (in.mode != 1 && in.mode != 3) return;  // unmodulated: all ones, RF always on
 
     const std::vector<double> pilot = fwdPilot();
     const auto maskMac = rfOnMask(SlotIdle::Mac);
@@ -95,31 +167,42 @@ void buildChipFrame(const FrameInputs& in, ChipFrame& out) {
     std::size_t bitCounter = 0;
     std::vector<double> rpcGains(kRpcChannels), rpcBits(kRpcChannels);
 
-    for (int slot = 0; slot < kSlots; ++slot) {
+    for (int slot = 0; slot < frameSlots; ++slot) {
+        const int row = slot % kSlots;  // the slot settings' row
         // MAC part: RA and RPC amplitudes, zero where off.
         std::vector<cplx> macChips;
         bool macIdle;
-        if (in.rpcChnActive[slot] + in.raActive[slot] >= 1) {
-            const double raGain = in.raActive[slot] * std::pow(10.0, in.raGainDb[slot] / 20.0);
+        if (in.rpcChnActive[row] + in.raActive[row] >= 1) {
+            const double raGain = in.raActive[row] * std::pow(10.0, in.raGainDb[row] / 20.0);
             for (int ch = 0; ch < kRpcChannels; ++ch) {
-                rpcGains[ch] = in.rpcActive[slot][ch] * std::pow(10.0, in.rpcGainsDb[slot][ch] / 20.0) *
-                               in.rpcChnActive[slot];
-                rpcBits[ch] = in.rpcBits[slot][ch];
+                rpcGains[ch] = in.rpcActive[row][ch] * std::pow(10.0, in.rpcGainsDb[row][ch] / 20.0) *
+                               in.rpcChnActive[row];
+                rpcBits[ch] = in.rpcBits[row][ch];
             }
-            macChips = fwdMacSlot(rpcBits, rpcGains, in.raBit[slot], raGain);
+            macChips = fwdMacSlot(rpcBits, rpcGains, in.raBit[row], raGain);
             macIdle = false;
         } else {
             macChips = fwdIdleSlot(in.idleSlotGainActive != 0, in.idleSlotGainDb, kMacChipsPerSlot);
             macIdle = true;
         }
 
-        // Data part: one rate-1 packet record reshaped to one slot of chips.
+        // Data part. Mode 1: one rate-1 packet record reshaped to one slot of
+        // chips. Mode 3: the slot's share of its packet's chips.
         std::vector<cplx> dataChips;
-        bool dataIdle;
-        if (in.dataActive[slot] == 1) {
+        const cplx* data = nullptr;
+        bool dataIdle = true;
+        if (in.mode == 3) {
+            const int owner = packets.owner[static_cast<std::size_t>(slot)];
+            if (owner >= 0) {
+                const int ordinal = packets.ordinal[static_cast<std::size_t>(slot)];
+                data = packets.streams[static_cast<std::size_t>(owner)].data() +
+                       static_cast<std::size_t>(ordinal) * kDataChipsPerSlot;
+                dataIdle = false;
+            }
+        } else if (in.dataActive[row] == 1) {
             ModParams params = *rate1;
             params.modulationSymbolsRequired = kDataChipsPerSlot;
-            params.modulationType = slotModulation(in.dataFormat[slot], slot);
+            params.modulationType = slotModulation(in.dataFormat[row], row);
             const std::size_t need =
                 static_cast<std::size_t>(bitsPerSymbol(params.modulationType)) * kDataChipsPerSlot;
             if (bitCounter + need > in.dataBits.size())
@@ -130,10 +213,9 @@ void buildChipFrame(const FrameInputs& in, ChipFrame& out) {
             dataChips = fwdTrfChn(bits, params, 5, TrafficSwitches{});
             bitCounter += need;
             dataIdle = false;
-        } else {
-            dataChips = fwdIdleSlot(in.idleSlotGainActive != 0, in.idleSlotGainDb, kDataChipsPerSlot);
-            dataIdle = true;
         }
+        if (dataIdle) dataChips = fwdIdleSlot(in.idleSlotGainActive != 0, in.idleSlotGainDb, kDataChipsPerSlot);
+        if (!data) data = dataChips.data();
 
         const std::size_t base = static_cast<std::size_t>(slot) * kSlotChips;
         const std::array<double, kSlotChips>* mask = nullptr;
@@ -144,21 +226,21 @@ void buildChipFrame(const FrameInputs& in, ChipFrame& out) {
 
         // Slot layout: D 400 | M 64 | P 96 | M 64 | D 800 | M 64 | P 96 | M 64 | D 400.
         cplx* s = out.chips.data() + base;
-        auto put = [&](const std::vector<cplx>& src, std::size_t from, std::size_t count) {
+        auto put = [&](const cplx* src, std::size_t from, std::size_t count) {
             for (std::size_t i = 0; i < count; ++i) *s++ = src[from + i];
         };
         auto putPilot = [&]() {
             for (double p : pilot) *s++ = cplx(p, 0.0);
         };
-        put(dataChips, 0, 400);
-        put(macChips, 0, 64);
+        put(data, 0, 400);
+        put(macChips.data(), 0, 64);
         putPilot();
-        put(macChips, 64, 64);
-        put(dataChips, 400, 800);
-        put(macChips, 128, 64);
+        put(macChips.data(), 64, 64);
+        put(data, 400, 800);
+        put(macChips.data(), 128, 64);
         putPilot();
-        put(macChips, 192, 64);
-        put(dataChips, 1200, 400);
+        put(macChips.data(), 192, 64);
+        put(data, 1200, 400);
     }
 }
 
@@ -187,11 +269,13 @@ const FrameResult& fwdChnFrame(const FrameInputs& in, FrameWorkspace& ws) {
             for (auto& z : out.waveform) z = std::conj(z);
         upsampleMarker(ws.chips_.marker1, in.oversampling, out.marker1);
         upsampleMarker(ws.chips_.marker2, in.oversampling, out.marker2);
+        out.packets = ws.chips_.packets;
     } catch (...) {
         // Half-made rows are never left to look like a frame.
         out.waveform.clear();
         out.marker1.clear();
         out.marker2.clear();
+        out.packets.clear();
         throw;
     }
     return out;

@@ -23,14 +23,24 @@ FrameConfig defaultFrameConfig() {
         s.RPCslotValue[slot].fill(1);
         s.RPCslotGain[slot].fill(-3);
     }
-    c.ProjectedLength = kFrameChips * c.OverSampling;
+    c.ProjectedLength = projectedLength(c);
     return c;
 }
 
+double projectedLength(const FrameConfig& config) {
+    return config.FrameSlots * kSlotChips * config.OverSampling;
+}
+
 long long requiredDataBits(const FrameConfig& config) {
-    double total = 0;
-    for (double mod : config.slot.DATAslotMod) total += (mod + 1) * kDataChipsPerSlot;
-    return static_cast<long long>(total);
+    if (config.Mode == 3) {
+        validatePackets(config.Packets, config.FrameSlots);
+        long long total = 0;
+        for (const PacketRow& p : config.Packets) total += packetPayloadBits(p.drc);
+        return total;
+    }
+    double perFrame = 0;
+    for (double mod : config.slot.DATAslotMod) perFrame += (mod + 1) * kDataChipsPerSlot;
+    return static_cast<long long>(perFrame * (config.FrameSlots / kSlots));
 }
 
 namespace {
@@ -57,6 +67,10 @@ void mapInputs(const FrameConfig& config, FrameInputs& in) {
     in.filterType = static_cast<FilterShape>(config.FilterType);  // 1..4, checked when the record is read
     in.phaseEqActive = config.PhaseEq;
     in.mirrorSpectrum = config.MirrorSpectrum;
+    // Checked where the record is read; a frame length that is no whole
+    // number of 16-slot frames is refused by the frame builder.
+    in.frameSlots = isFrameSlots(config.FrameSlots) ? static_cast<int>(config.FrameSlots) : 0;
+    in.packets = config.Packets;
 }
 
 }  // namespace

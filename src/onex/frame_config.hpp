@@ -8,6 +8,7 @@
 
 #include "onex/frame_builder.hpp"
 #include "onex/frame_workspace.hpp"
+#include "onex/packets.hpp"
 
 namespace tolvane {
 
@@ -27,7 +28,7 @@ struct SlotConfig {
 
 struct FrameConfig {
     std::string ParameterFileFormat_ID = kParameterFormatId;
-    double Mode = 1;
+    double Mode = 1;  // 1 slots as set up, 2 unmodulated, 3 traffic packets
     double PilotOffsetIndex = 0;
     double MACchnActive = 0;
     double DATAchnActive = 0;
@@ -41,27 +42,41 @@ struct FrameConfig {
     double FilterType = 3;
     double PhaseEq = 1;
     double MirrorSpectrum = 0;
-    double ProjectedLength = 163840;
+    // Frame length in slots (a whole multiple of 16 from 16 to 128); slot k
+    // takes its settings from row ((k - 1) mod 16) + 1 of `slot`.
+    double FrameSlots = 16;
+    // The packets of Mode 3 (onex/packets.hpp), in the order their payloads
+    // are drawn from the data source.
+    std::vector<PacketRow> Packets;
+    double ProjectedLength = 163840;  // FrameSlots * 2048 * OverSampling
     std::string LastPath;
 };
 
 // The defaults the application starts with.
 FrameConfig defaultFrameConfig();
 
-// Bits the calculate step asks the bit source for: the sum over the slots of
-// (DATAslotMod + 1) * 1600.
+// Samples of the frame: FrameSlots * 2048 * OverSampling.
+double projectedLength(const FrameConfig& config);
+
+// Bits the calculate step asks the bit source for: in Modes 1 and 2 the sum
+// over the FrameSlots slots of (DATAslotMod + 1) * 1600 (slot k reading
+// row ((k - 1) mod 16) + 1); in Mode 3 the packets' payloads, one after
+// another (the packet table must pass validatePackets: Error otherwise).
 long long requiredDataBits(const FrameConfig& config);
 
 // The frame builder's eighteen inputs mapped from the configuration (the
 // master switches multiply the per-slot activity columns).
 FrameInputs frameInputs(const FrameConfig& config, std::vector<double> dataBits);
 
-// The calculate step: data bits for all 16 slots, then the frame builder.
+// The calculate step: data bits for all slots (Mode 3: for the packets'
+// payloads), then the frame builder.
 // Throws Error when the data source cannot deliver the bits, or the frame
 // builder refuses an input: OverSampling must be a whole number from
 // lowestOversampling(FilterType) (2 for the equiripple shapes 2 and 3, 1 for
 // 1 and 4) to kMaxOversampling, DATAsourceType 1 to 8, every active
-// DATAslotMod 1 to 3, PilotOffsetIndex at most 512.
+// DATAslotMod 1 to 3, PilotOffsetIndex at most 512, FrameSlots a whole
+// multiple of 16 from 16 to 128, in Mode 3 a packet table that passes
+// validatePackets.
 FrameResult calculateFrame(const FrameConfig& config);
 
 // The same calculation into `workspace`, for hosts that calculate again and

@@ -39,7 +39,7 @@ const std::vector<ConfigField>& configFields() {
     static const std::vector<ConfigField> table = [] {
         std::vector<ConfigField> t = {
             text("ParameterFileFormat_ID", &FrameConfig::ParameterFileFormat_ID),
-            scalar("Mode", &FrameConfig::Mode, {1, 2, true}),
+            scalar("Mode", &FrameConfig::Mode, {1, 3, true}),
             scalar("PilotOffsetIndex", &FrameConfig::PilotOffsetIndex, {0, 511, true}),
             scalar("MACchnActive", &FrameConfig::MACchnActive, kFlag),
             scalar("DATAchnActive", &FrameConfig::DATAchnActive, kFlag),
@@ -61,9 +61,16 @@ const std::vector<ConfigField>& configFields() {
             scalar("FilterType", &FrameConfig::FilterType, {1, 4, true}),
             scalar("PhaseEq", &FrameConfig::PhaseEq, kFlag),
             scalar("MirrorSpectrum", &FrameConfig::MirrorSpectrum, kFlag),
-            // Derived from OverSampling; never entered.
+            {"FrameSlots", FieldShape::Scalar, &FrameConfig::FrameSlots, true,
+             {kMinFrameSlots, kMaxFrameSlots, true, kMinFrameSlots}, {kMinFrameSlots, kMaxFrameSlots, true, kMinFrameSlots},
+             true},
+            // Each row is checked as a whole (onex/packets.hpp), the table
+            // against FrameSlots; the range is that of the first slot.
+            {"Packets", FieldShape::Packets, &FrameConfig::Packets, true, {1, kMaxFrameSlots, true},
+             {1, kMaxFrameSlots, true}, true},
+            // Derived from FrameSlots and OverSampling; never entered.
             {"ProjectedLength", FieldShape::Scalar, &FrameConfig::ProjectedLength, false, kNone,
-             {0, double(kFrameChips) * 30, true}},
+             {0, double(kSlotChips) * kMaxFrameSlots * 30, true}},
             text("LastPath", &FrameConfig::LastPath),
         };
         return t;
@@ -78,6 +85,12 @@ const ConfigField* findConfigField(std::string_view name) {
 }
 
 std::string entryRangeText(const ConfigField& f) {
+    if (f.shape == FieldShape::Packets)
+        return "N x 3 rows of first slot (1 to FrameSlots), DRC (1 to 12) and MAC index (5 to 63; 3 with DRC 1, "
+               "2 with DRC 2), at most " + numberText(kMaxPackets) + " rows";
+    if (f.entry.step > 0)
+        return "whole multiples of " + numberText(f.entry.step) + " from " + numberText(f.entry.lo) + " to " +
+               numberText(f.entry.hi);
     std::string text = (f.entry.whole ? "whole numbers " : "numbers ") + numberText(f.entry.lo) + " to " +
                        numberText(f.entry.hi);
     if (f.shape == FieldShape::Column) text += ", a scalar or 16 x 1 values";

@@ -21,12 +21,14 @@ enum class FieldShape {
     Column,  // 16 x 1, one value per slot
     Rpc,     // 16 x 59, one row per slot
     Bits,    // a row of 0/1 values of any length up to kMaxStoredBits
+    Packets, // N x 3, one packet per row (first slot, DRC, MAC index); N 0 .. kMaxPackets
 };
 
 struct FieldRange {
     double lo = 0;
     double hi = 0;
     bool whole = false;  // whole numbers only
+    double step = 0;     // when positive, whole multiples of it only
 };
 
 // The longest user bit pattern a record holds: the bits 16 slots of 16QAM
@@ -37,7 +39,8 @@ inline constexpr std::size_t kMaxFieldText = 4096;
 
 struct ConfigField {
     using Target = std::variant<std::string FrameConfig::*, double FrameConfig::*, std::vector<double> FrameConfig::*,
-                                SlotColumn SlotConfig::*, RpcMatrix SlotConfig::*>;
+                                SlotColumn SlotConfig::*, RpcMatrix SlotConfig::*,
+                                std::vector<PacketRow> FrameConfig::*>;
 
     const char* name;   // as in the record; per-slot fields as "slot.NAME"
     FieldShape shape;
@@ -45,6 +48,9 @@ struct ConfigField {
     bool settable;      // a user may set it (windows, --set)
     FieldRange entry;   // what a user may enter
     FieldRange stored;  // what a stored record may hold (wider for slot gains)
+    // A record without the field (one written before the field existed)
+    // reads as the field's default.
+    bool optional = false;
 
     bool inSlot() const;          // one of the "slot." fields
     const char* leaf() const;     // the name inside its record
@@ -57,7 +63,9 @@ const std::vector<ConfigField>& configFields();
 const ConfigField* findConfigField(std::string_view name);
 
 // "whole numbers 2 to 30", with ", a scalar or 16 x 1 values" for the
-// per-slot fields; for messages and tooltips.
+// per-slot fields ("whole multiples of 16 from 16 to 128" for a stepped
+// range; the packet table's row text for Packets); for messages and
+// tooltips.
 std::string entryRangeText(const ConfigField& field);
 
 }  // namespace tolvane

@@ -31,6 +31,7 @@ std::string shapeText(const Value& v) { return numberText(double(v.rows())) + " 
 // Reads one field of the record into the configuration; raises Error naming
 // the field when it is missing or has the wrong kind or shape.
 void readField(FrameConfig& c, const ConfigField& f, const Value& parent, const std::string& prefix) {
+    if (f.optional && parent.isRecord() && !parent.rec().has(f.leaf())) return;  // keeps the default
     const Value& v = requireField(parent, prefix, f.leaf());
     const std::string label = "parameters." + std::string(f.name);
     switch (f.shape) {
@@ -66,6 +67,10 @@ void readField(FrameConfig& c, const ConfigField& f, const Value& parent, const 
             requireReal(v, label, "numeric");
             c.slot.*std::get<RpcMatrix SlotConfig::*>(f.target) = rpcMatrixFromValue(v, label);
             return;
+        case FieldShape::Packets:
+            requireReal(v, label, "an N x 3 matrix of packets");
+            c.*std::get<std::vector<PacketRow> FrameConfig::*>(f.target) = packetsFromValue(v, label);
+            return;
     }
 }
 
@@ -84,6 +89,7 @@ std::vector<double> fieldNumbers(const FrameConfig& c, const ConfigField& f) {
                 out.insert(out.end(), row.begin(), row.end());
             return out;
         }
+        case FieldShape::Packets:  // checked as a table (validatePackets)
         case FieldShape::Text: break;
     }
     return {};
@@ -99,12 +105,20 @@ Value fieldValue(const FrameConfig& c, const ConfigField& f) {
         }
         case FieldShape::Column: return slotColumnToValue(c.slot.*std::get<SlotColumn SlotConfig::*>(f.target));
         case FieldShape::Rpc: return rpcMatrixToValue(c.slot.*std::get<RpcMatrix SlotConfig::*>(f.target));
+        case FieldShape::Packets: return packetsToValue(c.*std::get<std::vector<PacketRow> FrameConfig::*>(f.target));
     }
     return {};
 }
 
 bool inRange(const FieldRange& r, double x) {
-    return std::isfinite(x) && x >= r.lo && x <= r.hi && (!r.whole || std::floor(x) == x);
+    return std::isfinite(x) && x >= r.lo && x <= r.hi && (!r.whole || std::floor(x) == x) &&
+           (r.step <= 0 || std::fmod(x, r.step) == 0);
+}
+
+std::string rangeText(const FieldRange& r) {
+    if (r.step > 0)
+        return "whole multiples of " + numberText(r.step) + " from " + numberText(r.lo) + " to " + numberText(r.hi);
+    return (r.whole ? "whole numbers " : "numbers ") + numberText(r.lo) + " to " + numberText(r.hi);
 }
 
 }  // namespace
@@ -137,6 +151,33 @@ RpcMatrix rpcMatrixFromValue(const Value& v, const std::string& label) {
     for (int ch = 0; ch < kRpcChannels; ++ch)
         for (int slot = 0; slot < kSlots; ++slot) m[slot][ch] = v.realAt(ch * kSlots + slot);
     return m;
+}
+
+Value packetsToValue(const std::vector<PacketRow>& packets) {
+    if (packets.empty()) return Value::empty();
+    const std::size_t n = packets.size();
+    std::vector<double> data(3 * n);
+    for (std::size_t r = 0; r < n; ++r) {
+        data[r] = packets[r].startSlot;
+        data[n + r] = packets[r].drc;
+        data[2 * n + r] = packets[r].macIndex;
+    }
+    return Value::matrix(n, 3, std::move(data));
+}
+
+std::vector<PacketRow> packetsFromValue(const Value& v, const std::string& label) {
+    if (!v.isNumeric()) throw Error(label + " must be an N x 3 matrix of packets, not " + kindName(v.kind()) + ".");
+    if (v.numel() == 0) return {};
+    if (v.cols() != 3)
+        throw Error(label + " must be an N x 3 matrix (first slot, DRC, MAC index per row), not " + shapeText(v) + ".");
+    if (v.rows() > static_cast<std::size_t>(kMaxPackets))
+        throw Error(label + " holds " + numberText(double(v.rows())) + " rows; at most " + numberText(kMaxPackets) +
+                    " packets fit in a frame.");
+    const std::size_t n = v.rows();
+    std::vector<PacketRow> packets(n);
+    for (std::size_t r = 0; r < n; ++r)
+        packets[r] = PacketRow{v.realAt(r), v.realAt(n + r), v.realAt(2 * n + r)};
+    return packets;
 }
 
 Value parametersToValue(const FrameConfig& c) {
@@ -195,6 +236,16 @@ void setParameterField(FrameConfig& config, const std::string& name, const Value
         for (const std::string& n : settableParameterFields()) known += (known.empty() ? "" : ", ") + n;
         throw Error("\"" + name + "\" is not a field that can be set; settable fields: " + known + ".");
     }
+    if (field->shape == FieldShape::Packets) {
+        if (!value.isReal() || (value.numel() != 0 && value.cols() != 3))
+            throw Error("\"" + name + "\" must be " + entryRangeText(*field) + ", got " + shapeText(value) + ".");
+        std::vector<PacketRow> packets = packetsFromValue(value, "\"" + name + "\"");
+        // Each row on its own here; the table against the frame length when
+        // the configuration is used, so the fields may be set in any order.
+        for (std::size_t r = 0; r < packets.size(); ++r) checkPacketRow(packets[r], r + 1);
+        config.*std::get<std::vector<PacketRow> FrameConfig::*>(field->target) = std::move(packets);
+        return;
+    }
     if (!value.isReal() || value.numel() == 0)
         throw Error("\"" + name + "\" needs real numbers (" + entryRangeText(*field) + ").");
 
@@ -231,7 +282,7 @@ void setParameterField(FrameConfig& config, const std::string& name, const Value
         }
         default: break;
     }
-    if (name == "OverSampling") config.ProjectedLength = kFrameChips * config.OverSampling;
+    if (name == "OverSampling" || name == "FrameSlots") config.ProjectedLength = projectedLength(config);
 }
 
 Value markersToValue(const FrameResult& result) {
@@ -247,13 +298,17 @@ Value markersToValue(const FrameResult& result) {
 void checkParameterRanges(const FrameConfig& config) {
     for (const ConfigField& f : configFields()) {
         if (f.shape == FieldShape::Text) continue;
+        if (f.shape == FieldShape::Packets) {
+            // FrameSlots, earlier in the table, has been checked by now.
+            validatePackets(config.*std::get<std::vector<PacketRow> FrameConfig::*>(f.target), config.FrameSlots);
+            continue;
+        }
         const FieldRange& r = f.stored;
         for (double x : fieldNumbers(config, f)) {
             if (inRange(r, x)) continue;
             const std::string label = "parameters." + std::string(f.name);
             if (f.shape == FieldShape::Bits) throw Error(label + " must hold only the bits 0 and 1, not " + numberText(x) + ".");
-            throw Error(label + " value " + numberText(x) + " is outside the allowed range (" +
-                        (r.whole ? "whole numbers " : "numbers ") + numberText(r.lo) + " to " + numberText(r.hi) + ").");
+            throw Error(label + " value " + numberText(x) + " is outside the allowed range (" + rangeText(r) + ").");
         }
     }
 }

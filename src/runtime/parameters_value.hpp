@@ -19,10 +19,19 @@ SlotColumn slotColumnFromValue(const Value& v, const std::string& label);
 Value rpcMatrixToValue(const RpcMatrix& m);
 RpcMatrix rpcMatrixFromValue(const Value& v, const std::string& label);
 
+// The packet table as an N x 3 matrix (first slot, DRC, MAC index per row;
+// no packets: the empty matrix), and back: any empty numeric value is no
+// packets; otherwise the value must have 3 columns and at most kMaxPackets
+// rows (Error naming `label`). The rows' numbers are not checked here.
+Value packetsToValue(const std::vector<PacketRow>& packets);
+std::vector<PacketRow> packetsFromValue(const Value& v, const std::string& label);
+
 // The record in the field order users see in parameter files.
 Value parametersToValue(const FrameConfig& config);
 // Reads every field; a missing field or a wrong shape raises Error naming
-// it (for example "parameters.slot.RAslotGain must be 16 x 1").
+// it (for example "parameters.slot.RAslotGain must be 16 x 1"). FrameSlots
+// and Packets may be missing (records written before they existed): they
+// read as 16 and no packets.
 FrameConfig parametersFromValue(const Value& record);
 
 // The signal generator settings record with its defaults; its sample rate,
@@ -38,7 +47,10 @@ void syncSigGenSettings(Value& settings, const FrameConfig& config);
 // value: a scalar fills a whole matrix field, otherwise the shape must
 // match. Raises Error naming the field and its allowed range when the field
 // is unknown or read-only, the shape is wrong, or a value is out of range.
-// Setting OverSampling also updates ProjectedLength.
+// Setting OverSampling or FrameSlots also updates ProjectedLength. Packets
+// takes an N x 3 matrix (or [] for none) whose rows each pass
+// checkPacketRow; the table is checked against FrameSlots by
+// checkParameterRanges, so the two may be set in either order.
 void setParameterField(FrameConfig& config, const std::string& name, const Value& value);
 
 // The two marker rows of a calculated frame as one 2 x N matrix.
@@ -48,8 +60,8 @@ Value markersToValue(const FrameResult& result);
 // record against the range a stored record may hold (config_fields.hpp:
 // the ranges the windows keep, slot gains within +-100 dB since the RPC
 // level normalisation may move them past +-30 dB, user bits 0 or 1, a
-// ProjectedLength a frame can have). Raises Error naming the field and its
-// allowed range.
+// ProjectedLength a frame can have, a packet table that fits the frame:
+// validatePackets). Raises Error naming the field and its allowed range.
 void checkParameterRanges(const FrameConfig& config);
 
 // Names of the fields setParameterField accepts.

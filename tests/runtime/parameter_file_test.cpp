@@ -40,6 +40,36 @@ TEST_F(ParameterFileTest, SavedFileOpensWithTheSameRecords) {
     EXPECT_EQ(readMatFile(file("a.mat")).at("filename"), Value::text(file("a.mat")));
 }
 
+TEST_F(ParameterFileTest, FrameLengthAndPacketsAreStoredAndOlderFilesLoadWithout) {
+    FrameConfig config = defaultFrameConfig();
+    config.Mode = 3;
+    config.FrameSlots = 64;
+    config.Packets = {{1, 7, 17}, {2, 12, 9}, {3, 1, 3}};
+    config.ProjectedLength = projectedLength(config);
+    saveParameterFile(file("packets.mat"), config, defaultSigGenSettings(config));
+    const ParameterFile back = loadParameterFile(file("packets.mat"));
+    EXPECT_EQ(parametersToValue(back.parameters), parametersToValue(config));
+    const Value stored = readMatFile(file("packets.mat")).at("fileParameters");
+    EXPECT_EQ(stored.field("FrameSlots"), Value::scalar(64));
+    EXPECT_EQ(stored.field("Packets"), Value::matrix(3, 3, {1, 2, 3, 7, 12, 1, 17, 9, 3}));
+
+    // A file written before the two fields existed (the fuzz corpus keeps
+    // one) opens with 16 slots and no packets.
+    const ParameterFile older = loadParameterFile(TOLVANE_TEST_DATA_DIR "/../fuzz/corpus/parameter_file/default.mat");
+    EXPECT_FALSE(readMatFile(TOLVANE_TEST_DATA_DIR "/../fuzz/corpus/parameter_file/default.mat")
+                     .at("fileParameters")
+                     .hasField("FrameSlots"));
+    EXPECT_EQ(older.parameters.FrameSlots, 16);
+    EXPECT_TRUE(older.parameters.Packets.empty());
+
+    // Packets that do not fit the stored frame length are refused on opening.
+    config.FrameSlots = 16;
+    saveParameterFile(file("long.mat"), config, defaultSigGenSettings(config));
+    EXPECT_EQ(openError(file("long.mat")),
+              file("long.mat") + "\nholds a setting the application cannot use: Packets row 3 (DRC 1 from slot 3) "
+                                 "needs slots up to 63; the frame has 16.");
+}
+
 TEST_F(ParameterFileTest, OpeningChecksKindStructureIdAndRanges) {
     Record other;
     other.set("samples", Value::row({1, 2}));

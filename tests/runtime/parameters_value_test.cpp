@@ -47,6 +47,114 @@ TEST(ParametersRecord, MissingOrMisshapenFieldsAreNamed) {
     EXPECT_THROW(parametersFromValue(v), Error);
 }
 
+TEST(ParametersRecord, FrameSlotsAndPackets) {
+    FrameConfig config = defaultFrameConfig();
+    Value v = parametersToValue(config);
+    EXPECT_EQ(v.field("FrameSlots"), Value::scalar(16));
+    EXPECT_TRUE(v.field("Packets").isEmpty());
+
+    // A record of the earlier format, without the two fields, reads as 16
+    // slots and no packets; the other fields as before.
+    Value older = v;
+    older.rec().remove("FrameSlots");
+    older.rec().remove("Packets");
+    config.FrameSlots = 48;
+    config.Packets = {{4, 3, 8}};
+    const FrameConfig read = parametersFromValue(older);
+    EXPECT_EQ(read.FrameSlots, 16);
+    EXPECT_TRUE(read.Packets.empty());
+    EXPECT_EQ(parametersToValue(read), v);
+
+    // N x 3, row by row; any empty matrix is no packets.
+    config.Packets = {{1, 7, 17}, {2, 12, 9}};
+    v = parametersToValue(config);
+    EXPECT_EQ(v.field("Packets"), Value::matrix(2, 3, {1, 2, 7, 12, 17, 9}));
+    const FrameConfig back = parametersFromValue(v);
+    ASSERT_EQ(back.Packets.size(), 2u);
+    EXPECT_EQ(back.Packets[1].startSlot, 2);
+    EXPECT_EQ(back.Packets[1].drc, 12);
+    EXPECT_EQ(back.Packets[1].macIndex, 9);
+    EXPECT_EQ(back.FrameSlots, 48);
+    v.field("Packets") = Value::zeros(0, 3);
+    EXPECT_TRUE(parametersFromValue(v).Packets.empty());
+
+    const auto readError = [&](Value packets) {
+        Value r = parametersToValue(defaultFrameConfig());
+        r.field("Packets") = std::move(packets);
+        try {
+            parametersFromValue(r);
+        } catch (const Error& e) {
+            return std::string(e.what());
+        }
+        return std::string("(accepted)");
+    };
+    EXPECT_EQ(readError(Value::matrix(1, 2, {1, 2})),
+              "parameters.Packets must be an N x 3 matrix (first slot, DRC, MAC index per row), not 1 x 2.");
+    EXPECT_EQ(readError(Value::text("1 2 3")), "parameters.Packets must be an N x 3 matrix of packets, not char.");
+    EXPECT_EQ(readError(Value::zeros(129, 3)),
+              "parameters.Packets holds 129 rows; at most 128 packets fit in a frame.");
+
+    // The stored ranges: a frame length of whole multiples of 16, packets
+    // that fit it.
+    FrameConfig c = defaultFrameConfig();
+    c.FrameSlots = 40;
+    EXPECT_THROW(checkParameterRanges(c), Error);
+    c.FrameSlots = 64;
+    c.Packets = {{1, 12, 5}, {2, 12, 5}, {53, 1, 5}};
+    try {
+        checkParameterRanges(c);
+        ADD_FAILURE();
+    } catch (const Error& e) {
+        EXPECT_STREQ(e.what(), "Packets row 3 (DRC 1 from slot 53) needs slots up to 113; the frame has 64.");
+    }
+    c.Packets.pop_back();
+    EXPECT_NO_THROW(checkParameterRanges(c));
+}
+
+TEST(ParameterSettings, FrameSlotsAndPacketsFromTheCommandLine) {
+    FrameConfig c = defaultFrameConfig();
+    setParameterField(c, "OverSampling", Value::scalar(30));
+    // The packets first: the table is checked against the frame length only
+    // when the configuration is used.
+    setParameterField(c, "Packets", parseMatrixLiteral("[1 7 17; 2 12 9; 33 1 3]"));
+    setParameterField(c, "Mode", Value::scalar(3));
+    setParameterField(c, "FrameSlots", Value::scalar(128));
+    EXPECT_EQ(c.FrameSlots, 128);
+    EXPECT_EQ(c.ProjectedLength, 128.0 * 2048 * 30);
+    EXPECT_EQ(c.ProjectedLength, projectedLength(c));
+    ASSERT_EQ(c.Packets.size(), 3u);
+    EXPECT_EQ(c.Packets[2].startSlot, 33);
+    EXPECT_EQ(c.Packets[2].macIndex, 3);
+    EXPECT_NO_THROW(checkParameterRanges(c));
+    setParameterField(c, "Packets", parseMatrixLiteral("[]"));
+    EXPECT_TRUE(c.Packets.empty());
+
+    struct Case {
+        const char* name;
+        const char* value;
+        const char* expect;
+    } cases[] = {
+        {"FrameSlots", "24", "\"FrameSlots\" value 24 is outside the allowed range (whole multiples of 16 from 16 to 128)."},
+        {"FrameSlots", "144", "whole multiples of 16 from 16 to 128"},
+        {"FrameSlots", "0", "whole multiples of 16 from 16 to 128"},
+        {"Mode", "4", "whole numbers 1 to 3"},
+        {"Packets", "[1 2]", "\"Packets\" must be N x 3 rows of first slot"},
+        {"Packets", "[1 12 5; 2 13 5]", "Packets row 2: DRC 13 is not a data rate (whole numbers 1 to 12)."},
+        {"Packets", "[1 2 3]", "Packets row 1: MAC index 3 (control channel, 38.4 kbit/s) goes with DRC 1, not DRC 2."},
+        {"Packets", "[0 12 5]", "Packets row 1: first slot 0 is not a slot (whole numbers 1 to 128)."},
+    };
+    for (const auto& k : cases) {
+        FrameConfig config = defaultFrameConfig();
+        try {
+            setParameterField(config, k.name, parseMatrixLiteral(k.value));
+            ADD_FAILURE() << k.name << "=" << k.value << " accepted";
+        } catch (const Error& e) {
+            EXPECT_NE(std::string(e.what()).find(k.expect), std::string::npos) << e.what();
+        }
+        EXPECT_EQ(parametersToValue(config), parametersToValue(defaultFrameConfig()));
+    }
+}
+
 TEST(ParameterSettings, ScalarsFillMatricesAndDerivedFieldsFollow) {
     FrameConfig c = defaultFrameConfig();
     setParameterField(c, "OverSampling", Value::scalar(30));
