@@ -7,6 +7,7 @@
 #include "app/windows/app_globals.hpp"
 #include "app/windows/framework.hpp"
 #include "app/windows/main_window.hpp"
+#include "app/windows/packet_setup.hpp"
 #include "app/windows/rpc_setup.hpp"
 #include "app/windows/sig_gen_connection.hpp"
 #include "app/windows/slot_setup.hpp"
@@ -30,6 +31,7 @@ struct Application::State {
     WindowId main = 0;
     std::unique_ptr<AdvancedSettingsWindow> advanced;
     std::unique_ptr<RpcSetup> rpc;
+    std::unique_ptr<PacketSetup> packets;
     std::unique_ptr<SlotSetup> slot;
     std::unique_ptr<SigGenConnection> connection;
     std::unique_ptr<SigGenPanel> panel;
@@ -102,6 +104,7 @@ WindowId Application::start() {
     s.rpc = std::make_unique<RpcSetup>(p);
     s.slot = std::make_unique<SlotSetup>(p, *s.rpc);
     s.connection = std::make_unique<SigGenConnection>(p);
+    s.packets = std::make_unique<PacketSetup>(p);
     s.mainWindow = std::make_unique<MainWindow>(p, s.main);
     FrameworkHooks hooks;
     hooks.applicationFunction = [&s](const std::string& op) { s.mainWindow->dispatch(op); };
@@ -120,17 +123,23 @@ WindowId Application::start() {
     const WindowId advanced = loadFigure(p, "KltConfigAdv_c", s.main);
     s.advanced = std::make_unique<AdvancedSettingsWindow>(p, advanced);
     s.advanced->InitializeFigure();
+    const WindowId packetWindow = PacketSetup::load(p, s.main);
+    s.packets->InitializeFigure(packetWindow);
     Record figures;
     figures.set("figSlotSetup", Value::handle(slotWindow));
     figures.set("figRPCsetup", Value::handle(rpcWindow));
     figures.set("AdvSettings", Value::handle(advanced));
+    figures.set("figPacketSetup", Value::handle(packetWindow));
     // The child windows' handles, which calls by name look up.
     global("figureList") = Value::record(std::move(figures));
 
     s.panel = std::make_unique<SigGenPanel>(p, s.main, *s.advanced);
     s.mainWindow->connect(s.framework.get(), s.panel.get(),
-                          [&s](const Value& slot) { return s.slot->run(slot); },
-                          [&s](double bits) { return s.framework->loadUserDataFile(bits); });
+                          [&s](const Value& slot, bool dataApplies) { return s.slot->run(slot, dataApplies); },
+                          [&s](double bits) { return s.framework->loadUserDataFile(bits); },
+                          [&s](const std::vector<PacketRow>& packets, double frameSlots) {
+                              return s.packets->run(packets, frameSlots);
+                          });
 
     // 4.-5. The main window's tooltips and fonts, then everything drawn.
     s.mainWindow->InitializeFigure();
@@ -165,6 +174,7 @@ WindowId Application::scriptWindow(const std::string& name) const {
     if (name == "slot" && s.slot) w = s.slot->window();
     if (name == "rpc" && s.rpc) w = s.rpc->window();
     if (name == "connection" && s.connection) w = s.connection->window();
+    if (name == "packets" && s.packets) w = s.packets->window();
     // A hidden window is not there for a person to use.
     if (w == 0 || !s.platform.isWindow(w)) return 0;
     const Value visible = s.platform.get(w, s.platform.windowTag(w), "Visible");

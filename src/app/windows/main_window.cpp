@@ -1,5 +1,7 @@
 #include "app/windows/main_window.hpp"
 
+#include <cmath>
+
 #include "app/number_entry.hpp"
 #include "base/version.hpp"
 #include "app/windows/app_globals.hpp"
@@ -95,6 +97,12 @@ void MainWindow::InitializeFigure() {
                withValidRange("Sets the power of the idle slot noise\nrelative to the pilot channel.\n",
                               "IdleSlotGain", true));
     setTooltip(p_, w_, "pbSlotSetup", "Configures each of the\n16 time slots.");
+    if (p_.hasControl(w_, "txtFrameSlots"))
+        setTooltip(p_, w_, "txtFrameSlots",
+                   "Sets the frame length in slots: a whole\nmultiple of 16 from 16 to 128. Slot k\ntakes the settings "
+                   "of slot ((k-1) mod 16)+1.");
+    if (p_.hasControl(w_, "pbPacketSetup"))
+        setTooltip(p_, w_, "pbPacketSetup", "Configures the traffic packets\nof the frame (Traffic Packets mode).");
     setTooltip(p_, w_, "txtOversampling", withValidRange("Sets the oversampling rate.\n", "OverSampling"));
     setTooltip(p_, w_, "pdFilterType", "Selects the baseband filter.");
     setTooltip(p_, w_, "chkPhaseEq", "Enables/disables the\nphase equalizer stage.");
@@ -120,9 +128,20 @@ void MainWindow::redrawFormatParameters() {
         setEnable(p_, w_, "chkIdleSlotGainActive", true);
         setEnable(p_, w_, "pdDATAsourceType", c.DATAchnActive == 1);
         setEnable(p_, w_, "txtIdleSlotGain", c.IdleSlotGainActive != 0);
+    } else if (c.Mode == 3) {
+        // The packet table alone decides which data portions carry traffic;
+        // the payloads come from the data source; MAC and idle slots as in
+        // Mode 1.
+        setEnable(p_, w_, "chkMACchnActive", true);
+        setEnable(p_, w_, "chkDATAchnActive", false);
+        setEnable(p_, w_, "chkIdleSlotGainActive", true);
+        setEnable(p_, w_, "pdDATAsourceType", true);
+        setEnable(p_, w_, "txtIdleSlotGain", c.IdleSlotGainActive != 0);
     } else {
         for (const char* tag : modeControls) setEnable(p_, w_, tag, false);
     }
+    if (p_.hasControl(w_, "pbPacketSetup")) setEnable(p_, w_, "pbPacketSetup", c.Mode == 3);
+    if (p_.hasControl(w_, "txtFrameSlots")) setText(p_, w_, "txtFrameSlots", numberText(c.FrameSlots));
     setValue(p_, w_, "chkMACchnActive", c.MACchnActive);
     setValue(p_, w_, "chkDATAchnActive", c.DATAchnActive);
     setValue(p_, w_, "chkIdleSlotGainActive", c.IdleSlotGainActive);
@@ -158,6 +177,8 @@ bool MainWindow::runCallback(const std::string& tag) {
     using Callback = void (MainWindow::*)();
     static const std::pair<std::string_view, Callback> controls[] = {
         {"pdMode", &MainWindow::pdMode_Callback},
+        {"txtFrameSlots", &MainWindow::txtFrameSlots_Callback},
+        {"pbPacketSetup", &MainWindow::pbPacketSetup_Callback},
         {"txtOffsetIndex", &MainWindow::txtOffsetIndex_Callback},
         {"chkMACchnActive", &MainWindow::chkMACchnActive_Callback},
         {"chkDATAchnActive", &MainWindow::chkDATAchnActive_Callback},
@@ -235,7 +256,7 @@ void MainWindow::txtOversampling_Callback() {
     if (const auto list = entry("txtOversampling")) {
         const double n = clampFromBelow(truncateEach(*list), r.lo, r.hi);
         config().OverSampling = n;
-        config().ProjectedLength = static_cast<double>(kFrameChips) * n;
+        config().ProjectedLength = projectedLength(config());
         session().settings().values.SamplingRate = kChipRate * n;
     }
     redraw();
@@ -251,11 +272,31 @@ void MainWindow::pbSlotSetup_Callback() {
     if (!slotSetup_) throw Error("The slot setup window is not available.");
     // The slot window edits the slot record as a value of its own.
     Value record = parametersToValue(config());
-    auto [response, slot] = slotSetup_(record.field("slot"));
+    auto [response, slot] = slotSetup_(record.field("slot"), config().Mode != 3);
     if (response == "OK") {
         record.setField("slot", std::move(slot));
         config() = parametersFromValue(record);
     }
+}
+
+// The frame length: a typed number becomes the nearest whole multiple of 16
+// from 16 to 128 (a blank entry 16); text that is no number keeps the length.
+void MainWindow::txtFrameSlots_Callback() {
+    if (const auto list = entry("txtFrameSlots")) {
+        // Clamped as the other entries are (the largest number of a list),
+        // then to the nearest whole multiple of 16.
+        const double typed = clampFromBelow(*list, kMinFrameSlots, kMaxFrameSlots);
+        config().FrameSlots = std::round(typed / kMinFrameSlots) * kMinFrameSlots;
+        config().ProjectedLength = projectedLength(config());
+    }
+    redraw();
+}
+
+void MainWindow::pbPacketSetup_Callback() {
+    if (!packetSetup_) throw Error("The packet setup window is not available.");
+    auto [response, packets] = packetSetup_(config().Packets, config().FrameSlots);
+    if (response == "OK") config().Packets = std::move(packets);
+    redrawFormatParameters();
 }
 
 }  // namespace tolvane::app

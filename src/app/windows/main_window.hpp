@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/platform/platform.hpp"
+#include "onex/packets.hpp"
 #include "runtime/value.hpp"
 
 namespace tolvane::app {
@@ -18,9 +19,16 @@ namespace tolvane::app {
 class Framework;
 class SigGenPanel;
 
-// The slot setup window as the main window uses it: shows the slot record,
-// returns the answer ("OK"/"Cancel") and the edited record.
-using SlotSetupRun = std::function<std::pair<std::string, Value>(const Value& slot)>;
+// The slot setup window as the main window uses it: shows the slot record
+// (with the data columns disabled when the slots' data settings do not
+// apply, as in the traffic-packet mode), returns the answer ("OK"/"Cancel")
+// and the edited record.
+using SlotSetupRun = std::function<std::pair<std::string, Value>(const Value& slot, bool dataApplies)>;
+
+// The packet setup window as the main window uses it: shows the packet
+// table for a frame of that many slots, returns the answer and the table.
+using PacketSetupRun =
+    std::function<std::pair<std::string, std::vector<PacketRow>>(const std::vector<PacketRow>&, double frameSlots)>;
 
 // The user data file loader (`loadUserDataFile(maxLengthInBits)`): status
 // (1 loaded, -1 cancelled or failed) and the bits.
@@ -30,11 +38,13 @@ class MainWindow {
 public:
     MainWindow(Platform& platform, WindowId window);
 
-    void connect(Framework* framework, SigGenPanel* panel, SlotSetupRun slotSetup, UserDataLoad userData) {
+    void connect(Framework* framework, SigGenPanel* panel, SlotSetupRun slotSetup, UserDataLoad userData,
+                 PacketSetupRun packetSetup = {}) {
         framework_ = framework;
         panel_ = panel;
         slotSetup_ = std::move(slotSetup);
         userData_ = std::move(userData);
+        packetSetup_ = std::move(packetSetup);
     }
 
     WindowId window() const { return w_; }
@@ -74,6 +84,8 @@ private:
     void chkPhaseEq_Callback();
     void chkMirrorSpectrum_Callback();
     void pbSlotSetup_Callback();
+    void txtFrameSlots_Callback();
+    void pbPacketSetup_Callback();
 
     Platform& p_;
     WindowId w_;
@@ -81,6 +93,7 @@ private:
     SigGenPanel* panel_ = nullptr;
     SlotSetupRun slotSetup_;
     UserDataLoad userData_;
+    PacketSetupRun packetSetup_;
 };
 
 }  // namespace tolvane::app

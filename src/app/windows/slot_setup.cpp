@@ -78,7 +78,7 @@ void SlotSetup::InitializeFigure(WindowId window) {
     for (const auto& [tag, text] : kFastEditTips) tip(tag, text);
 }
 
-std::pair<std::string, Value> SlotSetup::run(const Value& slotRecord) {
+std::pair<std::string, Value> SlotSetup::run(const Value& slotRecord, bool dataApplies) {
     if (!platform_.isWindow(window_)) throw Error("The slot setup window is not open.");
     const auto opening = modal_.open("The slot setup window is already open.");
     Value working = slotRecord.isSet() ? slotRecord : defaultSlotStruct();
@@ -89,6 +89,7 @@ std::pair<std::string, Value> SlotSetup::run(const Value& slotRecord) {
             throw Error(std::string("The field ") + field + " of the slot record must have 16 rows.");
     }
     slot_ = std::move(working);
+    dataApplies_ = dataApplies;
 
     redrawAll();
     const std::string answer = modal_.showAndWait(window_, ModalAnswer::After::Hide);
@@ -166,6 +167,7 @@ void SlotSetup::redrawAll() {
 }
 
 void SlotSetup::redrawDATA() {
+    for (const char* tag : {"pldDATAactive", "pldDATAmod"}) platform_.set(window_, tag, "Enable", onOff(dataApplies_));
     for (int n = 1; n <= kSlots; ++n) redrawDATAslot(n);
 }
 
@@ -180,7 +182,8 @@ void SlotSetup::redrawRPC() {
 void SlotSetup::redrawDATAslot(int n) {
     const bool on = at("DATAslotActive", n) != 0;
     platform_.set(window_, row("chkDATAslotActive", n), "Value", Value::scalar(on ? 1 : 0));
-    platform_.set(window_, row("lstDATAslotMod", n), "Enable", onOff(on));
+    platform_.set(window_, row("chkDATAslotActive", n), "Enable", onOff(dataApplies_));
+    platform_.set(window_, row("lstDATAslotMod", n), "Enable", onOff(on && dataApplies_));
     platform_.set(window_, row("lstDATAslotMod", n), "Value", Value::scalar(at("DATAslotMod", n)));
 }
 

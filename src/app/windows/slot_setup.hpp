@@ -46,7 +46,9 @@ public:
     // parameters; an unset value starts from defaultSlotStruct), waits, and
     // returns the answer ("OK" or "Cancel") and the edited record. Throws
     // Error, before showing anything, when the record is not a slot record.
-    std::pair<std::string, Value> run(const Value& slotRecord);
+    // `dataApplies` false (the traffic-packet mode) shows the data columns
+    // disabled: the packet table decides what the data portions carry.
+    std::pair<std::string, Value> run(const Value& slotRecord, bool dataApplies = true);
 
     // Routes the window's events by the calling control's tag (the close
     // button as a close request) to the callbacks below; a tag without a
@@ -103,6 +105,7 @@ private:
     WindowId window_ = 0;
     Value slot_;
     ModalAnswer modal_{platform_};
+    bool dataApplies_ = true;
     std::mt19937_64 engine_{std::random_device{}()};
     std::function<double()> uniform_;
 };
