@@ -29,13 +29,16 @@ void addGenerateOptions(CLI::App& app, GenerateOptions& options, GenerateTexts& 
                    "NAME=VALUE: set one field of the configuration (slot fields as slot.NAME); VALUE is a number "
                    "or a matrix literal such as [1 2 3] or [1 0; 0 1]; a scalar fills a whole matrix field")
         ->allow_extra_args(false);
+    app.add_option("--fill-packets", t.fillPackets,
+                   "DRC[,MAC]: Mode 3 packet table filled with packets of that DRC (MAC index default 5), each "
+                   "interlace back to back from slots 1, 2, 3 and 4 (replaces Packets; needs --set Mode=3)");
     t.seedOption = app.add_option("--seed", t.seed, "Seed of the idle-slot noise (same seed, same waveform)");
     app.add_option("--data-file", t.dataFile, "Traffic bits from this file (any bytes; data source 7)");
     app.add_option("--bit-order", options.bitOrder, "Bit order of the data file: right-msb (default) or left-msb");
     app.add_option("--save-params", t.saveParams, "Also write the parameter file (.mat) of the configuration used");
     auto* out = app.add_option("--out", options.out,
                                std::string(outRequired ? "Output" : "Also write the waveform") +
-                                   ": .mat (waveform, markers, sampleRate, parameters) or .bin "
+                                   ": .mat (waveform, markers, sampleRate, parameters, packets) or .bin "
                                    "(16-bit big-endian interleaved I/Q)");
     if (outRequired) out->required();
 }
@@ -44,6 +47,7 @@ bool finishGenerateOptions(const char* command, GenerateOptions& options, const 
     if (!t.params.empty()) options.paramsFile = t.params;
     if (!t.dataFile.empty()) options.dataFile = t.dataFile;
     if (!t.saveParams.empty()) options.saveParams = t.saveParams;
+    if (!t.fillPackets.empty()) options.fillPackets = t.fillPackets;
     if (t.seedOption && *t.seedOption) {
         const auto parsed = parseSeed(t.seed);
         if (!parsed) {

@@ -13,7 +13,7 @@ namespace tolvane::cli {
 // The options of tolvane generate, into `options`; the texts that need
 // checking after parsing go to the others.
 struct GenerateTexts {
-    std::string params, dataFile, saveParams, seed;
+    std::string params, dataFile, saveParams, seed, fillPackets;
     CLI::Option* seedOption = nullptr;
 };
 void addGenerateOptions(CLI::App& app, GenerateOptions& options, GenerateTexts& texts, bool outRequired);

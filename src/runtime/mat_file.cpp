@@ -196,6 +196,25 @@ VarPtr toMatVar(const Value& v, const std::string& varName, const std::string& w
     throw Error("cannot store " + where);
 }
 
+// A 1 x N struct array; the records' fields were checked by the caller.
+VarPtr recordArrayVar(const MatRecordArray& array) {
+    std::vector<const char*> names;
+    for (const std::string& field : array.fields) names.push_back(field.c_str());
+    size_t dims[2] = {1, array.records.size()};
+    VarPtr s = created(Mat_VarCreateStruct(array.name.c_str(), 2, dims, names.empty() ? nullptr : names.data(),
+                                           static_cast<unsigned>(names.size())),
+                       array.name);
+    for (std::size_t r = 0; r < array.records.size(); ++r) {
+        const auto& fields = array.records[r].fields();
+        for (std::size_t f = 0; f < fields.size(); ++f) {
+            const std::string where = array.name + "(" + std::to_string(r + 1) + ")." + fields[f].first;
+            VarPtr child = toMatVar(fields[f].second, fields[f].first, where);
+            Mat_VarFree(Mat_VarSetStructFieldByIndex(s.get(), f, r, child.release()));
+        }
+    }
+    return s;
+}
+
 // ---- Reading -------------------------------------------------------------------------
 
 template <typename T>
@@ -347,7 +366,12 @@ void checkWriteDepth(const Value& v, std::size_t depth, const std::string& where
 
 }  // namespace
 
-void writeMatFile(const std::string& path, const Record& variables, MatFormat) {
+void writeMatFile(const std::string& path, const Record& variables, MatFormat format) {
+    writeMatFile(path, variables, {}, format);
+}
+
+void writeMatFile(const std::string& path, const Record& variables, const std::vector<MatRecordArray>& recordArrays,
+                  MatFormat) {
     installMatLog();
     const std::string fail = "Cannot write the MAT-file " + quoted(path) + ": ";
     for (const auto& [name, value] : variables.fields()) {
@@ -357,6 +381,26 @@ void writeMatFile(const std::string& path, const Record& variables, MatFormat) {
             checkWriteDepth(value, 1, name);
         } catch (const Error& e) {
             throw Error(fail + e.what() + ".");
+        }
+    }
+    for (const MatRecordArray& array : recordArrays) {
+        if (!validName(array.name))
+            throw Error(fail + "the variable name " + quoted(array.name) + " is not a valid identifier.");
+        for (const std::string& field : array.fields)
+            if (!validName(field))
+                throw Error(fail + "the field name " + quoted(field) + " in " + array.name +
+                            " is not a valid identifier.");
+        for (std::size_t r = 0; r < array.records.size(); ++r) {
+            const std::string where = array.name + "(" + std::to_string(r + 1) + ")";
+            const auto& fields = array.records[r].fields();
+            bool same = fields.size() == array.fields.size();
+            for (std::size_t f = 0; same && f < fields.size(); ++f) same = fields[f].first == array.fields[f];
+            if (!same) throw Error(fail + where + " does not have the fields of the record array.");
+            try {
+                for (const auto& [field, value] : fields) checkWriteDepth(value, 2, where + "." + field);
+            } catch (const Error& e) {
+                throw Error(fail + e.what() + ".");
+            }
         }
     }
 
@@ -375,6 +419,16 @@ void writeMatFile(const std::string& path, const Record& variables, MatFormat) {
             }
             if (Mat_VarWrite(mat.get(), var.get(), MAT_COMPRESSION_NONE) != 0)
                 throw Error(fail + "writing the variable " + quoted(name) + " failed" + matDetail() + ".");
+        }
+        for (const MatRecordArray& array : recordArrays) {
+            VarPtr var;
+            try {
+                var = recordArrayVar(array);
+            } catch (const Error& e) {
+                throw Error(fail + e.what() + ".");
+            }
+            if (Mat_VarWrite(mat.get(), var.get(), MAT_COMPRESSION_NONE) != 0)
+                throw Error(fail + "writing the variable " + quoted(array.name) + " failed" + matDetail() + ".");
         }
         if (Mat_Close(mat.release()) != 0) throw Error(fail + "closing the file failed" + matDetail() + ".");
     });

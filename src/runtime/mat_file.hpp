@@ -6,6 +6,7 @@
 //   character row      char row (UTF-8 text stored as 16-bit code units)
 //   record             1 x 1 struct; nested records are nested structs
 //   cell list/matrix   cell array of the same shape
+//   record array       1 x N struct array (MatRecordArray, below)
 //   handle             double scalar
 //   uninitialised      inside a record or cell: an empty double matrix;
 //                      as a variable of its own: an error naming it
@@ -41,6 +42,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "runtime/value.hpp"
 
@@ -55,6 +57,20 @@ enum class MatFormat { V5 };
 // variable or field at fault) on failure; an existing file is then left
 // unchanged.
 void writeMatFile(const std::string& path, const Record& variables, MatFormat format = MatFormat::V5);
+
+// A variable that is a 1 x N struct array: N records, each with exactly the
+// fields `fields` in that order (N may be 0: a 1 x 0 struct array that still
+// names its fields). Read back, it is a cell row of the records (one record
+// alone reads as that record), as every struct array is.
+struct MatRecordArray {
+    std::string name;
+    std::vector<std::string> fields;
+    std::vector<Record> records;
+};
+// The same, with record arrays written after `variables`. A record whose
+// fields differ from `fields` is refused with an error naming it.
+void writeMatFile(const std::string& path, const Record& variables, const std::vector<MatRecordArray>& recordArrays,
+                  MatFormat format = MatFormat::V5);
 
 // Reads every variable of the file into a record, in file order. Throws
 // Error naming the file when it is missing, not a MAT-file of format 5,

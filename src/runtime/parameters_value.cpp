@@ -285,6 +285,31 @@ void setParameterField(FrameConfig& config, const std::string& name, const Value
     if (name == "OverSampling" || name == "FrameSlots") config.ProjectedLength = projectedLength(config);
 }
 
+const std::vector<std::string> kFramePacketFields = {"startSlot", "slots", "drc", "macIndex", "payload", "fcs"};
+
+std::vector<Record> framePacketRecords(const std::vector<FramePacket>& packets) {
+    std::vector<Record> records;
+    records.reserve(packets.size());
+    for (const FramePacket& p : packets) {
+        Record r;
+        r.set("startSlot", Value::scalar(p.startSlot));
+        r.set("slots", Value::row(std::vector<double>(p.occupiedSlots.begin(), p.occupiedSlots.end())));
+        r.set("drc", Value::scalar(p.drc));
+        r.set("macIndex", Value::scalar(p.macIndex));
+        r.set("payload", Value::row(p.payload));
+        r.set("fcs", Value::row(std::vector<double>(p.fcs.begin(), p.fcs.end())));
+        records.push_back(std::move(r));
+    }
+    return records;
+}
+
+Value framePacketsToValue(const std::vector<FramePacket>& packets) {
+    std::vector<Value> items;
+    for (Record& r : framePacketRecords(packets)) items.push_back(Value::record(std::move(r)));
+    const std::size_t n = items.size();
+    return Value::cellMatrix(1, n, std::move(items));
+}
+
 Value markersToValue(const FrameResult& result) {
     const std::size_t n = result.marker1.size();
     std::vector<double> data(2 * n);

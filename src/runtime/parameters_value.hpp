@@ -53,6 +53,15 @@ void syncSigGenSettings(Value& settings, const FrameConfig& config);
 // checkParameterRanges, so the two may be set in either order.
 void setParameterField(FrameConfig& config, const std::string& name, const Value& value);
 
+// The packets of a calculated frame (Mode 3), one record each with the
+// fields kFramePacketFields: startSlot, slots (1 x N, the occupied slots
+// numbered from 1), drc, macIndex, payload (1 x L bits), fcs (1 x 16 bits).
+extern const std::vector<std::string> kFramePacketFields;
+std::vector<Record> framePacketRecords(const std::vector<FramePacket>& packets);
+// The same as a 1 x N cell of those records, the way a struct array reads
+// by name.
+Value framePacketsToValue(const std::vector<FramePacket>& packets);
+
 // The two marker rows of a calculated frame as one 2 x N matrix.
 Value markersToValue(const FrameResult& result);
 

@@ -15,6 +15,7 @@ const char* const kModule = "OneX_Fwd_GUI_c";
 constexpr int kInitializeParametersLine = 136;
 constexpr int kInitializeSigGenSettingsLine = 160;
 constexpr int kCalculateLine = 467;
+constexpr int kPacketsLine = 520;
 
 void bindViews(Globals& globals) {
     Session& s = processSession();
@@ -45,6 +46,11 @@ void registerSession(Library& lib) {
                                                throw RuntimeError(
                                                    uninitialisedMessage("parameters", "OneX_Fwd_GUI_c/Calculate"));
                                            s.calculate();
+                                       }});
+    // The packets of the last calculated frame, a 1 x N cell of records
+    // (startSlot, slots, drc, macIndex, payload, fcs).
+    reg.addLocal(kModule, FunctionSpec{"Packets", 0, 1, {}, {"packets"}, kPacketsLine, [](Call& call) {
+                                           call.setOut(0, framePacketsToValue(processSession().packets()));
                                        }});
 }
 

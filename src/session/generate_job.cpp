@@ -40,6 +40,18 @@ void applySetting(FrameConfig& config, const std::string& setting) {
     }
 }
 
+// "DRC" or "DRC,MAC": whole numbers, nothing else.
+std::pair<double, double> parseFillPackets(const std::string& text) {
+    const auto number = [&](const std::string& part) {
+        if (part.empty() || part.size() > 3 || part.find_first_not_of("0123456789") != std::string::npos)
+            throw BadInput("--fill-packets \"" + text + "\" must be DRC or DRC,MAC (whole numbers, e.g. 12 or 1,3).");
+        return std::stod(part);
+    };
+    const std::size_t comma = text.find(',');
+    if (comma == std::string::npos) return {number(text), double(kDefaultTrafficMac)};
+    return {number(text.substr(0, comma)), number(text.substr(comma + 1))};
+}
+
 // True when the two paths name the same file (or would, once created).
 bool sameFile(const std::string& a, const std::string& b) {
     std::error_code ec;
@@ -126,6 +138,16 @@ GenerateSetup prepareGenerate(const GenerateOptions& options) {
         }
     }
     for (const auto& s : options.sets) applySetting(config, s);
+    if (options.fillPackets) {
+        const auto [drc, mac] = parseFillPackets(*options.fillPackets);
+        if (config.Mode != 3)
+            throw BadInput("--fill-packets fills the packet table, which only Mode 3 sends: add --set Mode=3.");
+        try {
+            config.Packets = fillPackets(config.FrameSlots, drc, mac);
+        } catch (const Error& e) {
+            throw BadInput(std::string("--fill-packets: ") + e.what());
+        }
+    }
 
     if (options.dataFile) {
         std::vector<double> bits;
@@ -171,7 +193,9 @@ void writeGenerateOutputs(const GenerateOptions& options, const GenerateSetup& s
         vars.set("markers", session.markersValue());
         vars.set("sampleRate", Value::scalar(sampleRate));
         vars.set("parameters", parametersToValue(setup.config));
-        outputs.stage(options.out, [&](const std::string& temp) { writeMatFile(temp, vars); });
+        const std::vector<MatRecordArray> arrays = {
+            {"packets", kFramePacketFields, framePacketRecords(session.packets())}};
+        outputs.stage(options.out, [&](const std::string& temp) { writeMatFile(temp, vars, arrays); });
     } else if (!options.out.empty()) {
         outputs.stage(options.out,
                       [&](const std::string& temp) { writeInstrumentWaveformFile(temp, session.waveform(), 1.0); });

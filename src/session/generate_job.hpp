@@ -25,6 +25,9 @@ struct GenerateOptions {
     std::string bitOrder = "right-msb";
     std::optional<std::string> saveParams;
     std::string out;
+    // "--fill-packets DRC[,MAC]": the packet table filled by the fill rule
+    // (onex/packets.hpp) for the frame length chosen, after the settings.
+    std::optional<std::string> fillPackets;
 };
 
 // Bad input: the message names the option, field or file; nothing is

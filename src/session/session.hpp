@@ -121,6 +121,11 @@ public:
     // markers written by name that are not two rows).
     MarkerMatrix markerMatrix();
 
+    // The packets of the last calculation (Mode 3; none in the other modes
+    // or before the first calculation). Rows written by name in place of
+    // the waveform do not change them.
+    const std::vector<FramePacket>& packets() const { return work_.result().packets; }
+
     // ---- the jobs
     // Checks the configuration's ranges and calculates the frame; with a
     // seed, the idle-slot noise starts from it. The frame's buffers are kept

@@ -146,4 +146,29 @@ assert p['DATAsourceType'][0, 0] == 7
 assert list(p['dataSourceBitstream'][0]) == [0,0,0,0,1,1,1,1, 1,1,1,1,0,0,0,0, 0,1,0,1,0,1,0,1]
 " "user data bits in the record"
 
+# Frame length and packets: --set and --fill-packets, refusals before any work.
+expect_refusal 'Packets row 3 (DRC 1 from slot 53) needs slots up to 113; the frame has 64.' \
+  --set Mode=3 --set FrameSlots=64 --set "Packets=[1 12 5; 2 12 5; 53 1 5]"
+expect_refusal 'whole multiples of 16 from 16 to 128' --set FrameSlots=24
+expect_refusal 'Packets row 2: DRC 13 is not a data rate' --set "Packets=[1 12 5; 2 13 5]"
+expect_refusal '--fill-packets: DRC 1 needs 64 slots; the frame has 16.' --set Mode=3 --fill-packets 1
+expect_refusal 'add --set Mode=3' --fill-packets 12
+expect_refusal 'must be DRC or DRC,MAC' --set Mode=3 --fill-packets 12,
+"$tolvane" generate --seed 1 --set Mode=3 --set FrameSlots=32 --set OverSampling=2 --fill-packets 2,2 \
+  --save-params "$w/packets_params.mat" --out "$w/packets.mat" >/dev/null || fail "packet run"
+"$tolvane" generate --seed 1 --params "$w/packets_params.mat" --out "$w/packets_again.mat" >/dev/null ||
+  fail "packet run from its parameter file"
+py "
+import scipy.io as s, numpy as np
+a, b = s.loadmat('$w/packets.mat'), s.loadmat('$w/packets_again.mat')
+assert a['waveform'].shape == (1, 32 * 2048 * 2)
+assert np.array_equal(a['waveform'], b['waveform'])
+p = a['parameters'][0, 0]
+assert p['FrameSlots'][0, 0] == 32 and p['ProjectedLength'][0, 0] == 32 * 2048 * 2
+assert p['Packets'].tolist() == [[1, 2, 2], [2, 2, 2], [3, 2, 2], [4, 2, 2]]
+k = a['packets']
+assert k.shape == (1, 4) and k.dtype.names == ('startSlot', 'slots', 'drc', 'macIndex', 'payload', 'fcs')
+assert k[0, 3]['slots'].tolist() == [[4, 8, 12, 16, 20, 24, 28, 32]] and k[0, 3]['payload'].shape == (1, 1002)
+" "packets and frame length in the outputs and the parameter file"
+
 echo "generate: all checks passed"

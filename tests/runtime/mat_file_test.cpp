@@ -129,6 +129,45 @@ TEST_F(MatFileTest, AFailedWriteLeavesTheOldFileAndNoTemporaryFile) {
     EXPECT_EQ(filesInDir(), std::vector<std::string>{"keep.mat"});
 }
 
+// Record arrays: written as 1 x N struct arrays, read back as every struct
+// array is (a cell row of records; one record alone as that record), seen
+// by SciPy as struct arrays with the fields in order; a record with other
+// fields is refused naming it.
+TEST_F(MatFileTest, RecordArraysAreStructArrays) {
+    const std::vector<std::string> fields = {"startSlot", "payload"};
+    const auto packet = [](double slot, std::vector<double> bits) {
+        return Record(rec({{"startSlot", Value::scalar(slot)}, {"payload", Value::row(std::move(bits))}}).rec());
+    };
+    const std::string path = file("arrays.mat");
+    Record vars;
+    vars.set("x", Value::scalar(1));
+    writeMatFile(path, vars,
+                 {{"packets", fields, {packet(1, {1, 0, 1}), packet(5, {0, 0})}},
+                  {"one", fields, {packet(9, {1})}},
+                  {"none", fields, {}}});
+    const Record back = readMatFile(path);
+    EXPECT_TRUE(sameValue(back.at("x"), Value::scalar(1)));
+    EXPECT_TRUE(sameValue(back.at("packets"),
+                          Value::cellMatrix(1, 2, {Value::record(packet(1, {1, 0, 1})), Value::record(packet(5, {0, 0}))})));
+    EXPECT_TRUE(sameValue(back.at("one"), Value::record(packet(9, {1}))));
+    EXPECT_TRUE(sameValue(back.at("none"), Value::cellMatrix(1, 0, {})));
+
+    const std::string script =
+        "import sys, numpy as np, scipy.io as sio\n"
+        "m = sio.loadmat(\"" + path + "\")\n"
+        "p, n = m[\"packets\"], m[\"none\"]\n"
+        "ok = p.shape == (1, 2) and p.dtype.names == (\"startSlot\", \"payload\")\n"
+        "ok = ok and p[0, 1][\"startSlot\"][0, 0] == 5 and np.array_equal(p[0, 0][\"payload\"], [[1, 0, 1]])\n"
+        "ok = ok and n.shape == (1, 0) and n.dtype.names == (\"startSlot\", \"payload\")\n"
+        "sys.exit(0 if ok else 1)\n";
+    EXPECT_EQ(python(script), 0);
+
+    Record other = packet(2, {1});
+    other.set("extra", Value::scalar(0));
+    const std::string message = errorOf([&] { writeMatFile(file("bad.mat"), vars, {{"packets", fields, {other}}}); });
+    EXPECT_NE(message.find("packets(1) does not have the fields of the record array"), std::string::npos) << message;
+}
+
 // A file cut short is refused rather than read as damaged values.
 TEST_F(MatFileTest, ATruncatedFileIsAnError) {
     const std::string path = file("cut.mat");

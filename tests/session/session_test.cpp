@@ -140,6 +140,48 @@ TEST(SessionJobs, CalculateIsTheChainsCalculation) {
     }
 }
 
+// The packets of the last calculation: typed from the session, by name from
+// OneX_Fwd_GUI_c/Packets; a record written by name without the new fields
+// calculates as 16 slots.
+TEST(SessionJobs, PacketsOfTheLastCalculation) {
+    Globals& g = startedLibrary().globals();
+    Session& s = processSession();
+    FrameConfig c = defaultFrameConfig();
+    c.Mode = 3;
+    c.FrameSlots = 32;
+    c.Packets = {{2, 7, 12}, {1, 12, 3 + 2}};
+    c.OverSampling = 2;
+    c.FilterType = 4;
+    c.ProjectedLength = projectedLength(c);
+    s.setConfig(c);
+    s.calculate(5);
+    ASSERT_EQ(s.packets().size(), 2u);
+    EXPECT_EQ(s.waveform().size(), 32u * 2048 * 2);
+    const Value byName = callByName("OneX_Fwd_GUI_c/Packets", 1, {}).at(0);
+    ASSERT_TRUE(byName.isCell());
+    ASSERT_EQ(byName.rows(), 1u);
+    ASSERT_EQ(byName.cols(), 2u);
+    const Value& first = byName.cells()[0];
+    EXPECT_EQ(first.field("startSlot"), Value::scalar(2));
+    EXPECT_EQ(first.field("slots"), Value::row({2, 6}));
+    EXPECT_EQ(first.field("drc"), Value::scalar(7));
+    EXPECT_EQ(first.field("macIndex"), Value::scalar(12));
+    EXPECT_EQ(first.field("payload"), Value::row(s.packets()[0].payload));
+    EXPECT_EQ(first.field("payload").cols(), 2026u);
+    const auto fcs = packetFcs(s.packets()[0].payload);
+    EXPECT_EQ(first.field("fcs"), Value::row(std::vector<double>(fcs.begin(), fcs.end())));
+
+    // A record of the earlier layout (no FrameSlots, no Packets) by name.
+    Value older = parametersToValue(defaultFrameConfig());
+    older.rec().remove("FrameSlots");
+    older.rec().remove("Packets");
+    g.set("parameters", older);
+    EXPECT_EQ(g.get("parameters"), older);  // kept as written
+    callByName("OneX_Fwd_GUI_c/Calculate", 0, {});
+    EXPECT_EQ(g.get("waveform").numel(), 32768u * 5);
+    EXPECT_EQ(callByName("OneX_Fwd_GUI_c/Packets", 1, {}).at(0), Value::cellMatrix(1, 0, {}));
+}
+
 struct Simulator {
     SimulatorServer server{SimulatorOptions{}, SimulatorFaults{}};
     Simulator() {
