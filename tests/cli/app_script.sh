@@ -81,5 +81,63 @@ expect "a missing script" 2 - "cannot read the script"
 status=$?; out="$(cat "$work/out")"; err="$(cat "$work/err")"
 expect "no script" 2 - "--script"
 
+# The traffic-packet mode end to end in the windows: Mode 3, a 64-slot frame,
+# Packet Setup filled with DRC 12, Calculate, then the parameter file saved
+# and opened again after File > New.
+run "select pdMode 3
+type txtFrameSlots 64
+press pbPacketSetup
+select pdDRC 12
+type txtMacIndex 7
+press pbFill
+show txtOccupancy String
+press pbOK
+press pbCalculate
+show txtStatus String
+file $work/packets.mat
+menu menuFileSaveAs
+menu menuFileNew
+show pdMode Value
+show txtFrameSlots String
+file $work/packets.mat
+menu menuFileOpen
+show pdMode Value
+show txtFrameSlots String
+show txtNumberOfSamples String
+press pbPacketSetup
+show txtOccupancy String
+show lstPackets Value
+show txtMacIndex String
+press pbCancel
+"
+status_line=$(printf '%s\n' "$out" | grep '^show txtStatus String: ')
+out=$(printf '%s\n' "$out" | grep -v '^show txtStatus String: ' | sed -n '/^window opened "Packet Setup/,$p')
+expect "packets set up, calculated, saved and opened again" 0 \
+"window opened \"Packet Setup: 64 Slots\"
+show txtOccupancy String: Interlaces 1-4: 16/16, 16/16, 16/16, 16/16 slots occupied
+window closed \"Packet Setup: 64 Slots\"
+dialog file \"Save Parameter File As\": *.mat [Save|Cancel]
+show pdMode Value: 1
+show txtFrameSlots String: 16
+dialog file \"Open Parameter File\": *.mat [Open|Cancel]
+show pdMode Value: 3
+show txtFrameSlots String: 64
+show txtNumberOfSamples String: 655360 Samples
+window opened \"Packet Setup: 64 Slots\"
+show txtOccupancy String: Interlaces 1-4: 16/16, 16/16, 16/16, 16/16 slots occupied
+show lstPackets Value: 1
+show txtMacIndex String: 7
+window closed \"Packet Setup: 64 Slots\"" -
+[[ $status_line =~ ^show\ txtStatus\ String:\ Calculated\ 655\ 360\ samples\ at\ 6\.144\ MHz\ in\ [0-9]+\.[0-9]{2}\ s$ ]] ||
+  fail "the status after Calculate: $status_line"
+/usr/bin/python3 -c "
+import scipy.io as s
+p = s.loadmat('$work/packets.mat', squeeze_me=True)['fileParameters']
+assert int(p['Mode']) == 3 and int(p['FrameSlots']) == 64, (p['Mode'], p['FrameSlots'])
+rows = p['Packets'].item()
+assert rows.shape == (64, 3), rows.shape
+assert list(rows[:, 0]) == list(range(1, 65)) and set(rows[:, 1]) == {12} and set(rows[:, 2]) == {7}
+" || fail "the saved parameter file's packet table"
+
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]
