@@ -68,9 +68,11 @@ void checkDistinctFiles(const GenerateOptions& o) {
     const std::optional<std::string> out =
         o.out.empty() ? std::nullopt : std::optional<std::string>(o.out);
     // A recording is two files; the one not named is written too.
-    std::optional<std::string> other;
-    if (out && isSigmfName(o.out))
-        other = sigmfBaseOf(o.out) + (lowerExtension(o.out) == ".sigmf-meta" ? ".sigmf-data" : ".sigmf-meta");
+    const std::optional<std::string> other =
+        out && isSigmfName(o.out)
+            ? std::optional<std::string>(sigmfBaseOf(o.out) +
+                                         (lowerExtension(o.out) == ".sigmf-meta" ? ".sigmf-data" : ".sigmf-meta"))
+            : std::nullopt;
     const Named inputs[] = {{"--params", &o.paramsFile}, {"--data-file", &o.dataFile}};
     const Named outputs[] = {{"--out", &out}, {"--out", &other}, {"--save-params", &o.saveParams}};
     for (const Named& output : outputs) {
@@ -80,7 +82,7 @@ void checkDistinctFiles(const GenerateOptions& o) {
                 throw BadInput(std::string(output.option) + " \"" + **output.path + "\" is the file given to " +
                                input.option + "; writing it would destroy the input.");
     }
-    for (const std::optional<std::string>* written : {&out, static_cast<const std::optional<std::string>*>(&other)})
+    for (const std::optional<std::string>* written : {&out, &other})
         if (*written && o.saveParams && sameFile(**written, *o.saveParams))
             throw BadInput("--out and --save-params name the same file \"" + **written +
                            "\"; give two different files.");
