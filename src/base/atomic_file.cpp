@@ -74,11 +74,6 @@ void produce(const std::string& path, const std::string& temp, const std::functi
     }
 }
 
-void checkWritable(const std::string& path) {
-    const std::string why = whyNotWritable(path);
-    if (!why.empty()) throw cannotWrite(path, why);
-}
-
 // Writes `bytes` to `temp`, the temporary file of `path`.
 void writeBytes(const std::string& path, const std::string& temp, const std::string& bytes) {
     std::ofstream out(temp, std::ios::binary | std::ios::trunc);
@@ -105,6 +100,11 @@ std::string whyNotWritable(const std::string& path) {
     if (!fs::is_directory(st)) return shown + " is not a folder";
     if (::access(folder.c_str(), W_OK | X_OK) != 0) return "the folder " + shown + " is not writable";
     return {};
+}
+
+void checkWritable(const std::string& path) {
+    const std::string why = whyNotWritable(path);
+    if (!why.empty()) throw cannotWrite(path, why);
 }
 
 void replaceFileAtomically(const std::string& path, const std::function<void(const std::string&)>& writer) {

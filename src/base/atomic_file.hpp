@@ -16,6 +16,9 @@ namespace tolvane {
 // folder it would go into does not exist, is not a folder or is not
 // writable, or `path` is a folder. Empty when nothing stands in the way.
 std::string whyNotWritable(const std::string& path);
+// Throws the Error a write of `path` gives when whyNotWritable has a
+// reason; for a caller that learns only success or failure from its writer.
+void checkWritable(const std::string& path);
 
 // Writes `bytes` to `path` atomically. Throws Error naming the file.
 void writeFileAtomically(const std::string& path, const std::string& bytes);

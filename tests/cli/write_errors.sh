@@ -28,10 +28,17 @@ expect_write_error 'Cannot write "folder.mat": it is a folder.' --out folder.mat
 expect_write_error 'Cannot write "nope/p.mat": the folder "nope" does not exist.' --out a.bin --save-params nope/p.mat
 [ ! -e a.bin ] || fail "a failed --save-params left --out written"
 
-# The windows: Save As and Export Data into a folder that does not exist.
+# The windows: Save As, Export Data and the special saves (MAT and the
+# instrument file) into a folder that does not exist.
 out=$(printf '%s\n' "press pbCalculate" "file nope/p.mat" "menu menuFileSaveAs" \
-        "file nope/r.sigmf-meta" "menu menuFileExportData" | "$tolvane" app --script - 2>&1) ||
+        "file nope/r.sigmf-meta" "menu menuFileExportData" \
+        "file nope/mivolta.w.mat" "answer MAT" "menu menuFileSaveAs" \
+        "file nope/mivolta.w.bin" "answer Ironmoth" "menu menuFileSaveAs" | "$tolvane" app --script - 2>&1) ||
   fail "tolvane app: $out"
+for target in nope/w.mat nope/w.bin; do
+  grep -qxF "dialog error \"Error Saving $target\": Cannot write \"$target\": the folder \"nope\" does not exist. [OK]" \
+    <<<"$out" || fail "special save error for $target: $out"
+done
 grep -qxF 'dialog error "Error Saving nope/p.mat": Cannot write "nope/p.mat": the folder "nope" does not exist. [OK]' \
   <<<"$out" || fail "Save As error: $out"
 grep -qxF 'dialog error "Error Saving nope/r.sigmf-meta": Cannot write "nope/r.sigmf-meta": the folder "nope" does not exist. [OK]' \

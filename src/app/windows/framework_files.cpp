@@ -7,6 +7,7 @@
 
 #include "app/windows/app_globals.hpp"
 #include "app/windows/framework.hpp"
+#include "base/atomic_file.hpp"
 #include "base/diagnostics.hpp"
 #include "runtime/instrument_values.hpp"
 #include "runtime/library.hpp"
@@ -187,6 +188,9 @@ void Framework::saveWaveform(const std::string& filename) {
             vars.set("samples", choice == "ASCII" ? iqColumns(wave) : complexColumn(wave));
             writeMatFile(filename, vars);
         } else {
+            // The function by name tells only whether it wrote the file;
+            // the reason a target cannot be written is found here.
+            checkWritable(filename);
             const auto ok = library().registry().call("saveIronmothWaveform", 1,
                                                       {session().waveformValue(), Value::text(filename)});
             if (!(ok[0].isNumeric() && ok[0].numel() == 1 && ok[0].realAt(0) != 0))
