@@ -1,6 +1,7 @@
 // `tolvane generate`: one waveform from the default configuration, a
 // parameter file and field settings, calculated by the session and written
-// to a MAT or instrument file.
+// to a MAT file, an instrument file or a SigMF recording (the same recording
+// as the windows' File > Export Data).
 #pragma once
 
 #include <cstdint>
@@ -25,6 +26,9 @@ struct GenerateOptions {
     std::string bitOrder = "right-msb";
     std::optional<std::string> saveParams;
     std::string out;
+    // The sample words of a SigMF output: "ci16_le" (the default) or
+    // "ci16_be"; only for a .sigmf-meta output.
+    std::optional<std::string> sigmfDatatype;
 };
 
 // Bad input: the message names the option, field or file; nothing is
