@@ -292,7 +292,10 @@ TEST(Framework, ExportWritesASigmfRecordingOfTheInstrumentWords) {
     test::WorkFolder folder;
     test::AppRun run;
     const std::string f = folder.path();
-    run.run("type txtOversampling 2\npress pbCalculate\nfile " + f + "frame.sigmf-meta\nmenu menuFileExportData\n");
+    EXPECT_EQ(run.run("type txtOversampling 2\npress pbCalculate\nfile " + f +
+                      "frame.sigmf-meta\nmenu menuFileExportData\nshow txtStatus String\n")
+                  .back(),
+              "show txtStatus String: Exported 65 536 samples (ci16_le) to " + f + "frame.sigmf-data");
     const std::string data = readAll(f + "frame.sigmf-data");
     EXPECT_EQ(data.size(), 65536u * 4);
     const auto meta = nlohmann::json::parse(readAll(f + "frame.sigmf-meta"));

@@ -215,6 +215,9 @@ void Framework::menuFileExportData() {
             e.isoTime = sigmfTimeNow();
             e.datatype = f.filter == 1 ? SigmfDatatype::Ci16Be : SigmfDatatype::Ci16Le;
             writeSigmf(base, e);
+            showStatus("Exported " + groupedCount(e.waveform.size()) + " samples (" +
+                       (e.datatype == SigmfDatatype::Ci16Be ? "ci16_be" : "ci16_le") + ") to " + base +
+                       ".sigmf-data");
         } catch (const Error& ex) {
             p_.errorDialog("Error Saving " + base + ".sigmf-meta", ex.what());
         }
