@@ -12,6 +12,7 @@ PACKAGES=(
   libqt6opengl6-dev qt6-svg-dev
   python3-scipy python3-numpy
   xvfb xauth
+  inspectrum x11-utils
 )
 
 missing=()

@@ -38,9 +38,14 @@ void addGenerateOptions(CLI::App& app, GenerateOptions& options, GenerateTexts& 
     app.add_option("--save-params", t.saveParams, "Also write the parameter file (.mat) of the configuration used");
     auto* out = app.add_option("--out", options.out,
                                std::string(outRequired ? "Output" : "Also write the waveform") +
-                                   ": .mat (waveform, markers, sampleRate, parameters, packets) or .bin "
-                                   "(16-bit big-endian interleaved I/Q)");
+                                   ": .mat (waveform, markers, sampleRate, parameters, packets), .bin "
+                                   "(16-bit big-endian interleaved I/Q) or .sigmf-meta (a SigMF recording, "
+                                   "NAME.sigmf-data and NAME.sigmf-meta, as File > Export Data writes it)");
     if (outRequired) out->required();
+    t.sigmfDatatypeOption =
+        app.add_option("--sigmf-datatype", t.sigmfDatatype,
+                       "Sample words of a SigMF recording: ci16_le (default; 16-bit little-endian, as SDR tools "
+                       "read) or ci16_be (big-endian, the instrument's own byte order)");
 }
 
 bool finishGenerateOptions(const char* command, GenerateOptions& options, const GenerateTexts& t) {
@@ -48,6 +53,7 @@ bool finishGenerateOptions(const char* command, GenerateOptions& options, const 
     if (!t.dataFile.empty()) options.dataFile = t.dataFile;
     if (!t.saveParams.empty()) options.saveParams = t.saveParams;
     if (!t.fillPackets.empty()) options.fillPackets = t.fillPackets;
+    if (t.sigmfDatatypeOption && *t.sigmfDatatypeOption) options.sigmfDatatype = t.sigmfDatatype;
     if (t.seedOption && *t.seedOption) {
         const auto parsed = parseSeed(t.seed);
         if (!parsed) {

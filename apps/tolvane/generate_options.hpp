@@ -13,8 +13,9 @@ namespace tolvane::cli {
 // The options of tolvane generate, into `options`; the texts that need
 // checking after parsing go to the others.
 struct GenerateTexts {
-    std::string params, dataFile, saveParams, seed, fillPackets;
+    std::string params, dataFile, saveParams, seed, fillPackets, sigmfDatatype;
     CLI::Option* seedOption = nullptr;
+    CLI::Option* sigmfDatatypeOption = nullptr;
 };
 void addGenerateOptions(CLI::App& app, GenerateOptions& options, GenerateTexts& texts, bool outRequired);
 // Completes `options` from the texts; false (message printed) on bad input.

@@ -138,17 +138,24 @@ std::optional<std::vector<std::string>> showInputDialog(QWidget* parent, const s
 
 std::optional<QString> showFileDialog(QWidget* parent, bool save, const std::string& title, const std::string& filter,
                                       const std::string& defaultName, const std::string& startFolder,
-                                      std::optional<bool> scripted) {
+                                      std::optional<bool> scripted, std::size_t* chosenFilter) {
     QFileDialog dialog(parent, q(title));
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     // A script answers the dialog itself, which a desktop's own file chooser
     // would not let it do.
     if (scripted) dialog.setOption(QFileDialog::DontUseNativeDialog);
+    QStringList filters;
     if (!filter.empty()) {
-        QString patterns = q(filter);
-        patterns.replace(';', ' ');
-        dialog.setNameFilters({patterns + " (" + patterns + ")", QStringLiteral("All files (*)")});
+        for (QString entry : q(filter).split('\n')) {
+            if (entry.contains('(')) {
+                filters << entry;
+            } else {
+                entry.replace(';', ' ');
+                filters << entry + " (" + entry + ")";
+            }
+        }
+        dialog.setNameFilters(filters + QStringList{QStringLiteral("All files (*)")});
     }
     if (!startFolder.empty()) dialog.setDirectory(q(startFolder));
     if (save && !defaultName.empty()) dialog.selectFile(q(defaultName));
@@ -160,6 +167,10 @@ std::optional<QString> showFileDialog(QWidget* parent, bool save, const std::str
     if (dialog.exec() != QDialog::Accepted) return std::nullopt;
     const QStringList chosen = dialog.selectedFiles();
     if (chosen.isEmpty()) return std::nullopt;
+    if (chosenFilter) {
+        const qsizetype selected = filters.indexOf(dialog.selectedNameFilter());
+        *chosenFilter = selected < 0 ? 0 : static_cast<std::size_t>(selected);
+    }
     return chosen.first();
 }
 

@@ -40,11 +40,16 @@ std::optional<std::vector<std::string>> showInputDialog(QWidget* parent, const s
 
 // A file dialog (open: an existing file; save: any name, the proposed one
 // selected). filter: patterns such as "*.mat" (several separated by ";");
-// startFolder: where the dialog starts ("": the working directory). Returns the chosen path, or nothing on Cancel. scripted: accept (true) or
-// cancel (false) as soon as it is shown; the caller supplies the file.
+// several filters separated by a line break, each patterns or "Label
+// (patterns)"; `chosenFilter`, when given, gets the index of the one
+// selected (0 for "All files"). startFolder: where the dialog starts ("":
+// the working directory). Returns the chosen path, or nothing on Cancel.
+// scripted: accept (true) or cancel (false) as soon as it is shown; the
+// caller supplies the file.
 std::optional<QString> showFileDialog(QWidget* parent, bool save, const std::string& title,
                                       const std::string& filter, const std::string& defaultName,
-                                      const std::string& startFolder, std::optional<bool> scripted);
+                                      const std::string& startFolder, std::optional<bool> scripted,
+                                      std::size_t* chosenFilter = nullptr);
 
 // A button label shown literally: "&" is not a mnemonic mark.
 QString literalLabel(const std::string& text);

@@ -67,11 +67,14 @@ FileChoice QtPlatform::fileDialog(bool save, const std::string& title, const std
         (void)showFileDialog(dialogParent(), save, title, filter, defaultName, startFolder, accept);
         return accept ? *queued : FileChoice{};
     }
-    const auto path = showFileDialog(dialogParent(), save, title, filter, defaultName, startFolder, std::nullopt);
+    std::size_t chosenFilter = 0;
+    const auto path =
+        showFileDialog(dialogParent(), save, title, filter, defaultName, startFolder, std::nullopt, &chosenFilter);
     if (!path) return {};
     const QFileInfo info(*path);
     FileChoice c;
     c.cancelled = false;
+    c.filter = chosenFilter;
     c.file = s(info.fileName());
     c.folder = s(info.absolutePath());
     if (c.folder.empty() || c.folder.back() != '/') c.folder += '/';

@@ -1,6 +1,7 @@
 #include "runtime/sigmf_file.hpp"
 
-#include <fstream>
+#include <ctime>
+#include <utility>
 #include <nlohmann/json.hpp>
 
 #include "base/atomic_file.hpp"
@@ -56,6 +57,23 @@ Json slotJson(const Value& slot, std::size_t index) {
 
 }  // namespace
 
+const char* sigmfDatatypeName(SigmfDatatype t) { return t == SigmfDatatype::Ci16Be ? "ci16_be" : "ci16_le"; }
+
+std::optional<SigmfDatatype> sigmfDatatypeNamed(const std::string& name) {
+    if (name == "ci16_le") return SigmfDatatype::Ci16Le;
+    if (name == "ci16_be") return SigmfDatatype::Ci16Be;
+    return std::nullopt;
+}
+
+std::string sigmfTimeNow() {
+    const std::time_t t = std::time(nullptr);
+    std::tm tm{};
+    gmtime_r(&t, &tm);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &tm);
+    return text;
+}
+
 std::string sigmfBase(const std::string& chosen) {
     for (const char* ext : {".sigmf-meta", ".sigmf-data", ".sigmf"})
         if (endsWith(chosen, ext) && chosen.size() > std::string(ext).size())
@@ -64,23 +82,33 @@ std::string sigmfBase(const std::string& chosen) {
 }
 
 std::string sigmfMetadata(const SigmfExport& e) {
-    const double rate = numberOr(e.sigGenSettings, "SamplingRate", 0);
+    // The samples are the frame's chips at its oversampling: the rate, the
+    // description and the generator record follow the frame, not the
+    // generator settings, which the windows change apart from it (the
+    // oversampling entry sets the settings' SamplingRate but not their
+    // OverSampling, and a later entry changes them before a calculation).
+    const double oversampling = numberOr(e.parameters, "OverSampling", numberOr(e.sigGenSettings, "OverSampling", 0));
+    const double rate = oversampling > 0 ? kChipRate * oversampling : numberOr(e.sigGenSettings, "SamplingRate", 0);
     const double frequency = numberOr(e.sigGenSettings, "Frequency", 0);
-    const double oversampling = numberOr(e.parameters, "OverSampling", 0);
     std::string title;
     if (e.sigGenSettings.hasField("Title") && e.sigGenSettings.field("Title").isText())
         title = e.sigGenSettings.field("Title").str();
+    Value generator = e.sigGenSettings;
+    if (generator.isRecord() && oversampling > 0) {
+        if (generator.hasField("OverSampling")) generator.setField("OverSampling", Value::scalar(oversampling));
+        if (generator.hasField("SamplingRate")) generator.setField("SamplingRate", Value::scalar(rate));
+    }
 
     Json meta = Json::object();
     Json global = Json::object();
-    global["core:datatype"] = "ci16_be";
+    global["core:datatype"] = sigmfDatatypeName(e.datatype);
     global["core:sample_rate"] = rate;
     global["core:version"] = "1.0.0";
     global["core:num_channels"] = 1;
     global["core:recorder"] = "Tolvane";
     global["core:description"] = "1xEV forward link frame \"" + title + "\": 16 slots of 2048 chips at 1.2288 Mcps, " +
                                  numberText(oversampling) + " samples per chip";
-    global["tolvane:generator"] = valueToJson(e.sigGenSettings);
+    global["tolvane:generator"] = valueToJson(generator);
     meta["global"] = global;
 
     Json capture = Json::object();
@@ -113,22 +141,27 @@ std::string sigmfMetadata(const SigmfExport& e) {
     return meta.dump(2) + "\n";
 }
 
-void writeSigmf(const std::string& base, const SigmfExport& e) {
+std::string sigmfData(const SigmfExport& e) {
     std::string data;
     std::string why;
     if (!appendWaveformWords(e.waveform, data, why)) throw Error("The waveform cannot be exported: " + why);
-    const std::string meta = sigmfMetadata(e);
-    auto writeBytes = [](const std::string& bytes) {
-        return [&bytes](const std::string& temp) {
-            std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-            out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-            out.close();
-            if (!out) throw Error("Could not write " + temp + ".");
-        };
-    };
+    // The words come in the instrument's byte order, big-endian.
+    if (e.datatype == SigmfDatatype::Ci16Le)
+        for (std::size_t i = 0; i + 1 < data.size(); i += 2) std::swap(data[i], data[i + 1]);
+    return data;
+}
+
+void stageSigmf(FileGroup& group, const std::string& base, const SigmfExport& e) {
+    // The metadata first: it is the file the user names, so a target that
+    // cannot be written is reported under that name.
+    const std::string data = sigmfData(e);
+    group.stageBytes(base + ".sigmf-meta", sigmfMetadata(e));
+    group.stageBytes(base + ".sigmf-data", data);
+}
+
+void writeSigmf(const std::string& base, const SigmfExport& e) {
     FileGroup group;
-    group.stage(base + ".sigmf-data", writeBytes(data));
-    group.stage(base + ".sigmf-meta", writeBytes(meta));
+    stageSigmf(group, base, e);
     group.commit();
 }
 

@@ -15,6 +15,7 @@
 #include "runtime/matrix_literal.hpp"
 #include "runtime/parameter_file.hpp"
 #include "runtime/parameters_value.hpp"
+#include "runtime/sigmf_file.hpp"
 #include "runtime/user_data_file.hpp"
 
 namespace tolvane {
@@ -52,6 +53,15 @@ std::pair<double, double> parseFillPackets(const std::string& text) {
     return {number(text.substr(0, comma)), number(text.substr(comma + 1))};
 }
 
+// A SigMF recording is asked for by either of its two files' names.
+bool isSigmfName(const std::string& path) {
+    const std::string ext = lowerExtension(path);
+    return ext == ".sigmf-meta" || ext == ".sigmf-data";
+}
+
+// The recording's base path: the name without its extension.
+std::string sigmfBaseOf(const std::string& path) { return path.substr(0, path.size() - lowerExtension(path).size()); }
+
 // True when the two paths name the same file (or would, once created).
 bool sameFile(const std::string& a, const std::string& b) {
     std::error_code ec;
@@ -69,8 +79,14 @@ void checkDistinctFiles(const GenerateOptions& o) {
     };
     const std::optional<std::string> out =
         o.out.empty() ? std::nullopt : std::optional<std::string>(o.out);
+    // A recording is two files; the one not named is written too.
+    const std::optional<std::string> other =
+        out && isSigmfName(o.out)
+            ? std::optional<std::string>(sigmfBaseOf(o.out) +
+                                         (lowerExtension(o.out) == ".sigmf-meta" ? ".sigmf-data" : ".sigmf-meta"))
+            : std::nullopt;
     const Named inputs[] = {{"--params", &o.paramsFile}, {"--data-file", &o.dataFile}};
-    const Named outputs[] = {{"--out", &out}, {"--save-params", &o.saveParams}};
+    const Named outputs[] = {{"--out", &out}, {"--out", &other}, {"--save-params", &o.saveParams}};
     for (const Named& output : outputs) {
         if (!*output.path) continue;
         for (const Named& input : inputs)
@@ -78,8 +94,10 @@ void checkDistinctFiles(const GenerateOptions& o) {
                 throw BadInput(std::string(output.option) + " \"" + **output.path + "\" is the file given to " +
                                input.option + "; writing it would destroy the input.");
     }
-    if (out && o.saveParams && sameFile(o.out, *o.saveParams))
-        throw BadInput("--out and --save-params name the same file \"" + o.out + "\"; give two different files.");
+    for (const std::optional<std::string>* written : {&out, &other})
+        if (*written && o.saveParams && sameFile(**written, *o.saveParams))
+            throw BadInput("--out and --save-params name the same file \"" + **written +
+                           "\"; give two different files.");
 }
 
 // A generator settings record from a parameter file, checked when it is
@@ -119,8 +137,16 @@ GenerateSetup prepareGenerate(const GenerateOptions& options) {
     Value sigGen;
     if (!options.out.empty()) {
         const std::string ext = lowerExtension(options.out);
-        if (ext != ".mat" && ext != ".bin")
-            throw BadInput("--out \"" + options.out + "\" must end in .mat (MAT-file) or .bin (instrument I/Q file).");
+        if (ext != ".mat" && ext != ".bin" && !isSigmfName(options.out))
+            throw BadInput("--out \"" + options.out +
+                           "\" must end in .mat (MAT-file), .bin (instrument I/Q file) or .sigmf-meta (SigMF "
+                           "recording).");
+    }
+    if (options.sigmfDatatype) {
+        if (!sigmfDatatypeNamed(*options.sigmfDatatype))
+            throw BadInput("--sigmf-datatype \"" + *options.sigmfDatatype + "\" must be ci16_le or ci16_be.");
+        if (!isSigmfName(options.out))
+            throw BadInput("--sigmf-datatype applies only to a SigMF recording (--out NAME.sigmf-meta).");
     }
     if (options.saveParams && lowerExtension(*options.saveParams) != ".mat")
         throw BadInput("--save-params \"" + *options.saveParams + "\" must end in .mat.");
@@ -196,6 +222,14 @@ void writeGenerateOutputs(const GenerateOptions& options, const GenerateSetup& s
         const std::vector<MatRecordArray> arrays = {
             {"packets", kFramePacketFields, framePacketRecords(session.packets())}};
         outputs.stage(options.out, [&](const std::string& temp) { writeMatFile(temp, vars, arrays); });
+    } else if (!options.out.empty() && isSigmfName(options.out)) {
+        SigmfExport e;
+        e.waveform = session.waveform();
+        e.parameters = session.parametersValue();
+        e.sigGenSettings = session.settingsValue();
+        e.isoTime = sigmfTimeNow();
+        e.datatype = sigmfDatatypeNamed(options.sigmfDatatype.value_or("ci16_le")).value_or(SigmfDatatype::Ci16Le);
+        stageSigmf(outputs, sigmfBaseOf(options.out), e);
     } else if (!options.out.empty()) {
         outputs.stage(options.out,
                       [&](const std::string& temp) { writeInstrumentWaveformFile(temp, session.waveform(), 1.0); });
@@ -211,7 +245,7 @@ int runGenerateJob(const GenerateOptions& options, std::ostream& out, std::ostre
     const auto start = std::chrono::steady_clock::now();
     GenerateSetup setup;
     try {
-        if (options.out.empty()) throw BadInput("--out is required (a .mat or .bin file).");
+        if (options.out.empty()) throw BadInput("--out is required (a .mat, .bin or .sigmf-meta file).");
         setup = prepareGenerate(options);
     } catch (const BadInput& e) {
         err << "tolvane generate: " << e.what() << '\n';

@@ -1,6 +1,7 @@
 // `tolvane generate`: one waveform from the default configuration, a
 // parameter file and field settings, calculated by the session and written
-// to a MAT or instrument file.
+// to a MAT file, an instrument file or a SigMF recording (the same recording
+// as the windows' File > Export Data).
 #pragma once
 
 #include <cstdint>
@@ -28,6 +29,9 @@ struct GenerateOptions {
     // "--fill-packets DRC[,MAC]": the packet table filled by the fill rule
     // (onex/packets.hpp) for the frame length chosen, after the settings.
     std::optional<std::string> fillPackets;
+    // The sample words of a SigMF output: "ci16_le" (the default) or
+    // "ci16_be"; only for a .sigmf-meta output.
+    std::optional<std::string> sigmfDatatype;
 };
 
 // Bad input: the message names the option, field or file; nothing is

@@ -292,11 +292,14 @@ TEST(Framework, ExportWritesASigmfRecordingOfTheInstrumentWords) {
     test::WorkFolder folder;
     test::AppRun run;
     const std::string f = folder.path();
-    run.run("type txtOversampling 2\npress pbCalculate\nfile " + f + "frame.sigmf-meta\nmenu menuFileExportData\n");
+    EXPECT_EQ(run.run("type txtOversampling 2\npress pbCalculate\nfile " + f +
+                      "frame.sigmf-meta\nmenu menuFileExportData\nshow txtStatus String\n")
+                  .back(),
+              "show txtStatus String: Exported 65 536 samples (ci16_le) to " + f + "frame.sigmf-data");
     const std::string data = readAll(f + "frame.sigmf-data");
     EXPECT_EQ(data.size(), 65536u * 4);
     const auto meta = nlohmann::json::parse(readAll(f + "frame.sigmf-meta"));
-    EXPECT_EQ(meta["global"]["core:datatype"], "ci16_be");
+    EXPECT_EQ(meta["global"]["core:datatype"], "ci16_le");
     EXPECT_EQ(meta["global"]["core:sample_rate"], 2457600.0);
     EXPECT_EQ(meta["captures"][0]["core:frequency"], 2200000000.0);
     ASSERT_EQ(meta["annotations"].size(), 17u);
@@ -304,11 +307,11 @@ TEST(Framework, ExportWritesASigmfRecordingOfTheInstrumentWords) {
     EXPECT_EQ(meta["annotations"][16]["core:sample_start"], 15u * 4096);
     EXPECT_EQ(meta["annotations"][1]["tolvane:slot"]["RPCslotGain"].size(), 59u);
     EXPECT_TRUE(meta["annotations"][1]["tolvane:slot"]["DATAslotMod"].is_number());
-    // The largest component is full scale, big-endian.
+    // The largest component is full scale, little-endian.
     int peak = 0;
     for (std::size_t i = 0; i + 1 < data.size(); i += 2) {
-        const auto word = static_cast<std::int16_t>((static_cast<unsigned char>(data[i]) << 8) |
-                                                    static_cast<unsigned char>(data[i + 1]));
+        const auto word = static_cast<std::int16_t>((static_cast<unsigned char>(data[i + 1]) << 8) |
+                                                    static_cast<unsigned char>(data[i]));
         peak = std::max(peak, std::abs(static_cast<int>(word)));
     }
     EXPECT_EQ(peak, 32767);

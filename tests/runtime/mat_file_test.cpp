@@ -194,7 +194,8 @@ TEST_F(MatFileTest, ErrorsNameTheFile) {
     } cases[] = {
         {file("missing.mat"), [&] { readMatFile(file("missing.mat")); }, "no such file"},
         {file("notes.mat"), [&] { readMatFile(file("notes.mat")); }, "not a MAT-file"},
-        {file("nofolder/x.mat"), [&] { writeMatFile(file("nofolder/x.mat"), Record{}); }, "could not be created"},
+        {file("nofolder/x.mat"), [&] { writeMatFile(file("nofolder/x.mat"), Record{}); },
+         "the folder \"" + file("nofolder") + "\" does not exist"},
         {file("u.mat"), [&] { writeMatFile(file("u.mat"), unset); }, "\"waveform\" has no value"},
         {file("n.mat"), [&] { writeMatFile(file("n.mat"), badName); }, "\"1x\" is not a valid identifier"},
     };

@@ -27,6 +27,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <functional>
 #include <optional>
 #include <string>
@@ -77,11 +78,13 @@ struct MenuItem {
     bool enabled = true;
 };
 
-// The answer of a file dialog: the file name and its folder, or a cancel.
+// The answer of a file dialog: the file name and its folder, or a cancel,
+// and which of the dialog's filters was selected (0: the first).
 struct FileChoice {
     bool cancelled = true;
     std::string file;
     std::string folder;
+    std::size_t filter = 0;
 };
 
 struct ScreenFacts {
@@ -145,7 +148,9 @@ public:
     virtual std::optional<std::vector<std::string>> inputDialog(const std::string& title,
                                                                 const std::vector<std::string>& prompts,
                                                                 const std::vector<std::string>& defaults) = 0;
-    // filter: e.g. "*.mat"; defaultName: the proposed file (save only);
+    // filter: e.g. "*.mat"; several filters are separated by a line break,
+    // each patterns ("*.mat;*.txt") or a label with them ("Name (*.mat)");
+    // defaultName: the proposed file (save only);
     // startFolder: the folder the open dialog starts in ("" for the working
     // directory). The answer's folder ends with the path separator.
     virtual FileChoice openFileDialog(const std::string& title, const std::string& filter,

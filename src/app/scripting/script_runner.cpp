@@ -186,13 +186,23 @@ void ScriptRunner::execute(std::string_view line) {
         answerLines_.push_back(currentLine_);
     } else if (action == "file") {
         FileChoice choice;
-        if (rest != "cancel") {
-            const auto slash = rest.rfind('/');
-            const std::string_view name = slash == std::string_view::npos ? rest : rest.substr(slash + 1);
+        std::string_view answer = rest;
+        if (answer.substr(0, 7) == "filter ") {
+            const auto [number, path] = firstWord(answer.substr(7));
+            std::size_t n = 0;
+            const auto [end, ec] = std::from_chars(number.data(), number.data() + number.size(), n);
+            if (ec != std::errc() || end != number.data() + number.size() || n == 0)
+                throw ScriptFault("file filter needs a filter number from 1, then FOLDER/NAME");
+            choice.filter = n - 1;
+            answer = path;
+        }
+        if (answer != "cancel") {
+            const auto slash = answer.rfind('/');
+            const std::string_view name = slash == std::string_view::npos ? answer : answer.substr(slash + 1);
             if (name.empty()) throw ScriptFault("file needs FOLDER/NAME or cancel");
             choice.cancelled = false;
             choice.file = std::string(name);
-            choice.folder = slash == std::string_view::npos ? "./" : std::string(rest.substr(0, slash + 1));
+            choice.folder = slash == std::string_view::npos ? "./" : std::string(answer.substr(0, slash + 1));
         }
         platform_.queueFile(std::move(choice));
         fileLines_.push_back(currentLine_);

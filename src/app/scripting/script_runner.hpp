@@ -13,7 +13,9 @@
 //   answer TEXT        queue the answer to the next message, error, question or
 //                      input dialog: a button text, the input texts separated
 //                      by '|', or "close"
-//   file FOLDER/NAME   queue the answer to the next file dialog ("file cancel": Cancel)
+//   file FOLDER/NAME   queue the answer to the next file dialog ("file cancel": Cancel);
+//                      "file filter N FOLDER/NAME" also selects the dialog's
+//                      N-th filter (from 1)
 //   show TAG PROPERTY  print "show TAG PROPERTY: VALUE"; TAG may be a window's tag
 // An action on a control that is disabled or hidden does nothing, as for a
 // person. An action whose callback opens a modal window runs the following

@@ -141,16 +141,11 @@ void Framework::showStatus(const std::string& text) {
     if (p_.hasControl(w_, "txtStatus")) p_.set(w_, "txtStatus", "String", Value::text(text));
 }
 
-namespace {
-
-// A count as a person reads it: thousands apart ("983 040").
 std::string groupedCount(std::size_t n) {
     std::string digits = std::to_string(n);
     for (std::size_t i = digits.size(); i > 3; i -= 3) digits.insert(i - 3, " ");
     return digits;
 }
-
-}  // namespace
 
 void Framework::executeCalculation(WindowId caller) {
     // The pointer is restored also when the calculation fails: a window left

@@ -34,6 +34,10 @@ struct FrameworkHooks {
     std::string resourceFolder;
 };
 
+// A count as a person reads it in the status line: thousands apart
+// ("983 040").
+std::string groupedCount(std::size_t n);
+
 class Framework {
 public:
     Framework(Platform& platform, WindowId mainWindow, FrameworkHooks hooks);

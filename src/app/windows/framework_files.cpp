@@ -2,12 +2,12 @@
 // Save As), the connection file kept between runs, the waveform files
 // (File > Export Data, Special > Save Wave, the special save), and the user
 // data file of the traffic channel.
-#include <ctime>
 #include <filesystem>
 #include <fstream>
 
 #include "app/windows/app_globals.hpp"
 #include "app/windows/framework.hpp"
+#include "base/atomic_file.hpp"
 #include "base/diagnostics.hpp"
 #include "runtime/instrument_values.hpp"
 #include "runtime/library.hpp"
@@ -48,14 +48,12 @@ Value complexColumn(const std::vector<std::complex<double>>& wave) {
     return Value::complexMatrix(wave.size(), 1, wave);
 }
 
-std::string isoTimeNow() {
-    const std::time_t t = std::time(nullptr);
-    std::tm tm{};
-    gmtime_r(&t, &tm);
-    char text[32];
-    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &tm);
-    return text;
-}
+// The export dialog's two filters: the recording in the byte order SDR
+// tools read (the first, chosen unless the person picks the other), or in
+// the instrument's own.
+const char* const kExportFilters =
+    "SigMF recording, 16-bit little-endian (*.sigmf-meta)\n"
+    "SigMF recording, 16-bit big-endian as the instrument takes it (*.sigmf-meta)";
 
 }  // namespace
 
@@ -190,6 +188,9 @@ void Framework::saveWaveform(const std::string& filename) {
             vars.set("samples", choice == "ASCII" ? iqColumns(wave) : complexColumn(wave));
             writeMatFile(filename, vars);
         } else {
+            // The function by name tells only whether it wrote the file;
+            // the reason a target cannot be written is found here.
+            checkWritable(filename);
             const auto ok = library().registry().call("saveIronmothWaveform", 1,
                                                       {session().waveformValue(), Value::text(filename)});
             if (!(ok[0].isNumeric() && ok[0].numel() == 1 && ok[0].realAt(0) != 0))
@@ -201,7 +202,7 @@ void Framework::saveWaveform(const std::string& filename) {
 }
 
 void Framework::menuFileExportData() {
-    const FileChoice f = p_.saveFileDialog("Export Data", "*.sigmf-meta", "");
+    const FileChoice f = p_.saveFileDialog("Export Data", kExportFilters, "");
     if (f.cancelled) return;
     const std::string base = sigmfBase(f.folder + f.file);
     if (checkWaveformReady("Export") == 1) {
@@ -211,8 +212,12 @@ void Framework::menuFileExportData() {
             e.parameters = appInfo().field("LastCaluclatedParameterSet");
             if (!e.parameters.isRecord()) e.parameters = session().parametersValue();
             e.sigGenSettings = session().settingsValue();
-            e.isoTime = isoTimeNow();
+            e.isoTime = sigmfTimeNow();
+            e.datatype = f.filter == 1 ? SigmfDatatype::Ci16Be : SigmfDatatype::Ci16Le;
             writeSigmf(base, e);
+            showStatus("Exported " + groupedCount(e.waveform.size()) + " samples (" +
+                       (e.datatype == SigmfDatatype::Ci16Be ? "ci16_be" : "ci16_le") + ") to " + base +
+                       ".sigmf-data");
         } catch (const Error& ex) {
             p_.errorDialog("Error Saving " + base + ".sigmf-meta", ex.what());
         }
