@@ -8,6 +8,7 @@
 #include "instrument/scpi_block.hpp"
 #include "base/diagnostics.hpp"
 #include "onex/constants.hpp"
+#include "onex/packets.hpp"
 #include "runtime/json_value.hpp"
 
 namespace tolvane {
@@ -53,6 +54,19 @@ Json slotJson(const Value& slot, std::size_t index) {
         }
     }
     return out;
+}
+
+// The packet table of a traffic-packet frame, as its record holds it (an
+// N x 3 matrix of first slot, DRC, MAC index); empty for any other mode or
+// a table that does not read as rows.
+std::vector<PacketRow> recordPackets(const Value& parameters) {
+    if (numberOr(parameters, "Mode", 1) != 3 || !parameters.hasField("Packets")) return {};
+    const Value& m = parameters.field("Packets");
+    if (!m.isReal() || m.cols() != 3) return {};
+    std::vector<PacketRow> rows;
+    const std::size_t n = m.rows();
+    for (std::size_t i = 0; i < n; ++i) rows.push_back({m.realAt(i), m.realAt(n + i), m.realAt(2 * n + i)});
+    return rows;
 }
 
 }  // namespace
@@ -106,8 +120,12 @@ std::string sigmfMetadata(const SigmfExport& e) {
     global["core:version"] = "1.0.0";
     global["core:num_channels"] = 1;
     global["core:recorder"] = "Tolvane";
-    global["core:description"] = "1xEV forward link frame \"" + title + "\": 16 slots of 2048 chips at 1.2288 Mcps, " +
-                                 numberText(oversampling) + " samples per chip";
+    const double frameSlotsField = numberOr(e.parameters, "FrameSlots", kSlots);
+    const std::size_t frameSlots =
+        isFrameSlots(frameSlotsField) ? static_cast<std::size_t>(frameSlotsField) : static_cast<std::size_t>(kSlots);
+    global["core:description"] = "1xEV forward link frame \"" + title + "\": " + std::to_string(frameSlots) +
+                                 " slots of 2048 chips at 1.2288 Mcps, " + numberText(oversampling) +
+                                 " samples per chip";
     global["tolvane:generator"] = valueToJson(generator);
     meta["global"] = global;
 
@@ -125,15 +143,36 @@ std::string sigmfMetadata(const SigmfExport& e) {
     frame["core:comment"] = "The frame's settings";
     frame["tolvane:parameters"] = settingsJson(e.parameters);
     annotations.push_back(frame);
-    const std::size_t perSlot = e.waveform.size() / static_cast<std::size_t>(kSlots);
+    const std::size_t perSlot = e.waveform.size() / frameSlots;
     const Value slot = e.parameters.hasField("slot") ? e.parameters.field("slot") : Value();
-    if (perSlot > 0 && perSlot * kSlots == e.waveform.size()) {
-        for (std::size_t i = 0; i < static_cast<std::size_t>(kSlots); ++i) {
+    // A slot that carries a packet names it: its row of the table (from 1),
+    // DRC and MAC index. A table the frame cannot carry annotates none.
+    const std::vector<PacketRow> packets = recordPackets(e.parameters);
+    std::vector<int> occupancy;
+    try {
+        if (!packets.empty()) occupancy = slotOccupancy(packets, static_cast<double>(frameSlots));
+    } catch (const Error&) {
+        occupancy.clear();
+    }
+    if (perSlot > 0 && perSlot * frameSlots == e.waveform.size()) {
+        for (std::size_t i = 0; i < frameSlots; ++i) {
             Json a = Json::object();
             a["core:sample_start"] = i * perSlot;
             a["core:sample_count"] = perSlot;
             a["core:label"] = "slot " + std::to_string(i + 1);
-            a["tolvane:slot"] = slotJson(slot, i);
+            // Slot k takes its settings from row ((k - 1) mod 16) + 1.
+            a["tolvane:slot"] = slotJson(slot, i % static_cast<std::size_t>(kSlots));
+            if (i < occupancy.size() && occupancy[i] >= 0) {
+                const PacketRow& p = packets[static_cast<std::size_t>(occupancy[i])];
+                Json packet = Json::object();
+                packet["row"] = occupancy[i] + 1;
+                packet["startSlot"] = p.startSlot;
+                packet["drc"] = p.drc;
+                packet["macIndex"] = p.macIndex;
+                a["tolvane:packet"] = packet;
+                a["core:label"] = "slot " + std::to_string(i + 1) + ": packet " + std::to_string(occupancy[i] + 1) +
+                                  " (DRC " + numberText(p.drc) + ", MAC " + numberText(p.macIndex) + ")";
+            }
             annotations.push_back(a);
         }
     }

@@ -6,8 +6,8 @@
 // instrument receives them ("ci16_be"). NAME.sigmf-meta holds the sample
 // rate, the carrier frequency, a description, the generator settings, and
 // the frame's settings as annotations (one over the whole frame, one per
-// slot); every field that depends on the oversampling describes the
-// exported samples.
+// slot of the frame; a slot that carries a traffic packet names it); every
+// field that depends on the oversampling describes the exported samples.
 #pragma once
 
 #include <complex>

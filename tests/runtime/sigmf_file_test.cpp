@@ -80,6 +80,43 @@ TEST(Sigmf, EveryFieldDescribesTheExportedOversampling) {
     EXPECT_EQ(sigmfData(e).size(), static_cast<std::size_t>(samples) * 4);
 }
 
+// A traffic-packet frame of 32 slots: one annotation per slot of the frame
+// (slot k showing the settings of slot row ((k - 1) mod 16) + 1), and every
+// slot that carries a packet names the packet's row, DRC and MAC index.
+TEST(Sigmf, LongFramesAnnotateEverySlotAndItsPacket) {
+    FrameConfig config = defaultFrameConfig();
+    config.Mode = 3;
+    config.FrameSlots = 32;
+    config.OverSampling = 2;
+    config.slot.RAslotGain[2] = -7;  // slot row 3: slots 3 and 19
+    config.Packets = {{1, 12, 7}, {2, 4, 9}};  // DRC 4 is two slots: 2 and 6
+    config.ProjectedLength = projectedLength(config);
+    SigmfExport e;
+    e.waveform.assign(static_cast<std::size_t>(config.ProjectedLength), {0.5, -0.5});
+    e.parameters = parametersToValue(config);
+    e.sigGenSettings = defaultSigGenSettings(config);
+    const auto meta = nlohmann::json::parse(sigmfMetadata(e));
+    EXPECT_NE(meta["global"]["core:description"].get<std::string>().find(": 32 slots of 2048 chips"),
+              std::string::npos);
+    const auto& a = meta["annotations"];
+    ASSERT_EQ(a.size(), 33u);
+    const std::size_t perSlot = 2048 * 2;
+    for (std::size_t k = 1; k <= 32; ++k) {
+        EXPECT_EQ(a[k]["core:sample_start"], (k - 1) * perSlot) << k;
+        EXPECT_EQ(a[k]["tolvane:slot"]["RAslotGain"], config.slot.RAslotGain[(k - 1) % 16]) << k;
+        EXPECT_EQ(a[k]["tolvane:slot"]["RAslotGain"] == -7, k == 3 || k == 19) << k;
+        const bool carries = k == 1 || k == 2 || k == 6;
+        EXPECT_EQ(a[k].contains("tolvane:packet"), carries) << k;
+    }
+    EXPECT_EQ(a[1]["core:label"], "slot 1: packet 1 (DRC 12, MAC 7)");
+    EXPECT_EQ(a[6]["core:label"], "slot 6: packet 2 (DRC 4, MAC 9)");
+    EXPECT_EQ(a[6]["tolvane:packet"]["row"], 2);
+    EXPECT_EQ(a[6]["tolvane:packet"]["startSlot"], 2);
+    EXPECT_EQ(a[6]["tolvane:packet"]["drc"], 4);
+    EXPECT_EQ(a[6]["tolvane:packet"]["macIndex"], 9);
+    EXPECT_EQ(a[5]["core:label"], "slot 5");
+}
+
 // Little-endian by default; big-endian words are the same words with their
 // two bytes swapped; the largest component is full scale either way.
 TEST(Sigmf, BothByteOrdersHoldTheSameWords) {
