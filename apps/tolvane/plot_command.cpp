@@ -178,12 +178,19 @@ int runPlot(int argc, char** argv) {
         Session& session = processSession();
         calculateSetup(session, options, setup);
         writeGenerateOutputs(options, setup, session);
-        const auto wave = applyDacRes(session.waveform(), 14);
+        auto wave = applyDacRes(session.waveform(), 14);
+        // Neither the frame's rows (about 45 bytes per sample) nor, once
+        // the figure holds what it shows, the quantised copy are needed for
+        // drawing: each is given back before the next rows are made, so a
+        // frame of 128 slots at oversampling 30 stays within 600 MB.
+        session.reset();
         display::Figure figure = plotFigure(kind->second, plot, wave, setup.config.OverSampling, plotTitle());
+        const std::size_t samples = wave.size();
+        std::vector<std::complex<double>>().swap(wave);
         const std::string name = figure.name;
         std::string error;
         if (!qt::renderFigureToFile(std::move(figure), image, plot.width, plot.height, error)) throw Error(error);
-        std::cout << name << ": " << wave.size() << " samples -> " << image << '\n';
+        std::cout << name << ": " << samples << " samples -> " << image << '\n';
         return 0;
     } catch (const std::exception& e) {
         std::cerr << "tolvane plot: " << e.what() << '\n';

@@ -27,7 +27,9 @@ using SlotColumn = std::array<double, kSlots>;
 // One row per slot, kRpcChannels RPC channels per row (slot-major).
 using RpcMatrix = std::array<std::array<double, kRpcChannels>, kSlots>;
 
-// The eighteen inputs of the frame builder, in their order.
+// The eighteen inputs of the frame builder, in their order, then the frame
+// length and the packet table (which the eighteen-input call by name leaves
+// at 16 slots and none).
 struct FrameInputs {
     double mode = 1;
     double pilotOffsetIndex = 0;

@@ -324,8 +324,16 @@ void checkParameterRanges(const FrameConfig& config) {
     for (const ConfigField& f : configFields()) {
         if (f.shape == FieldShape::Text) continue;
         if (f.shape == FieldShape::Packets) {
-            // FrameSlots, earlier in the table, has been checked by now.
-            validatePackets(config.*std::get<std::vector<PacketRow> FrameConfig::*>(f.target), config.FrameSlots);
+            const auto& packets = config.*std::get<std::vector<PacketRow> FrameConfig::*>(f.target);
+            // Every row is a packet in any mode; the table must fit the
+            // frame (FrameSlots, earlier in the table, is checked by now)
+            // only where it is sent, so a Mode 1 frame may be shortened
+            // without clearing the table.
+            if (config.Mode == 3) {
+                validatePackets(packets, config.FrameSlots);
+            } else {
+                for (std::size_t r = 0; r < packets.size(); ++r) checkPacketRow(packets[r], r + 1);
+            }
             continue;
         }
         const FieldRange& r = f.stored;

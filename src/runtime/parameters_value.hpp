@@ -69,8 +69,9 @@ Value markersToValue(const FrameResult& result);
 // record against the range a stored record may hold (config_fields.hpp:
 // the ranges the windows keep, slot gains within +-100 dB since the RPC
 // level normalisation may move them past +-30 dB, user bits 0 or 1, a
-// ProjectedLength a frame can have, a packet table that fits the frame:
-// validatePackets). Raises Error naming the field and its allowed range.
+// ProjectedLength a frame can have, packet rows that pass checkPacketRow
+// and, in Mode 3, a packet table that fits the frame: validatePackets).
+// Raises Error naming the field and its allowed range.
 void checkParameterRanges(const FrameConfig& config);
 
 // Names of the fields setParameterField accepts.

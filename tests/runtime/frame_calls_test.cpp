@@ -90,6 +90,20 @@ TEST(FrameByName, EqualiserFollowsTheFilterInputNotTheGlobal) {
     }
 }
 
+// The call by name has no packet table: Mode 3 (like any mode but 1) is the
+// unmodulated frame, as Mode 2.
+TEST(FrameByName, ModesOtherThanOneAreUnmodulated) {
+    FrameConfig config = defaultFrameConfig();
+    config.MACchnActive = 1;
+    std::vector<Value> args = frameArgs(config);
+    args[15] = Value::scalar(1);  // sample-and-hold filter, equaliser off: chips repeated
+    args[16] = Value::scalar(0);
+    args[0] = Value::scalar(2);
+    const Value two = callByName("OneX_FwdChnFrame", 1, args)[0];
+    args[0] = Value::scalar(3);
+    EXPECT_EQ(callByName("OneX_FwdChnFrame", 1, args)[0], two);
+}
+
 TEST(FrameByName, InputsAreNamedInErrors) {
     std::vector<Value> args = frameArgs(defaultFrameConfig());
     args[7] = Value::row({1, 2, 3});

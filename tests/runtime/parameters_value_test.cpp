@@ -101,6 +101,11 @@ TEST(ParametersRecord, FrameSlotsAndPackets) {
     EXPECT_THROW(checkParameterRanges(c), Error);
     c.FrameSlots = 64;
     c.Packets = {{1, 12, 5}, {2, 12, 5}, {53, 1, 5}};
+    EXPECT_NO_THROW(checkParameterRanges(c));  // Mode 1 does not send them
+    c.Packets[1].drc = 13;
+    EXPECT_THROW(checkParameterRanges(c), Error);  // but every row is a packet
+    c.Packets[1].drc = 12;
+    c.Mode = 3;
     try {
         checkParameterRanges(c);
         ADD_FAILURE();

@@ -29,6 +29,9 @@ RpcMatrix rpcMatrix(const Call& c, std::size_t i) { return rpcMatrixFromValue(c.
 void frameBody(Call& c) {
     FrameInputs in;
     in.mode = argScalar(c, 0);
+    // The call by name has no packet table: every mode but 1 stays the
+    // unmodulated frame it has always been.
+    if (in.mode != 1) in.mode = 2;
     in.pilotOffsetIndex = argScalar(c, 1);
     if (in.mode == 1) {
         in.dataActive = slotColumn(c, 2);
