@@ -124,7 +124,8 @@ PacketChips buildPackets(const FrameInputs& in, std::vector<FramePacket>& listed
         std::size_t k = 0;
         for (double c : preamble) stream[k++] = cplx(c, 0.0);
         const bool qpsk = params.modulationType == Modulation::Qpsk;
-        for (std::size_t i = 0; i < coded.size() && k < stream.size(); ++i) stream[k++] = qpsk ? coded[i] / rootTwo : coded[i];
+        for (std::size_t i = 0; i < coded.size() && k < stream.size(); ++i)
+            stream[k++] = qpsk ? coded[i] / rootTwo : coded[i];
         for (std::size_t j = 0; j < p.occupiedSlots.size(); ++j)
             pc.ordinal[static_cast<std::size_t>(p.occupiedSlots[j] - 1)] = static_cast<int>(j);
     }

@@ -69,7 +69,8 @@ void mapInputs(const FrameConfig& config, FrameInputs& in) {
     in.mirrorSpectrum = config.MirrorSpectrum;
     // Checked where the record is read; a frame length that is no whole
     // number of 16-slot frames is refused by the frame builder.
-    in.frameSlots = isFrameSlots(config.FrameSlots) ? static_cast<int>(config.FrameSlots) : 0;
+    const double slots = config.FrameSlots;
+    in.frameSlots = std::isfinite(slots) && slots >= 0 && slots <= 1e6 ? static_cast<int>(slots) : 0;
     in.packets = config.Packets;
 }
 

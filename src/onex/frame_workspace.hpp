@@ -1,8 +1,8 @@
 // The working rows of the calculate step, kept from one frame to the next.
 //
-// A frame at oversampling 30 passes through about 35 MB of rows (the
-// chip-rate frame and its spread copy, the filtered waveform and two marker
-// rows of 983 040 samples each). Made afresh for every frame, that memory
+// A frame of 16 slots at oversampling 30 passes through about 35 MB of rows
+// (the chip-rate frame and its spread copy, the filtered waveform and two
+// marker rows of 983 040 samples each); longer frames in proportion. Made afresh for every frame, that memory
 // comes from the system each time and is faulted in page by page, which
 // costs more than the signal processing itself. A host that calculates
 // again and again (the desktop, a C host, a scripting host) keeps one

@@ -7,7 +7,6 @@
 #include <cmath>
 
 #include "base/diagnostics.hpp"
-#include "numerics/noise.hpp"
 #include "onex/bit_source.hpp"
 #include "onex/frame_builder.hpp"
 #include "onex/frame_config.hpp"
