@@ -7,8 +7,11 @@
 #include <QApplication>
 #include <QDesktopServices>
 #include <QEventLoop>
+#include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QScreen>
+#include <QTextBrowser>
 #include <QTimer>
 #include <QUrl>
 
@@ -41,6 +44,7 @@ QtPlatform::~QtPlatform() {
     }
     // A scripted run may never return to an event loop that deletes them.
     for (auto& widget : deleted_) delete widget.data();
+    delete helpWindow_.data();
 }
 
 QtPlatform::Window& QtPlatform::window(WindowId id) {
@@ -304,8 +308,40 @@ ScreenFacts QtPlatform::screen() const {
 
 bool QtPlatform::openInBrowser(const std::string& path) {
     browser_.push_back(path);
+    if (!browserAvailable_) return false;
     if (mode_ == Mode::Scripted) return true;
     return QDesktopServices::openUrl(QUrl::fromLocalFile(q(path)));
+}
+
+QWidget* QtPlatform::helpWindow() const { return helpWindow_.data(); }
+
+bool QtPlatform::showHelpPage(const std::string& path) {
+    const std::string title = app::helpPageTitle(path);
+    if (title.empty()) return false;
+    QFile file(q(path));
+    if (!file.open(QIODevice::ReadOnly)) return false;
+    if (!helpWindow_) {
+        auto* browser = new QTextBrowser;
+        browser->setAttribute(Qt::WA_DeleteOnClose, false);
+        // Links to other pages open in the same window; links to the web go
+        // to the system browser, when there is one.
+        browser->setOpenExternalLinks(true);
+        browser->setObjectName(QStringLiteral("helpWindow"));
+        const QRect room = QGuiApplication::primaryScreen() ? QGuiApplication::primaryScreen()->availableGeometry()
+                                                              : QRect(0, 0, 1280, 1024);
+        browser->resize(std::min(900, room.width() * 3 / 4), std::min(700, room.height() * 3 / 4));
+        helpWindow_ = browser;
+    }
+    auto* browser = static_cast<QTextBrowser*>(helpWindow_.data());
+    browser->setSearchPaths({QFileInfo(q(path)).absolutePath()});
+    browser->setSource(QUrl::fromLocalFile(QFileInfo(q(path)).absoluteFilePath()), QTextDocument::HtmlResource);
+    browser->setWindowTitle(q(title));
+    helpPages_.push_back(path);
+    windowLine(true, title);
+    browser->show();
+    browser->raise();
+    browser->activateWindow();
+    return true;
 }
 
 }  // namespace tolvane::qt

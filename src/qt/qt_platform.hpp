@@ -126,6 +126,7 @@ public:
     bool runBusy(const std::string& what, bool cancellable, const std::function<void(app::Progress&)>& work) override;
     ScreenFacts screen() const override;
     bool openInBrowser(const std::string& path) override;
+    bool showHelpPage(const std::string& path) override;
 
     // --- ScriptablePlatform
     bool activate(WindowId window, const std::string& tag) override;
@@ -147,6 +148,14 @@ public:
     void setScreen(ScreenFacts facts) { screenOverride_ = facts; }
     // The browser requests of a scripted platform, which starts no browser.
     const std::vector<std::string>& browserRequests() const { return browser_; }
+    // A machine without a browser: openInBrowser records the request and
+    // answers false without trying (an interactive platform also answers
+    // false when the system finds no browser or launcher).
+    void setBrowserAvailable(bool available) { browserAvailable_ = available; }
+    // The application's own help window (a text browser), once shown.
+    QWidget* helpWindow() const;
+    // The pages shown in the help window, in order.
+    const std::vector<std::string>& helpPages() const { return helpPages_; }
     // The start folder given to the last open-file dialog.
     const std::string& lastDialogFolder() const { return lastDialogFolder_; }
     // The figures a scripted platform has shown, in order (their windows may
@@ -215,6 +224,9 @@ private:
     std::vector<QPointer<QWidget>> deleted_;  // widgets of deleted windows, gone once the event loop has run
     WindowId next_ = 1;
     std::vector<std::string> browser_;
+    bool browserAvailable_ = true;
+    QPointer<QWidget> helpWindow_;
+    std::vector<std::string> helpPages_;
     std::string lastDialogFolder_;
     std::vector<display::Figure> figures_;
     std::optional<ScreenFacts> screenOverride_;

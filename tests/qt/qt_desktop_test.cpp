@@ -1,0 +1,196 @@
+// The desktop's behaviour toward the person: scroll bars that move the way
+// their arrows point, windows and dialogs wide enough for their titles and
+// labels, the application's own help window, and modal windows that are
+// always on the screen.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QMouseEvent>
+#include <QScrollBar>
+#include <QStyle>
+#include <QStyleOptionSlider>
+#include <QTextBrowser>
+#include <QWheelEvent>
+
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include <unistd.h>
+
+#include "qt/qt_platform.hpp"
+
+namespace tolvane::qt {
+namespace {
+
+using Mode = QtPlatform::Mode;
+
+std::string sourcePath(const std::string& relative) { return std::string(TOLVANE_SOURCE_DIR) + "/" + relative; }
+
+// ------------------------------------------------------------ scroll bars
+
+// Where on the bar a part of it is, in the bar's coordinates.
+QPoint centreOf(QScrollBar* bar, QStyle::SubControl part) {
+    QStyleOptionSlider option;
+    option.initFrom(bar);
+    option.subControls = QStyle::SC_All;
+    option.orientation = bar->orientation();
+    option.minimum = bar->minimum();
+    option.maximum = bar->maximum();
+    option.sliderPosition = bar->sliderPosition();
+    option.sliderValue = bar->value();
+    option.singleStep = bar->singleStep();
+    option.pageStep = bar->pageStep();
+    option.upsideDown = bar->invertedAppearance();
+    return bar->style()->subControlRect(QStyle::CC_ScrollBar, &option, part, bar).center();
+}
+
+void click(QWidget* w, QPoint at) {
+    const QPointF global = w->mapToGlobal(QPointF(at));
+    QMouseEvent press(QEvent::MouseButtonPress, QPointF(at), global, Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(w, &press);
+    QMouseEvent release(QEvent::MouseButtonRelease, QPointF(at), global, Qt::LeftButton, Qt::NoButton,
+                        Qt::NoModifier);
+    QApplication::sendEvent(w, &release);
+}
+
+void wheel(QWidget* w, int notches) {
+    const QPoint at = w->rect().center();
+    QWheelEvent event(QPointF(at), w->mapToGlobal(QPointF(at)), QPoint(), QPoint(0, 120 * notches), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(w, &event);
+}
+
+// The RPC setup's bar has its maximum at the top (the window logic shows
+// the first channels at the maximum): the upper arrow must show earlier
+// channels, the lower arrow and the trough below the handle later ones, the
+// wheel turned down later ones, and the handle sits where the rows are.
+TEST(QtScrollBars, MoveTheWayTheyPointWhenTheMaximumIsAtTheTop) {
+    QtPlatform p({sourcePath("layouts")}, Mode::Interactive);
+    const app::WindowId w = p.openLayout("OneX_Fwd_GUI_RPCsetup");
+    int first = -1;  // the first channel shown, as the window logic computes it
+    auto firstShown = [&] {
+        const double max = p.get(w, "sldrScrollbar", "Max").realAt(0);
+        const double value = p.get(w, "sldrScrollbar", "Value").realAt(0);
+        return static_cast<int>(std::lround(max - value));
+    };
+    p.setDispatcher(w, [&](const app::CallbackEvent& e) {
+        if (e.tag == "sldrScrollbar") first = firstShown();
+    });
+    p.set(w, p.windowTag(w), "Visible", Value::text("on"));
+    auto* bar = qobject_cast<QScrollBar*>(p.controlObject(w, "sldrScrollbar"));
+    ASSERT_NE(bar, nullptr);
+    bar->resize(bar->sizeHint().width(), 400);
+    const double max = p.get(w, "sldrScrollbar", "Max").realAt(0);
+    ASSERT_EQ(max, 43);
+
+    auto handleY = [&] { return centreOf(bar, QStyle::SC_ScrollBarSlider).y(); };
+    auto at = [&](int firstChannel) {
+        p.set(w, "sldrScrollbar", "Value", Value::scalar(max - firstChannel));
+        first = firstShown();
+    };
+
+    // At the top: the handle is at the top, the upper arrow does nothing,
+    // the lower one and the trough below the handle go down.
+    at(0);
+    EXPECT_EQ(first, 0);
+    EXPECT_LT(handleY(), bar->height() / 4) << "the first channels show with the handle at the top";
+    click(bar, centreOf(bar, QStyle::SC_ScrollBarSubLine));
+    EXPECT_EQ(first, 0);
+    click(bar, centreOf(bar, QStyle::SC_ScrollBarAddLine));
+    EXPECT_EQ(first, 1);
+    at(0);
+    click(bar, centreOf(bar, QStyle::SC_ScrollBarAddPage));
+    EXPECT_EQ(first, 16) << "a click in the trough below the handle pages down";
+
+    // In the middle (rows 19 to 34): up three times shows earlier rows, down
+    // three times comes back.
+    at(18);
+    for (int i = 0; i < 3; ++i) click(bar, centreOf(bar, QStyle::SC_ScrollBarSubLine));
+    EXPECT_EQ(first, 15);
+    for (int i = 0; i < 3; ++i) click(bar, centreOf(bar, QStyle::SC_ScrollBarAddLine));
+    EXPECT_EQ(first, 18);
+    click(bar, centreOf(bar, QStyle::SC_ScrollBarSubPage));
+    EXPECT_EQ(first, 2) << "a click in the trough above the handle pages up";
+
+    // The wheel turned down shows later rows, turned up earlier ones.
+    at(18);
+    wheel(bar, -1);
+    EXPECT_GT(first, 18);
+    at(18);
+    wheel(bar, 1);
+    EXPECT_LT(first, 18);
+
+    // At the end: the handle at the bottom, the lower arrow does nothing.
+    at(43);
+    EXPECT_GT(handleY(), bar->height() * 3 / 4);
+    click(bar, centreOf(bar, QStyle::SC_ScrollBarAddLine));
+    EXPECT_EQ(first, 43);
+
+    // Dragging the handle down shows later rows.
+    at(0);
+    const QPoint from = centreOf(bar, QStyle::SC_ScrollBarSlider);
+    const QPoint to = from + QPoint(0, bar->height() / 2);
+    QMouseEvent press(QEvent::MouseButtonPress, QPointF(from), bar->mapToGlobal(QPointF(from)), Qt::LeftButton,
+                      Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(bar, &press);
+    QMouseEvent move(QEvent::MouseMove, QPointF(to), bar->mapToGlobal(QPointF(to)), Qt::NoButton, Qt::LeftButton,
+                     Qt::NoModifier);
+    QApplication::sendEvent(bar, &move);
+    QMouseEvent release(QEvent::MouseButtonRelease, QPointF(to), bar->mapToGlobal(QPointF(to)), Qt::LeftButton,
+                        Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(bar, &release);
+    EXPECT_GT(first, 10);
+
+    // Max set by the logic keeps the value the logic reads.
+    at(5);
+    p.set(w, "sldrScrollbar", "Max", Value::scalar(50));
+    EXPECT_EQ(p.get(w, "sldrScrollbar", "Value").realAt(0), 38);
+    EXPECT_EQ(p.get(w, "sldrScrollbar", "Max").realAt(0), 50);
+}
+
+// ------------------------------------------------------------ help window
+
+// On a machine without a browser or launcher (no program on the PATH), the
+// system browser cannot be started; the page then shows in the
+// application's own help window, which reads its HTML; a missing page is
+// refused.
+TEST(QtHelpWindow, ShowsThePageWhenTheBrowserCannotStart) {
+    const std::string empty = std::filesystem::temp_directory_path() / ("tolvane_no_path_" + std::to_string(::getpid()));
+    std::filesystem::create_directories(empty);
+    const std::string path = std::getenv("PATH") ? std::getenv("PATH") : "";
+    const char* browser = std::getenv("BROWSER");
+    const std::string savedBrowser = browser ? browser : "";
+    ::setenv("PATH", empty.c_str(), 1);
+    ::unsetenv("BROWSER");
+    ::unsetenv("DEFAULT_BROWSER");
+    QtPlatform p({}, Mode::Interactive);
+    const std::string page = sourcePath("resources/WebHelp/802.htm");
+    const bool started = p.openInBrowser(page);
+    ::setenv("PATH", path.c_str(), 1);
+    if (browser) ::setenv("BROWSER", savedBrowser.c_str(), 1);
+    std::filesystem::remove_all(empty);
+    EXPECT_FALSE(started) << "nothing on the PATH can show the page";
+
+    EXPECT_EQ(p.helpWindow(), nullptr);
+    ASSERT_TRUE(p.showHelpPage(page));
+    auto* help = qobject_cast<QTextBrowser*>(p.helpWindow());
+    ASSERT_NE(help, nullptr);
+    EXPECT_TRUE(help->isVisible());
+    EXPECT_EQ(help->windowTitle().toStdString(), "1xEV Forward Link - Help");
+    EXPECT_EQ(help->documentTitle().toStdString(), "1xEV Forward Link - Help");
+    EXPECT_TRUE(help->toPlainText().contains(QStringLiteral("Forward Link")));
+    EXPECT_GT(help->toPlainText().size(), 500) << "the page's text, not its source";
+    EXPECT_FALSE(help->toPlainText().contains(QStringLiteral("<table"))) << "HTML read as HTML";
+    EXPECT_EQ(p.transcript().back(), "window opened \"1xEV Forward Link - Help\"");
+    // The same window shows the next page; a missing page is refused.
+    ASSERT_TRUE(p.showHelpPage(page));
+    EXPECT_EQ(p.helpWindow(), help);
+    EXPECT_FALSE(p.showHelpPage(sourcePath("resources/WebHelp/none.htm")));
+    EXPECT_EQ(p.helpPages().size(), 2u);
+}
+
+}  // namespace
+}  // namespace tolvane::qt
