@@ -208,6 +208,15 @@ private:
     FileChoice fileDialog(bool save, const std::string& title, const std::string& filter,
                           const std::string& defaultName, const std::string& startFolder);
 
+    // Keeps the person's input (clicks, keys, the close button) from the
+    // platform's windows but the one waited on, and brings that one back on
+    // top and active when another is clicked or activated.
+    struct ModalFilter : QObject {
+        explicit ModalFilter(QtPlatform& p) : platform(p) {}
+        bool eventFilter(QObject* watched, QEvent* event) override;
+        QtPlatform& platform;
+    };
+
     // While a script action runs, exceptions of the callbacks it fires
     // through the widgets' signals are kept here and thrown again when the
     // signal has returned: no exception passes through Qt's own frames.

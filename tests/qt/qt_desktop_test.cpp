@@ -5,6 +5,13 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
 #include <QMouseEvent>
 #include <QScrollBar>
 #include <QStyle>
@@ -15,6 +22,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -22,12 +30,32 @@
 
 #include "qt/qt_platform.hpp"
 
+// The demo application's layouts are found from the source tree.
+#undef TOLVANE_TEST_DATA_DIR
+#define TOLVANE_TEST_DATA_DIR TOLVANE_SOURCE_DIR "/tests/data"
+#include "../app/demo_app.hpp"
+
 namespace tolvane::qt {
 namespace {
 
 using Mode = QtPlatform::Mode;
+using QtDemo = app::test::DemoAppOn<QtPlatform>;
 
 std::string sourcePath(const std::string& relative) { return std::string(TOLVANE_SOURCE_DIR) + "/" + relative; }
+
+// Runs `act` from the event loop as soon as `ready` finds what it waits for.
+void when(std::function<QWidget*()> ready, std::function<void(QWidget*)> act) {
+    auto* timer = new QTimer;
+    timer->setInterval(5);
+    QObject::connect(timer, &QTimer::timeout, [timer, ready, act] {
+        if (QWidget* w = ready()) {
+            timer->stop();
+            timer->deleteLater();
+            act(w);
+        }
+    });
+    timer->start();
+}
 
 // ------------------------------------------------------------ scroll bars
 
@@ -190,6 +218,76 @@ TEST(QtHelpWindow, ShowsThePageWhenTheBrowserCannotStart) {
     EXPECT_EQ(p.helpWindow(), help);
     EXPECT_FALSE(p.showHelpPage(sourcePath("resources/WebHelp/none.htm")));
     EXPECT_EQ(p.helpPages().size(), 2u);
+}
+
+// ------------------------------------------------------------ modal windows
+
+// Counts the Hide events a widget gets.
+struct HideCounter : QObject {
+    int hides = 0;
+    bool eventFilter(QObject*, QEvent* e) override {
+        if (e->type() == QEvent::Hide) ++hides;
+        return false;
+    }
+};
+
+// A window the logic shows and then waits on is never unmapped for its
+// modality (a window manager may lose a quick unmap and map and leave the
+// window unmapped while it blocks everything): it stays shown through the
+// wait, the other windows of the platform take no clicks, keys or close
+// requests meanwhile, and the waiting window is brought back on top.
+TEST(QtModalWindows, StayMappedAndKeepTheOtherWindowsFromInput) {
+    QtDemo demo(Mode::Interactive);
+    auto& p = demo.platform;
+    HideCounter counter;
+    p.widget(demo.child)->installEventFilter(&counter);
+    QWidget* main = p.widget(demo.main);
+    auto* ask = main->findChild<QPushButton*>(QStringLiteral("pbAsk"));
+    auto* combo = main->findChild<QComboBox*>(QStringLiteral("pdMode"));
+    ASSERT_NE(ask, nullptr);
+    ASSERT_NE(combo, nullptr);
+    // Should the main window take the click, its question closes at once
+    // (the test fails on the transcript, and does not hang).
+    QTimer closer;
+    QObject::connect(&closer, &QTimer::timeout, [] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) box->reject();
+    });
+    closer.start(20);
+    bool checked = false;
+    when([&] { return p.waitingWindow() == demo.child ? p.widget(demo.child) : nullptr; },
+         [&](QWidget* child) {
+             checked = true;
+             EXPECT_TRUE(child->isVisible());
+             EXPECT_EQ(counter.hides, 0) << "the waiting window was unmapped for its modality";
+             EXPECT_EQ(child->windowModality(), Qt::ApplicationModal);
+             // A click on the main window's button and a key to its pop-up
+             // do nothing; nor does its close button.
+             const std::size_t lines = p.transcript().size();
+             click(ask, ask->rect().center());
+             const int mode = combo->currentIndex();
+             QKeyEvent down(QEvent::KeyPress, Qt::Key_Down, Qt::NoModifier);
+             QApplication::sendEvent(combo, &down);
+             EXPECT_EQ(combo->currentIndex(), mode);
+             QCloseEvent close;
+             QApplication::sendEvent(main, &close);
+             QApplication::processEvents();
+             EXPECT_EQ(p.transcript().size(), lines) << p.transcript().back();
+             EXPECT_TRUE(main->isVisible());
+             // The waiting window takes its own input.
+             child->findChild<QLineEdit*>(QStringLiteral("txtName"))->setText(QStringLiteral("Ada"));
+             click(child->findChild<QPushButton*>(QStringLiteral("pbOK")),
+                   child->findChild<QPushButton*>(QStringLiteral("pbOK"))->rect().center());
+         });
+    // The person presses Open: the logic shows the child and waits.
+    p.set(demo.child, "child", "Visible", Value::text("on"));
+    EXPECT_EQ(p.waitModal(demo.child), "OK");
+    EXPECT_TRUE(checked);
+    EXPECT_EQ(counter.hides, 0);
+    EXPECT_EQ(p.widget(demo.child)->windowModality(), Qt::NonModal) << "modal only while waited on";
+    // After the wait the main window takes clicks again.
+    const std::size_t lines = p.transcript().size();
+    click(ask, ask->rect().center());
+    EXPECT_GT(p.transcript().size(), lines);
 }
 
 }  // namespace
