@@ -20,6 +20,7 @@
 
 #include "base/diagnostics.hpp"
 #include "qt/figure_widget.hpp"
+#include "qt/qt_dialogs.hpp"
 #include "qt/qt_text.hpp"
 
 namespace tolvane::qt {
@@ -157,6 +158,7 @@ void QtPlatform::setWindowValue(Window& w, const std::string& property, Value va
     if (!top) return;
     if (property != "Visible") {
         setWindowProperty(top, w.stored, screen(), property, std::move(value));
+        if (property == "Name" && w.shown && mode_ == Mode::Interactive) fitTitle(top);
         return;
     }
     const bool on = value.str() == "on";
@@ -165,6 +167,8 @@ void QtPlatform::setWindowValue(Window& w, const std::string& property, Value va
         windowLine(on, title(w));
     }
     if (on) {
+        // A scripted window keeps the layout's size, as on the headless platform.
+        if (mode_ == Mode::Interactive) fitTitle(top);
         top->show();
         top->raise();
         top->activateWindow();
@@ -344,6 +348,7 @@ WindowId QtPlatform::showFigure(const display::Figure& figure) {
     w->stored["Pointer"] = Value::text("arrow");
     w->dispatcher = [this](const CallbackEvent& e) { deleteWindow(e.window); };
     top->setWindowTitle(q(figure.name));
+    if (mode_ == Mode::Interactive) fitTitle(top);
     top->installEventFilter(this);
     windows_.emplace(id, std::move(w));
     // The figure window comes sized (its plot at the figure's size, the menu
@@ -403,6 +408,7 @@ bool QtPlatform::showHelpPage(const std::string& path) {
     browser->setSearchPaths({QFileInfo(q(path)).absolutePath()});
     browser->setSource(QUrl::fromLocalFile(QFileInfo(q(path)).absoluteFilePath()), QTextDocument::HtmlResource);
     browser->setWindowTitle(q(title));
+    fitTitle(browser);
     helpPages_.push_back(path);
     windowLine(true, title);
     browser->show();

@@ -5,6 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QFontMetrics>
+#include <QLabel>
+#include <QProgressDialog>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QKeyEvent>
@@ -19,11 +23,14 @@
 #include <QTextBrowser>
 #include <QWheelEvent>
 
+#include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <unistd.h>
@@ -177,6 +184,102 @@ TEST(QtScrollBars, MoveTheWayTheyPointWhenTheMaximumIsAtTheTop) {
     p.set(w, "sldrScrollbar", "Max", Value::scalar(50));
     EXPECT_EQ(p.get(w, "sldrScrollbar", "Value").realAt(0), 38);
     EXPECT_EQ(p.get(w, "sldrScrollbar", "Max").realAt(0), 50);
+}
+
+// ------------------------------------------------------------ titles and labels
+
+// The width a window manager's title bar needs for the whole title: the text
+// in a bold title font, with room for the icon and the three buttons.
+int titleNeed(const QString& title) {
+    QFont font = QApplication::font();
+    font.setBold(true);
+    return QFontMetrics(font).horizontalAdvance(title) + 110;
+}
+
+// What of a window cannot be read whole: its title, when the window is too
+// narrow for it, and each shown label, button, check box or group title
+// narrower than its text (or, for a label, than its lines).
+std::vector<std::string> cutTexts(QWidget* top) {
+    std::vector<std::string> cut;
+    const QString title = top->windowTitle();
+    if (top->width() < titleNeed(title))
+        cut.push_back("title \"" + title.toStdString() + "\" in " + std::to_string(top->width()) + " px, needs " +
+                      std::to_string(titleNeed(title)));
+    for (QWidget* w : top->findChildren<QWidget*>()) {
+        if (!w->isVisibleTo(top) || w->width() <= 0) continue;
+        QString text;
+        int room = 0;
+        if (auto* label = qobject_cast<QLabel*>(w)) {
+            if (label->wordWrap() || label->textFormat() == Qt::RichText || !label->pixmap().isNull()) continue;
+            text = label->text();
+            room = label->contentsRect().width() - 2 * label->margin() - label->indent();
+        } else if (auto* button = qobject_cast<QPushButton*>(w)) {
+            text = button->text();
+            room = button->width() - 4;
+        } else if (auto* box = qobject_cast<QCheckBox*>(w)) {
+            text = box->text();
+            room = box->width() - box->style()->pixelMetric(QStyle::PM_IndicatorWidth, nullptr, box) -
+                   box->style()->pixelMetric(QStyle::PM_CheckBoxLabelSpacing, nullptr, box);
+        }
+        text.remove(QLatin1Char('&'));
+        if (text.trimmed().isEmpty() || Qt::mightBeRichText(text)) continue;
+        int need = 0;
+        for (const QString& line : text.split(QLatin1Char('\n')))
+            need = std::max(need, w->fontMetrics().horizontalAdvance(line));
+        if (room + 1 < need)
+            cut.push_back(w->metaObject()->className() + std::string(" ") + w->objectName().toStdString() + " \"" +
+                          text.toStdString() + "\" in " + std::to_string(room) + " px, needs " + std::to_string(need));
+    }
+    return cut;
+}
+
+// At the desktop's default font, every window of the application, the
+// progress window of long work, and the message, question and input
+// dialogs show their titles and labels whole.
+TEST(QtWindowSizes, TitlesAndLabelsAreReadableAtTheDefaultFont) {
+    QtPlatform p({sourcePath("layouts")}, Mode::Interactive);
+    for (const char* layout : {"OneX_Fwd_GUI_c", "OneX_Fwd_GUI_SlotSetup", "OneX_Fwd_GUI_RPCsetup", "QV_SigGen",
+                               "KltConfigAdv_c", "QV_About", "QV_Splash"}) {
+        SCOPED_TRACE(layout);
+        const app::WindowId w = p.openLayout(layout);
+        p.set(w, p.windowTag(w), "Visible", Value::text("on"));
+        QApplication::processEvents();
+        EXPECT_EQ(cutTexts(p.widget(w)), std::vector<std::string>{});
+        p.set(w, p.windowTag(w), "Visible", Value::text("off"));
+    }
+
+    // The progress window comes up after a moment of work.
+    std::vector<std::string> progressCut{"never shown"};
+    when([] { return qobject_cast<QProgressDialog*>(QApplication::activeModalWidget()); },
+         [&](QWidget* dialog) {
+             QApplication::processEvents();
+             progressCut = cutTexts(dialog);
+         });
+    p.runBusy("Downloading the waveform", true, [&](app::Progress& progress) {
+        for (int i = 0; i < 100 && progressCut.size() == 1 && progressCut[0] == "never shown"; ++i) {
+            progress.report(i / 100.0);
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+    });
+    EXPECT_EQ(progressCut, std::vector<std::string>{});
+
+    // The dialogs, with long titles.
+    std::vector<std::vector<std::string>> dialogCuts;
+    QTimer closer;
+    QObject::connect(&closer, &QTimer::timeout, [&] {
+        if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+            QApplication::processEvents();
+            dialogCuts.push_back(cutTexts(dialog));
+            dialog->reject();
+        }
+    });
+    closer.start(20);
+    p.messageBox("Instrument not responding to commands", "No answer.");
+    p.errorDialog("The waveform could not be downloaded", "No answer.");
+    (void)p.questionDialog("Parameters changed since the last calculation", "Calculate now?", {"Yes", "No"}, "Yes");
+    (void)p.inputDialog("Enter the instrument's GPIB address", {"Address"}, {"19"});
+    ASSERT_EQ(dialogCuts.size(), 4u);
+    for (const auto& cut : dialogCuts) EXPECT_EQ(cut, std::vector<std::string>{});
 }
 
 // ------------------------------------------------------------ help window
