@@ -44,7 +44,15 @@
 //
 // A modal wait is a nested event loop until a callback resumes the window;
 // with a pump set (a script running), the pump runs the script's actions
-// instead, with the events processed between them.
+// instead, with the events processed between them. A window shown before
+// the wait is never unmapped for it: the platform keeps the person's input
+// from its other windows and the waiting window on top and active.
+//
+// A vertical scroll bar that its layout draws upside down (maximum at the
+// top) runs as an ordinary scroll bar, its Value turned round.
+//
+// Windows and dialogs are made wide enough for their title (fitTitle); the
+// help window is a text browser reading the HTML page.
 //
 // The transcript, the answer queues, the pump and the stopwatch are the
 // scripting core's (app/scripting), shared with the headless platform. The
