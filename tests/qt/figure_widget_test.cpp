@@ -235,11 +235,16 @@ TEST(FigureWindow, SaveImageWritesPngPdfOrSvg) {
     const auto folder = std::filesystem::path(TOLVANE_TEST_OUTPUT_DIR) / "save_image";
     std::filesystem::remove_all(folder);
     std::filesystem::create_directories(folder);
-    // Answers the save dialog with the name typed and the filter chosen.
+    // Answers the save dialog, once it is up, with the name typed and the
+    // filter chosen.
     auto answer = [](const std::string& file, int filter, bool accept) {
-        QTimer::singleShot(0, [=] {
+        auto* poll = new QTimer;
+        poll->setInterval(10);
+        QObject::connect(poll, &QTimer::timeout, [=] {
             auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-            ASSERT_NE(dialog, nullptr);
+            if (!dialog || !dialog->isVisible()) return;
+            poll->stop();
+            poll->deleteLater();
             EXPECT_EQ(dialog->acceptMode(), QFileDialog::AcceptSave);
             const QString chosen = dialog->nameFilters().value(filter);
             dialog->selectNameFilter(chosen);
@@ -250,6 +255,7 @@ TEST(FigureWindow, SaveImageWritesPngPdfOrSvg) {
             else
                 dialog->reject();
         });
+        poll->start();
     };
     auto head = [](const std::filesystem::path& p) {
         std::ifstream in(p, std::ios::binary);
@@ -290,13 +296,16 @@ TEST(FigureWindow, SaveImageWritesPngPdfOrSvg) {
     EXPECT_FALSE(std::filesystem::exists(folder / "cancelled.png"));
     QString reported;
     answer((folder / "x.bmp").string(), 0, true);
-    QTimer::singleShot(50, [&] {
-        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+    QTimer boxPoll;
+    QObject::connect(&boxPoll, &QTimer::timeout, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()); box && box->isVisible()) {
             reported = box->text();
             box->accept();
         }
     });
+    boxPoll.start(10);
     save->trigger();
+    boxPoll.stop();
     EXPECT_TRUE(reported.contains(QStringLiteral(".png, .pdf or .svg"))) << reported.toStdString();
     EXPECT_FALSE(std::filesystem::exists(folder / "x.bmp"));
     std::filesystem::remove_all(folder);
