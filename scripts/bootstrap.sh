@@ -11,7 +11,7 @@ PACKAGES=(
   qt6-base-dev qt6-tools-dev libqcustomplot-dev
   libqt6opengl6-dev qt6-svg-dev
   python3-scipy python3-numpy
-  xvfb xauth
+  xvfb xauth openbox
   inspectrum x11-utils
 )
 

@@ -5,12 +5,15 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QFileDialog>
 #include <QGuiApplication>
 #include <QMainWindow>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPageSetupDialog>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QRegularExpression>
 #include <QScreen>
 #ifdef TOLVANE_QT_SVG
 #include <QSvgGenerator>
@@ -91,6 +94,8 @@ public:
             if (stale_) reduceTo(viewport().size());
         });
     }
+
+    const Figure& figure() const { return figure_; }
 
     // The figure's own limits on every axes (Zoom Reset).
     void resetRanges() {
@@ -383,6 +388,34 @@ QRect windowGeometry(const Figure& figure, const QRect& screen) {
     return r;
 }
 
+// File > Save Image: the figure at the plot's size on the screen, drawn by
+// the renderer of the command line's plot, into a PNG, PDF or SVG file
+// chosen by the person (the type by the filter chosen when the name has no
+// extension of its own).
+void saveImage(QMainWindow* window, FigurePlot* plot) {
+    QStringList filters{QStringLiteral("PNG image (*.png)"), QStringLiteral("PDF document (*.pdf)")};
+#ifdef TOLVANE_QT_SVG
+    filters << QStringLiteral("SVG image (*.svg)");
+#endif
+    QString name = window->windowTitle();
+    name.replace(QRegularExpression(QStringLiteral("[^A-Za-z0-9._-]+")), QStringLiteral("_"));
+    QFileDialog dialog(window, QStringLiteral("Save Image"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setNameFilters(filters);
+    dialog.setDefaultSuffix(QStringLiteral("png"));
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog](const QString& filter) {
+        const auto m = QRegularExpression(QStringLiteral("\\*\\.(\\w+)")).match(filter);
+        if (m.hasMatch()) dialog.setDefaultSuffix(m.captured(1));
+    });
+    dialog.selectFile(name + QStringLiteral(".png"));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
+    const std::string path = dialog.selectedFiles().first().toStdString();
+    std::string error;
+    if (!renderFigureToFile(plot->figure(), path, plot->width(), plot->height(), error))
+        QMessageBox::critical(window, QStringLiteral("Save Image"), QString::fromStdString(error));
+}
+
 // The display menus of a figure window.
 void addDisplayMenus(QMainWindow* window, FigurePlot* plot) {
     auto printer = std::make_shared<QPrinter>(QPrinter::HighResolution);
@@ -399,6 +432,9 @@ void addDisplayMenus(QMainWindow* window, FigurePlot* plot) {
         QPageSetupDialog dialog(printer.get(), window);
         dialog.exec();
     });
+    QAction* save = file->addAction("Save &Image...");
+    save->setObjectName("QV_SaveImage");
+    QObject::connect(save, &QAction::triggered, window, [window, plot] { saveImage(window, plot); });
     file->addSeparator();
     QObject::connect(file->addAction("&Close"), &QAction::triggered, window, &QWidget::close);
 

@@ -15,7 +15,9 @@ namespace tolvane::qt {
 // placed at its position (pixels from the screen's top-left corner, or
 // fractions of the screen in "normalized" units; kept on the screen), with
 // the display menus when figure.displayMenus:
-//   File:  &Print, Print &Setup, (separator) &Close
+//   File:  &Print, Print &Setup, Save &Image... (QV_SaveImage: the figure
+//          into a PNG, PDF or SVG file, drawn as renderFigureToFile draws
+//          it, at the plot's size), (separator) &Close
 //   Edit:  &Copy (the plot to the clipboard as an image)
 //   Tools: &Zoom (QV_Zoom, checkable: rectangle zoom), &Rotate (QV_Rotate,
 //          disabled), (separator) Zoom Re&set (QV_ZoomReset: the figure's

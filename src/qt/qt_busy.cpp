@@ -15,6 +15,7 @@
 #include <exception>
 #include <thread>
 
+#include "qt/qt_dialogs.hpp"
 #include "qt/qt_platform.hpp"
 
 namespace tolvane::qt {
@@ -81,6 +82,7 @@ bool QtPlatform::runBusy(const std::string& what, bool cancellable, const std::f
     QProgressDialog dialog(QString::fromStdString(what), cancellable ? QStringLiteral("Cancel") : QString(), 0, 1000,
                            dialogParent());
     dialog.setWindowTitle(QString::fromStdString(what));
+    fitTitle(&dialog);
     dialog.setWindowModality(Qt::ApplicationModal);
     dialog.setAutoClose(false);
     dialog.setAutoReset(false);

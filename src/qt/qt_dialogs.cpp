@@ -1,17 +1,24 @@
 #include "qt/qt_dialogs.hpp"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFontMetrics>
+#include <QGridLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
+#include <QSpacerItem>
 #include <QTimer>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace tolvane::qt {
 
@@ -49,6 +56,26 @@ void whenShown(Dialog& dialog, Act act) {
 
 }  // namespace
 
+void fitTitle(QWidget* top) {
+    if (!top) return;
+    QFont font = QApplication::font();
+    font.setBold(true);
+    int need = QFontMetrics(font).horizontalAdvance(top->windowTitle()) + 120;
+    if (const QScreen* screen = top->screen()) need = std::min(need, screen->availableGeometry().width());
+    if (auto* box = qobject_cast<QMessageBox*>(top)) {
+        // A message box sets its own size from its layout: a strut in the
+        // layout widens it.
+        if (auto* grid = qobject_cast<QGridLayout*>(box->layout()))
+            grid->addItem(new QSpacerItem(need, 0, QSizePolicy::Minimum, QSizePolicy::Fixed), grid->rowCount(), 0, 1,
+                          grid->columnCount());
+        return;
+    }
+    // A window its layout keeps wide enough is left alone: a minimum of its
+    // own would override the layout's.
+    if (need <= std::max(top->minimumWidth(), top->minimumSizeHint().width()) || top->maximumWidth() < need) return;
+    top->setMinimumWidth(need);
+}
+
 QString literalLabel(const std::string& text) { return q(text).replace('&', QStringLiteral("&&")); }
 
 void showMessageDialog(QWidget* parent, bool error, const std::string& title, const std::string& text,
@@ -58,6 +85,7 @@ void showMessageDialog(QWidget* parent, bool error, const std::string& title, co
     box.setTextFormat(Qt::PlainText);
     QPushButton* ok = box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
     box.setDefaultButton(ok);
+    fitTitle(&box);
     if (scripted) {
         whenShown(box, [&box, ok, how = *scripted] {
             if (how == ScriptedClose::Button)
@@ -76,6 +104,7 @@ int showQuestionDialog(QWidget* parent, const std::string& title, const std::str
     std::vector<QPushButton*> pushes;
     for (const auto& b : buttons) pushes.push_back(box.addButton(literalLabel(b), QMessageBox::AcceptRole));
     if (defaultIndex >= 0 && defaultIndex < static_cast<int>(pushes.size())) box.setDefaultButton(pushes[defaultIndex]);
+    fitTitle(&box);
     if (scripted) {
         whenShown(box, [&box, &pushes, index = *scripted] {
             if (index >= 0 && index < static_cast<int>(pushes.size()))
@@ -112,6 +141,7 @@ std::optional<std::vector<std::string>> showInputDialog(QWidget* parent, const s
     QObject::connect(box, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
     QObject::connect(box, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
     layout->addWidget(box);
+    fitTitle(&dialog);
     if (scripted) {
         whenShown(dialog, [&dialog, &edits, box, answer = *scripted] {
             switch (answer.kind) {

@@ -54,4 +54,10 @@ std::optional<QString> showFileDialog(QWidget* parent, bool save, const std::str
 // A button label shown literally: "&" is not a mnemonic mark.
 QString literalLabel(const std::string& text);
 
+// Makes a top-level window (a dialog, a message box, a layout's window) at
+// least as wide as a window manager's title bar needs to show its whole
+// title: the text in a bold title font and room for the icon and buttons,
+// up to the width of the screen. Call it once the title is set.
+void fitTitle(QWidget* top);
+
 }  // namespace tolvane::qt

@@ -9,6 +9,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QUiLoader>
 
 #include "app/platform/ui_layout.hpp"
@@ -80,6 +81,22 @@ WindowId QtPlatform::openLayout(const std::string& layoutName) {
         if (auto* b = qobject_cast<QPushButton*>(c.widget.data())) {
             b->setAutoDefault(false);
             b->setDefault(false);
+        }
+        // A vertical scroll bar drawn upside down (its maximum at the top)
+        // would still step down with its upper arrow and page towards the
+        // maximum with a click below the handle: it runs the ordinary way
+        // instead, and its value is turned round where the logic reads and
+        // sets it.
+        if (auto* bar = qobject_cast<QScrollBar*>(c.widget.data());
+            bar && bar->orientation() == Qt::Vertical && bar->invertedAppearance()) {
+            const int logical = bar->value();
+            // A scroll bar's own default: the wheel turned down moves the
+            // handle down (the layout's "false" turned the wheel round to
+            // match the upside-down bar).
+            bar->setInvertedAppearance(false);
+            bar->setInvertedControls(true);
+            c.maximumAtTop = true;
+            bar->setValue(bar->minimum() + bar->maximum() - logical);
         }
         w->order.push_back(lc.tag);
         w->controls.emplace(lc.tag, std::move(c));

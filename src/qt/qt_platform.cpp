@@ -7,8 +7,11 @@
 #include <QApplication>
 #include <QDesktopServices>
 #include <QEventLoop>
+#include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QScreen>
+#include <QTextBrowser>
 #include <QTimer>
 #include <QUrl>
 
@@ -17,6 +20,7 @@
 
 #include "base/diagnostics.hpp"
 #include "qt/figure_widget.hpp"
+#include "qt/qt_dialogs.hpp"
 #include "qt/qt_text.hpp"
 
 namespace tolvane::qt {
@@ -41,6 +45,7 @@ QtPlatform::~QtPlatform() {
     }
     // A scripted run may never return to an event loop that deletes them.
     for (auto& widget : deleted_) delete widget.data();
+    delete helpWindow_.data();
 }
 
 QtPlatform::Window& QtPlatform::window(WindowId id) {
@@ -153,6 +158,7 @@ void QtPlatform::setWindowValue(Window& w, const std::string& property, Value va
     if (!top) return;
     if (property != "Visible") {
         setWindowProperty(top, w.stored, screen(), property, std::move(value));
+        if (property == "Name" && w.shown && mode_ == Mode::Interactive) fitTitle(top);
         return;
     }
     const bool on = value.str() == "on";
@@ -161,6 +167,8 @@ void QtPlatform::setWindowValue(Window& w, const std::string& property, Value va
         windowLine(on, title(w));
     }
     if (on) {
+        // A scripted window keeps the layout's size, as on the headless platform.
+        if (mode_ == Mode::Interactive) fitTitle(top);
         top->show();
         top->raise();
         top->activateWindow();
@@ -170,6 +178,58 @@ void QtPlatform::setWindowValue(Window& w, const std::string& property, Value va
 }
 
 // ----------------------------------------------------------------- modal wait
+
+namespace {
+
+bool isInput(QEvent::Type type) {
+    switch (type) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::MouseMove:
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::ShortcutOverride:
+    case QEvent::Shortcut:
+    case QEvent::Wheel:
+    case QEvent::TouchBegin:
+    case QEvent::ContextMenu:
+    case QEvent::Close:
+        return true;
+    default:
+        return false;
+    }
+}
+
+}  // namespace
+
+bool QtPlatform::ModalFilter::eventFilter(QObject* watched, QEvent* event) {
+    const QEvent::Type type = event->type();
+    if (!isInput(type) && type != QEvent::WindowActivate) return false;
+    auto* target = qobject_cast<QWidget*>(watched);
+    if (!target) return false;
+    const WindowId waiting = platform.waitingWindow();
+    QWidget* allowed = platform.widget(waiting);
+    QWidget* window = target->window();
+    // Only the platform's other windows are kept from input: Qt's dialogs
+    // (message boxes, file dialogs) a callback of the waiting window opens
+    // are modal on their own.
+    if (!allowed || window == allowed || platform.idOf(window) == 0) return false;
+    // The waiting window comes back on top and active, later: not inside
+    // the window system's event.
+    if (type != QEvent::MouseMove && type != QEvent::MouseButtonRelease && type != QEvent::KeyRelease) {
+        QPointer<QWidget> keep(allowed);
+        QTimer::singleShot(0, &platform, [keep] {
+            if (keep && keep->isVisible()) {
+                keep->raise();
+                keep->activateWindow();
+            }
+        });
+    }
+    if (type == QEvent::WindowActivate) return false;
+    if (type == QEvent::Close) event->ignore();
+    return true;
+}
 
 std::string QtPlatform::waitModal(WindowId id) {
     Window& w = window(id);
@@ -189,27 +249,42 @@ std::string QtPlatform::waitModal(WindowId id) {
             },
             [&] { return title(window(id)); });
     }
-    // Other windows take no input while this one waits.
+    // Other windows take no input while this one waits. Qt makes a window
+    // modal only when it is shown; a window on the screen already (the
+    // logic shows it, then waits) used to be hidden and shown again for it,
+    // and a window manager may lose so quick an unmap and map: the window
+    // then stayed unmapped while modal, and nothing took input. So a shown
+    // window is never mapped again: it is marked modal, and the platform's
+    // filter (modalFilter) keeps the input from the other windows and the
+    // waiting window on top and active. A hidden window takes Qt's own
+    // modality when the logic shows it.
     QWidget* top = w.widget;
     const Qt::WindowModality before = top ? top->windowModality() : Qt::NonModal;
-    if (top && before != Qt::ApplicationModal) {
-        const bool visible = top->isVisible();
-        if (visible) top->hide();
-        top->setWindowModality(Qt::ApplicationModal);
-        if (visible) top->show();
+    const bool qtModal = top && !top->isVisible();
+    if (top && before != Qt::ApplicationModal) top->setWindowModality(Qt::ApplicationModal);
+    if (top && top->isVisible()) {
+        top->raise();
+        top->activateWindow();
     }
+    ModalFilter filter(*this);
+    qApp->installEventFilter(&filter);
     QEventLoop loop;
     w.loop = &loop;
     loop.exec();
+    qApp->removeEventFilter(&filter);
     auto it = windows_.find(id);
     if (it == windows_.end()) return "Cancel";
     Window& after = *it->second;
     after.loop = nullptr;
     if (after.widget && before != Qt::ApplicationModal) {
+        // Qt lets a modal window go only when it is hidden: one that took
+        // Qt's modality and is still shown is hidden and shown again; it is
+        // no longer modal, so a window manager that lost it blocks nothing.
         const bool visible = after.widget->isVisible();
-        if (visible) after.widget->hide();
+        const bool again = visible && qtModal && QGuiApplication::modalWindow() == after.widget->windowHandle();
+        if (again) after.widget->hide();
         after.widget->setWindowModality(before);
-        if (visible) after.widget->show();
+        if (again) after.widget->show();
     }
     return after.resumed ? after.answer : "Cancel";
 }
@@ -273,6 +348,7 @@ WindowId QtPlatform::showFigure(const display::Figure& figure) {
     w->stored["Pointer"] = Value::text("arrow");
     w->dispatcher = [this](const CallbackEvent& e) { deleteWindow(e.window); };
     top->setWindowTitle(q(figure.name));
+    if (mode_ == Mode::Interactive) fitTitle(top);
     top->installEventFilter(this);
     windows_.emplace(id, std::move(w));
     // The figure window comes sized (its plot at the figure's size, the menu
@@ -304,8 +380,41 @@ ScreenFacts QtPlatform::screen() const {
 
 bool QtPlatform::openInBrowser(const std::string& path) {
     browser_.push_back(path);
+    if (!browserAvailable_) return false;
     if (mode_ == Mode::Scripted) return true;
     return QDesktopServices::openUrl(QUrl::fromLocalFile(q(path)));
+}
+
+QWidget* QtPlatform::helpWindow() const { return helpWindow_.data(); }
+
+bool QtPlatform::showHelpPage(const std::string& path) {
+    const std::string title = app::helpPageTitle(path);
+    if (title.empty()) return false;
+    QFile file(q(path));
+    if (!file.open(QIODevice::ReadOnly)) return false;
+    if (!helpWindow_) {
+        auto* browser = new QTextBrowser;
+        browser->setAttribute(Qt::WA_DeleteOnClose, false);
+        // Links to other pages open in the same window; links to the web go
+        // to the system browser, when there is one.
+        browser->setOpenExternalLinks(true);
+        browser->setObjectName(QStringLiteral("helpWindow"));
+        const QRect room = QGuiApplication::primaryScreen() ? QGuiApplication::primaryScreen()->availableGeometry()
+                                                              : QRect(0, 0, 1280, 1024);
+        browser->resize(std::min(900, room.width() * 3 / 4), std::min(700, room.height() * 3 / 4));
+        helpWindow_ = browser;
+    }
+    auto* browser = static_cast<QTextBrowser*>(helpWindow_.data());
+    browser->setSearchPaths({QFileInfo(q(path)).absolutePath()});
+    browser->setSource(QUrl::fromLocalFile(QFileInfo(q(path)).absoluteFilePath()), QTextDocument::HtmlResource);
+    browser->setWindowTitle(q(title));
+    fitTitle(browser);
+    helpPages_.push_back(path);
+    windowLine(true, title);
+    browser->show();
+    browser->raise();
+    browser->activateWindow();
+    return true;
 }
 
 }  // namespace tolvane::qt

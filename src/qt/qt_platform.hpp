@@ -44,7 +44,15 @@
 //
 // A modal wait is a nested event loop until a callback resumes the window;
 // with a pump set (a script running), the pump runs the script's actions
-// instead, with the events processed between them.
+// instead, with the events processed between them. A window shown before
+// the wait is never unmapped for it: the platform keeps the person's input
+// from its other windows and the waiting window on top and active.
+//
+// A vertical scroll bar that its layout draws upside down (maximum at the
+// top) runs as an ordinary scroll bar, its Value turned round.
+//
+// Windows and dialogs are made wide enough for their title (fitTitle); the
+// help window is a text browser reading the HTML page.
 //
 // The transcript, the answer queues, the pump and the stopwatch are the
 // scripting core's (app/scripting), shared with the headless platform. The
@@ -126,6 +134,7 @@ public:
     bool runBusy(const std::string& what, bool cancellable, const std::function<void(app::Progress&)>& work) override;
     ScreenFacts screen() const override;
     bool openInBrowser(const std::string& path) override;
+    bool showHelpPage(const std::string& path) override;
 
     // --- ScriptablePlatform
     bool activate(WindowId window, const std::string& tag) override;
@@ -147,6 +156,14 @@ public:
     void setScreen(ScreenFacts facts) { screenOverride_ = facts; }
     // The browser requests of a scripted platform, which starts no browser.
     const std::vector<std::string>& browserRequests() const { return browser_; }
+    // A machine without a browser: openInBrowser records the request and
+    // answers false without trying (an interactive platform also answers
+    // false when the system finds no browser or launcher).
+    void setBrowserAvailable(bool available) { browserAvailable_ = available; }
+    // The application's own help window (a text browser), once shown.
+    QWidget* helpWindow() const;
+    // The pages shown in the help window, in order.
+    const std::vector<std::string>& helpPages() const { return helpPages_; }
     // The start folder given to the last open-file dialog.
     const std::string& lastDialogFolder() const { return lastDialogFolder_; }
     // The figures a scripted platform has shown, in order (their windows may
@@ -199,6 +216,15 @@ private:
     FileChoice fileDialog(bool save, const std::string& title, const std::string& filter,
                           const std::string& defaultName, const std::string& startFolder);
 
+    // Keeps the person's input (clicks, keys, the close button) from the
+    // platform's windows but the one waited on, and brings that one back on
+    // top and active when another is clicked or activated.
+    struct ModalFilter : QObject {
+        explicit ModalFilter(QtPlatform& p) : platform(p) {}
+        bool eventFilter(QObject* watched, QEvent* event) override;
+        QtPlatform& platform;
+    };
+
     // While a script action runs, exceptions of the callbacks it fires
     // through the widgets' signals are kept here and thrown again when the
     // signal has returned: no exception passes through Qt's own frames.
@@ -215,6 +241,9 @@ private:
     std::vector<QPointer<QWidget>> deleted_;  // widgets of deleted windows, gone once the event loop has run
     WindowId next_ = 1;
     std::vector<std::string> browser_;
+    bool browserAvailable_ = true;
+    QPointer<QWidget> helpWindow_;
+    std::vector<std::string> helpPages_;
     std::string lastDialogFolder_;
     std::vector<display::Figure> figures_;
     std::optional<ScreenFacts> screenOverride_;

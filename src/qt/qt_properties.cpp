@@ -39,6 +39,16 @@ bool lowerEquals(const std::string& a, const char* b) {
     return l == b;
 }
 
+// A slider's value as the logic sees it, and setting it.
+double sliderValue(const QtControl& c, const QAbstractSlider& sl) {
+    return c.maximumAtTop ? double(sl.minimum()) + sl.maximum() - sl.value() : double(sl.value());
+}
+
+void setSliderValue(const QtControl& c, QAbstractSlider& sl, double v) {
+    const long n = std::isnan(v) ? sl.minimum() : std::clamp<long>(std::lround(std::clamp(v, -1e9, 1e9)), sl.minimum(), sl.maximum());
+    sl.setValue(static_cast<int>(c.maximumAtTop ? long(sl.minimum()) + sl.maximum() - n : n));
+}
+
 double number(const Value& v, const std::string& property) {
     if (!v.isReal() || v.numel() != 1) throw Error("The property " + property + " takes a number.");
     return v.realAt(0);
@@ -218,7 +228,7 @@ Value controlProperty(const QtControl& c, const std::string& property) {
                 return *given;
             return Value::scalar(shownValue);
         };
-        if (auto* sl = qobject_cast<QAbstractSlider*>(wid)) return exact(sl->value());
+        if (auto* sl = qobject_cast<QAbstractSlider*>(wid)) return exact(sliderValue(c, *sl));
         if (auto* sp = qobject_cast<QSpinBox*>(wid)) return exact(sp->value());
         if (auto* sp = qobject_cast<QDoubleSpinBox*>(wid)) return Value::scalar(sp->value());
         if (auto* pb = qobject_cast<QProgressBar*>(wid)) return exact(pb->value());
@@ -354,7 +364,7 @@ void setControlProperty(QtControl& c, const std::string& property, Value value) 
         } else if (auto* g = qobject_cast<QGroupBox*>(wid); g && g->isCheckable()) {
             g->setChecked(v != 0);
         } else if (auto* sl = qobject_cast<QAbstractSlider*>(wid)) {
-            sl->setValue(static_cast<int>(std::lround(v)));
+            setSliderValue(c, *sl, v);
         } else if (auto* sp = qobject_cast<QSpinBox*>(wid)) {
             sp->setValue(static_cast<int>(std::lround(v)));
         } else if (auto* sp = qobject_cast<QDoubleSpinBox*>(wid)) {
@@ -366,9 +376,12 @@ void setControlProperty(QtControl& c, const std::string& property, Value value) 
     } else if (property == "Max") {
         const double v = number(value, property);
         const int m = static_cast<int>(std::lround(v));
-        if (auto* sl = qobject_cast<QAbstractSlider*>(wid))
+        if (auto* sl = qobject_cast<QAbstractSlider*>(wid)) {
+            // The value the logic reads stays where it was (within the new range).
+            const double shown = sliderValue(c, *sl);
             sl->setMaximum(m);
-        else if (auto* sp = qobject_cast<QSpinBox*>(wid))
+            setSliderValue(c, *sl, shown);
+        } else if (auto* sp = qobject_cast<QSpinBox*>(wid))
             sp->setMaximum(m);
         else if (auto* sp = qobject_cast<QDoubleSpinBox*>(wid))
             sp->setMaximum(v);

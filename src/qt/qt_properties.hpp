@@ -27,6 +27,11 @@ struct QtControl {
     std::string parentTag;
     bool isMenuItem = false;
     bool edited = false;           // an edit's text changed by the person since its last callback
+    // A vertical scroll bar whose layout puts its maximum at the top: the
+    // widget itself runs the ordinary way (minimum at the top), so that its
+    // arrows, trough, drag and wheel all move the way they point, and its
+    // Value reads and sets as minimum + maximum - the widget's value.
+    bool maximumAtTop = false;
     std::map<std::string, Value> stored;  // what was last given, or a property the widget lacks
 };
 

@@ -8,10 +8,12 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QFileDialog>
 #include <QImage>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPageSetupDialog>
 #include <QPrintDialog>
 #include <QPrinter>
@@ -135,7 +137,8 @@ TEST(FigureWindow, CcdfWindowWithLogAxisAndDisplayMenus) {
     EXPECT_EQ(menus[1]->text().toStdString(), "&Edit");
     EXPECT_EQ(menus[2]->text().toStdString(), "&Tools");
     EXPECT_EQ(menuEntries(menus[0]->menu()),
-              (std::vector<std::string>{"&Print||on|", "Print &Setup||on|", "-", "&Close||on|"}));
+              (std::vector<std::string>{"&Print||on|", "Print &Setup||on|", "Save &Image...|QV_SaveImage|on|", "-",
+                                        "&Close||on|"}));
     EXPECT_EQ(menuEntries(menus[1]->menu()), (std::vector<std::string>{"&Copy||on|"}));
     EXPECT_EQ(menuEntries(menus[2]->menu()), (std::vector<std::string>{"&Zoom|QV_Zoom|on|check",
                                                                        "&Rotate|QV_Rotate|off|check", "-",
@@ -219,6 +222,93 @@ TEST(FigureWindow, PrintAndPrintSetupUseTheChosenPrinter) {
     });
     file->actions()[0]->trigger();
     EXPECT_FALSE(std::filesystem::exists(out));
+}
+
+// File > Save Image writes the figure, drawn as the command line's plot
+// draws it, at the plot's size, into the file the person names: the type by
+// the name's extension, or by the filter chosen when the name has none. A
+// file that cannot be written is reported, and a cancel writes nothing.
+TEST(FigureWindow, SaveImageWritesPngPdfOrSvg) {
+    Window w = open(ccdfFigure({}, "L", frame()));
+    QAction* save = action(w.get(), "QV_SaveImage");
+    ASSERT_NE(save, nullptr);
+    const auto folder = std::filesystem::path(TOLVANE_TEST_OUTPUT_DIR) / "save_image";
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder);
+    // Answers the save dialog, once it is up, with the name typed and the
+    // filter chosen.
+    auto answer = [](const std::string& file, int filter, bool accept) {
+        auto* poll = new QTimer;
+        poll->setInterval(10);
+        QObject::connect(poll, &QTimer::timeout, [=] {
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            if (!dialog || !dialog->isVisible()) return;
+            poll->stop();
+            poll->deleteLater();
+            EXPECT_EQ(dialog->acceptMode(), QFileDialog::AcceptSave);
+            const QString chosen = dialog->nameFilters().value(filter);
+            dialog->selectNameFilter(chosen);
+            emit dialog->filterSelected(chosen);
+            dialog->selectFile(QString::fromStdString(file));
+            if (accept)
+                static_cast<QDialog*>(dialog)->accept();
+            else
+                dialog->reject();
+        });
+        poll->start();
+    };
+    auto head = [](const std::filesystem::path& p) {
+        std::ifstream in(p, std::ios::binary);
+        std::string text(200, '\0');
+        in.read(text.data(), 200);
+        text.resize(static_cast<std::size_t>(in.gcount()));
+        return text;
+    };
+    struct Case {
+        const char* typed;
+        int filter;
+        const char* written;
+        const char* starts;
+    };
+    for (const Case& c : {Case{"ccdf.png", 0, "ccdf.png", "\x89PNG"}, Case{"ccdf.pdf", 0, "ccdf.pdf", "%PDF"},
+                          Case{"ccdf.svg", 0, "ccdf.svg", "<?xml"}, Case{"chosen", 1, "chosen.pdf", "%PDF"}}) {
+        SCOPED_TRACE(c.typed);
+        answer((folder / c.typed).string(), c.filter, true);
+        save->trigger();
+        const auto out = folder / c.written;
+        ASSERT_TRUE(std::filesystem::exists(out));
+        EXPECT_EQ(head(out).substr(0, std::string(c.starts).size()), c.starts);
+    }
+    // The PNG has the plot's size and is the command line's drawing of it.
+    QCustomPlot* plot = qt::figurePlot(w.get());
+    const QImage image(QString::fromStdString((folder / "ccdf.png").string()));
+    EXPECT_EQ(image.size(), plot->size());
+    std::string error;
+    ASSERT_TRUE(qt::renderFigureToFile(ccdfFigure({}, "L", frame()), (folder / "plot.png").string(), plot->width(),
+                                       plot->height(), error))
+        << error;
+    EXPECT_EQ(image, QImage(QString::fromStdString((folder / "plot.png").string())));
+
+    // Cancelled: nothing written. A type it cannot write: the reason in an
+    // error box.
+    answer((folder / "cancelled.png").string(), 0, false);
+    save->trigger();
+    EXPECT_FALSE(std::filesystem::exists(folder / "cancelled.png"));
+    QString reported;
+    answer((folder / "x.bmp").string(), 0, true);
+    QTimer boxPoll;
+    QObject::connect(&boxPoll, &QTimer::timeout, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()); box && box->isVisible()) {
+            reported = box->text();
+            box->accept();
+        }
+    });
+    boxPoll.start(10);
+    save->trigger();
+    boxPoll.stop();
+    EXPECT_TRUE(reported.contains(QStringLiteral(".png, .pdf or .svg"))) << reported.toStdString();
+    EXPECT_FALSE(std::filesystem::exists(folder / "x.bmp"));
+    std::filesystem::remove_all(folder);
 }
 
 TEST(FigureWindow, StackedTimeAxesAndWaterfallWithoutDisplayMenus) {

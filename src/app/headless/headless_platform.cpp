@@ -230,6 +230,14 @@ void HeadlessPlatform::pause(double seconds) { skipTime(seconds); }
 
 bool HeadlessPlatform::openInBrowser(const std::string& path) {
     browser_.push_back(path);
+    return browserAvailable_;
+}
+
+bool HeadlessPlatform::showHelpPage(const std::string& path) {
+    const std::string title = helpPageTitle(path);
+    if (title.empty()) return false;
+    helpPages_.push_back(path);
+    windowLine(true, title);
     return true;
 }
 

@@ -56,6 +56,7 @@ public:
     WindowId showFigure(const display::Figure& figure) override;
     ScreenFacts screen() const override { return screen_; }
     bool openInBrowser(const std::string& path) override;
+    bool showHelpPage(const std::string& path) override;
 
     // --- what a person does
     // Runs the control's callback (tag + "_Callback") as a click would. A
@@ -75,6 +76,11 @@ public:
     // --- for the program and the tests
     void setScreen(ScreenFacts facts) { screen_ = facts; }
     const std::vector<std::string>& browserRequests() const { return browser_; }
+    // A machine without a browser: openInBrowser records the request and
+    // answers false.
+    void setBrowserAvailable(bool available) { browserAvailable_ = available; }
+    // The pages shown in the help window, in order.
+    const std::vector<std::string>& helpPages() const { return helpPages_; }
     // The start folder of the last open-file dialog.
     const std::string& lastDialogFolder() const { return lastDialogFolder_; }
     // The figures shown, in order (their windows may be gone).
@@ -107,6 +113,8 @@ private:
     std::map<WindowId, Window> windows_;
     WindowId next_ = 1;
     std::vector<std::string> browser_;
+    bool browserAvailable_ = true;
+    std::vector<std::string> helpPages_;
     std::vector<display::Figure> figures_;
     std::string lastDialogFolder_;
     ScreenFacts screen_ = kScriptedScreen;

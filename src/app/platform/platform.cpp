@@ -1,6 +1,9 @@
 #include "app/platform/platform.hpp"
 
 #include <algorithm>
+#include <cctype>
+#include <filesystem>
+#include <fstream>
 
 #include "base/diagnostics.hpp"
 
@@ -44,6 +47,35 @@ bool Platform::runBusy(const std::string&, bool, const std::function<void(Progre
     InlineProgress progress;
     work(progress);
     return true;
+}
+
+std::string helpPageTitle(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return "";
+    std::string head(64 * 1024, '\0');
+    in.read(head.data(), static_cast<std::streamsize>(head.size()));
+    head.resize(static_cast<std::size_t>(in.gcount()));
+    std::string lower = head;
+    std::transform(lower.begin(), lower.end(), lower.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    const std::size_t open = lower.find("<title>");
+    const std::size_t close = open == std::string::npos ? open : lower.find("</title>", open);
+    std::string title;
+    if (close != std::string::npos) {
+        // The text with its white space runs made single spaces.
+        for (std::size_t i = open + 7; i < close; ++i) {
+            const char c = head[i];
+            const bool space = c == ' ' || c == '\t' || c == '\n' || c == '\r';
+            if (space) {
+                if (!title.empty() && title.back() != ' ') title += ' ';
+            } else {
+                title += c;
+            }
+        }
+        while (!title.empty() && title.back() == ' ') title.pop_back();
+    }
+    if (title.empty()) title = std::filesystem::path(path).filename().string();
+    return title;
 }
 
 std::string withoutMnemonic(const std::string& label) {

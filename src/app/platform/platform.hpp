@@ -193,7 +193,16 @@ public:
     virtual ScreenFacts screen() const = 0;
     // Opens the file in the system web browser; false when that failed.
     virtual bool openInBrowser(const std::string& path) = 0;
+    // Shows the HTML page in the application's own help window (one window,
+    // reused), titled with the page's title (helpPageTitle); false when the
+    // page cannot be read. Writes "window opened \"TITLE\"" to the
+    // transcript.
+    virtual bool showHelpPage(const std::string& path) = 0;
 };
+
+// The title of an HTML page: the text of its <title> element, or the file's
+// name when it has none; "" when the file cannot be read.
+std::string helpPageTitle(const std::string& path);
 
 // The button label with its "&" mnemonic marks removed ("E&xit" -> "Exit",
 // "&&" -> "&").

@@ -384,8 +384,12 @@ void Framework::help() {
     const fs::path base = hooks_.resourceFolder.empty() ? fs::current_path() : fs::path(hooks_.resourceFolder);
     const fs::path page = base / "WebHelp" / "802.htm";
     std::error_code ec;
-    if (!fs::is_regular_file(page, ec) || !p_.openInBrowser(page.string()))
-        p_.messageBox("Option unavailable", "HTML help is not available in this version.");
+    // The system browser first; without one, the application's own help
+    // window. Only a page that is missing (or cannot be read) is "not
+    // available".
+    if (fs::is_regular_file(page, ec) && (p_.openInBrowser(page.string()) || p_.showHelpPage(page.string())))
+        return;
+    p_.messageBox("Option unavailable", "HTML help is not available in this version.");
 }
 
 void Framework::AppShutDown() {
