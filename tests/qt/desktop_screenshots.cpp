@@ -8,6 +8,8 @@
 // Run by tests/qt/desktop_screenshots.sh.
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
 #include <QTimer>
@@ -93,9 +95,36 @@ int main(int argc, char** argv) {
         });
     };
 
+    // A choice in a pop-up and a typed entry, as a person makes them.
+    auto choose = [](QWidget* top, const char* tag, int index) {
+        auto* combo = top->findChild<QComboBox*>(QString::fromLatin1(tag));
+        combo->setCurrentIndex(index);
+        emit combo->activated(index);
+    };
+    auto type = [](QWidget* top, const char* tag, const char* text) {
+        auto* edit = top->findChild<QLineEdit*>(QString::fromLatin1(tag));
+        edit->setText(QString::fromLatin1(text));
+        emit edit->returnPressed();
+    };
+
     when([&] { return window("main"); }, [&](QWidget* main) {
         grab(main, "main_window");
-        click(main, "pbSlotSetup");
+        // The traffic-packet mode: a 64-slot frame filled with DRC 12.
+        choose(main, "pdMode", 2);
+        type(main, "txtFrameSlots", "64");
+        click(main, "pbPacketSetup");
+        when([&] { return window("packets"); }, [&, main](QWidget* packets) {
+            choose(packets, "pdDRC", 11);
+            click(packets, "pbFill");
+            QTimer::singleShot(300, [&, main, packets] {
+                grab(packets, "packet_setup");
+                click(packets, "pbOK");
+                QTimer::singleShot(300, [&, main] {
+                    grab(main, "main_window_packets");
+                    click(main, "pbSlotSetup");
+                });
+            });
+        });
         when([&] { return window("slot"); }, [&, main](QWidget* slot) {
             click(slot, "pbPRCslotSetup1");
             when([&] { return window("rpc"); }, [&, main, slot](QWidget* rpc) {
