@@ -78,7 +78,7 @@ struct CodeDomainReport {
 
 struct PacketReport {
     int startSlot = 0;
-    std::vector<int> slots;  // the slots it occupies, 1-based
+    std::vector<int> occupiedSlots;  // the slots it occupies, 1-based ("slots" in the JSON)
     int drc = 0;
     int macIndex = 0;
     bool fcsOk = false;
@@ -109,7 +109,7 @@ struct AnalysisReport {
     double originOffsetDb = 0;
     double iqGainDb = 0, iqQuadratureDeg = 0;
     double snrDb = 0;
-    std::vector<SlotReport> slots;
+    std::vector<SlotReport> slotReports;  // "slots" in the JSON (Qt reserves the word slots)
     CodeDomainReport codeDomain;
     std::vector<PacketReport> packets;
 };
@@ -120,6 +120,13 @@ class NoPilotFound : public Error {
 public:
     using Error::Error;
 };
+
+// Refuses options out of range, naming the option: a PN offset outside
+// 0 .. 511, a filter outside 1 .. 4, a frame length that is neither 0 nor a
+// whole multiple of 16 from 16 to 128, a carrier offset that is not finite,
+// a slot range that is negative or runs backwards, iterations outside
+// 1 .. 16. Throws Error.
+void checkAnalysisOptions(const AnalysisOptions& options);
 
 // Analyses `samples` taken at `sampleRate` (1.2288 MHz or more). Throws
 // Error for input it cannot take (a rate below the chip rate, too few
