@@ -17,6 +17,8 @@
 #include <cmath>
 #include <numeric>
 #include <string>
+#include <cstdio>
+#include <cstdlib>
 
 #include "base/diagnostics.hpp"
 #include "base/limits.hpp"
@@ -137,6 +139,22 @@ const cvec& chainResponse(std::size_t chips, int os, FilterShape shape, bool pha
     spectrum = std::move(out);
     key = {chips, os, shape, phaseEq};
     return spectrum;
+}
+
+// Where the chain's response to one chip peaks, in samples from the chip
+// (negative: before it); the stored-FIR equaliser delays by several chips.
+long long chainDelay(int os, FilterShape shape, bool phaseEq) {
+    cvec impulse(static_cast<std::size_t>(kSlotChips));
+    impulse[0] = 1.0;
+    cvec out, scratch;
+    basebandFilterChips(impulse, os, shape, out, scratch);
+    if (phaseEq) fwdPhaseEqInPlace(out, os, shape, scratch);
+    std::size_t peak = 0;
+    for (std::size_t n = 0; n < out.size(); ++n)
+        if (std::abs(out[n]) > std::abs(out[peak])) peak = n;
+    const auto n = static_cast<long long>(out.size());
+    const auto p = static_cast<long long>(peak);
+    return p < n / 2 ? p : p - n;
 }
 
 // ---------------------------------------------------------------------------
@@ -673,7 +691,20 @@ Pass runPass(const Window& w, const cvec& h, double noiseHint) {
 void rebuild(Pass& pass, const Window& w, const cvec& h) {
     pass.content.assign(w.chips(), cplx{});
     for (std::size_t s = 0; s < pass.slots.size(); ++s) rebuildSlot(pass.slots[s], pass.content.data() + s * kSlotChips);
-    pass.reference = referenceSpectrum(pass.content, w, h);
+    // Idle portions (noise filler, or nothing) stay out of the measurements
+    // but not out of the reference: their received chips stand in, so that
+    // the filler's spread into its neighbours does not count as error.
+    cvec measured = pass.content;
+    for (std::size_t s = 0; s < pass.slots.size(); ++s) {
+        const std::size_t base = s * kSlotChips;
+        if (pass.slots[s].macIdle)
+            for (int start : kMacStarts)
+                for (int t = 0; t < 64; ++t) measured[base + static_cast<std::size_t>(start + t)] = pass.chips[base + static_cast<std::size_t>(start + t)];
+        if (!dataPresent(pass.slots[s]))
+            for (int k = 0; k < kDataChipsPerSlot; ++k)
+                measured[base + static_cast<std::size_t>(dataChip(k))] = pass.chips[base + static_cast<std::size_t>(dataChip(k))];
+    }
+    pass.reference = referenceSpectrum(measured, w, h);
     // Noise per despread chip: the residual over everything rebuilt.
     const Masks m = masksOf(pass.slots);
     double e = 0;
@@ -739,8 +770,20 @@ AnalysisReport analyzeWaveform(const std::vector<std::complex<double>>& samples,
     const Acquisition acq = acquirePn(y, os, peakRatio);
     if (acq.conjugate)
         for (cplx& v : y) v = std::conj(v);
-    const long long phase = acq.tau % os;
-    const long long chipOfPn0 = acq.tau / os;  // recording chip where PN chip 0 falls (mod period)
+    // The sample phase with the most power (without a pulse shape only one
+    // phase carries the chips), within the chip the correlation peak found.
+    long long tau = acq.tau;
+    {
+        std::vector<double> energy(static_cast<std::size_t>(os));
+        for (std::size_t n = 0; n < y.size(); ++n) energy[n % static_cast<std::size_t>(os)] += std::norm(y[n]);
+        const auto best = static_cast<long long>(std::max_element(energy.begin(), energy.end()) - energy.begin());
+        // The rectangular template puts chip k within [tau + k os, tau + (k + 1) os).
+        const long long move = ((best - tau) % os + os) % os;
+        const long long m = static_cast<long long>(kPeriod) * os;
+        tau = ((tau + move) % m + m) % m;
+    }
+    const long long phase = tau % os;
+    const long long chipOfPn0 = tau / os;  // recording chip where PN chip 0 falls (mod period)
     const auto chipCount = static_cast<long long>((total - 1 - phase) / os + 1);
     const cvec& pn = pnChips();
     auto pnIndex = [&](long long q) { return static_cast<std::size_t>((((q - chipOfPn0) % kPeriod) + kPeriod) % kPeriod); };
@@ -831,6 +874,7 @@ AnalysisReport analyzeWaveform(const std::vector<std::complex<double>>& samples,
             for (int t = 0; t < kPilotBurstChips; ++t) energy += std::norm(z[static_cast<std::size_t>(b + t)]);
         const double coherence = energy > 0 ? coherent / (kPilotBurstChips * energy) : 0;
         const double chance = (1.0 + 10.0 / std::sqrt(static_cast<double>(bursts.size()))) / kPilotBurstChips;
+        if (std::getenv("RX_DEBUG")) std::fprintf(stderr, "acq conj %d tau %lld peak %.1f slotStart %lld freq %.2f coherence %.3f chance %.3f\n", acq.conjugate, acq.tau, peakRatio, slotStart, freq, coherence, chance);
         if (!(coherence > std::max(0.04, chance)) || peakRatio < 8.0)
             throw NoPilotFound("No forward-link pilot was found in the recording.");
     }
@@ -892,7 +936,7 @@ AnalysisReport analyzeWaveform(const std::vector<std::complex<double>>& samples,
     // Fine timing against the pilot alone: the chips' PN alignment is known
     // to within a chip or so; the delay found may move the first whole slot.
     {
-        w.start = phase + slotStart * os;
+        w.start = phase + slotStart * os - chainDelay(os, options.filter, options.phaseEq);
         w.pnStart = static_cast<int>(pnAtStart);
         w.slots = static_cast<int>(std::min<long long>(16, (total - w.start) / slotSamples));
         if (w.cyclic) w.slots = static_cast<int>(std::min<long long>(16, total / slotSamples));
@@ -1005,7 +1049,7 @@ AnalysisReport analyzeWaveform(const std::vector<std::complex<double>>& samples,
 
     // Residual: noise, origin offset, I/Q imbalance, phase error.
     double noise = 0, phaseSq = 0, phaseWeight = 0;
-    std::size_t used = 0;
+    std::size_t used = 0, pilotCount = 0;
     cplx dc{}, image{};
     double imageNorm = 0;
     const double meanRef = rr / static_cast<double>(std::max<std::size_t>(1, nc));
@@ -1013,7 +1057,12 @@ AnalysisReport analyzeWaveform(const std::vector<std::complex<double>>& samples,
         if (!(m.pilot[i] || m.mac[i] || m.data[i])) continue;
         const cplx ref = g * rb[i];
         const cplx e = zb[i] - ref;
-        noise += std::norm(e);
+        // The noise from the pilot alone: decisions elsewhere absorb some
+        // of it when they go wrong.
+        if (m.pilot[i]) {
+            noise += std::norm(e);
+            ++pilotCount;
+        }
         dc += e;
         image += e * ref;
         imageNorm += std::norm(ref);
@@ -1024,11 +1073,13 @@ AnalysisReport analyzeWaveform(const std::vector<std::complex<double>>& samples,
         }
         ++used;
     }
-    noise /= static_cast<double>(std::max<std::size_t>(used, 1));
+    noise /= static_cast<double>(std::max<std::size_t>(pilotCount, 1));
     dc /= static_cast<double>(std::max<std::size_t>(used, 1));
-    double signal = 0;
-    for (const cplx& v : pass.reference) signal += std::norm(g * v);
-    signal /= static_cast<double>(pass.reference.size()) * static_cast<double>(pass.reference.size());
+    // The signal's power in the channel: what the channel holds less the noise.
+    double inChannel = 0;
+    for (const cplx& v : zb) inChannel += std::norm(v);
+    inChannel /= static_cast<double>(nc);
+    const double signal = std::max(inChannel - noise, 1e-300);
     report.snrDb = std::min(10.0 * std::log10(signal / std::max(noise, 1e-300)), 300.0);
     report.originOffsetDb = powerDb(std::norm(dc) / signal);
     {
@@ -1077,8 +1128,7 @@ AnalysisReport analyzeWaveform(const std::vector<std::complex<double>>& samples,
     }
 
     // Synchronisation as found.
-    double startSample = static_cast<double>(w.start) + w.delay;
-    if (w.cyclic) startSample = std::fmod(std::fmod(startSample, static_cast<double>(total)) + static_cast<double>(total), static_cast<double>(total));
+    const double startSample = static_cast<double>(w.start) + w.delay;
     report.timingOffsetChips = startSample / os;
     report.frequencyErrorHz = acq.conjugate ? -w.freqHz : w.freqHz;
 
