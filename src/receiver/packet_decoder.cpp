@@ -1,0 +1,101 @@
+// Decoding one forward traffic packet: the transmit chain of onex run
+// backwards on soft values.
+//
+// The transmitter turbo-codes the packet (less its tail field), scrambles
+// the code bits, interleaves them, maps them to symbols, repeats the symbols
+// back to back to fill the packet's chips and puts 16 symbols at a time
+// under the 16 Walsh codes. Here the chips are de-covered, each symbol's
+// bits get their log-likelihood ratios, the copies of a symbol are added,
+// the ratios go back through the interleaver's permutation, their signs are
+// flipped where the scrambler's bit is 1, and the turbo decoder runs until
+// the frame check sequence checks or the iterations are used up.
+#include "receiver/packet_decoder.hpp"
+
+#include <cmath>
+#include <cstdint>
+
+#include "base/diagnostics.hpp"
+#include "onex/channel_interleaver.hpp"
+#include "onex/mod_params.hpp"
+#include "onex/packets.hpp"
+#include "onex/scrambler.hpp"
+#include "onex/traffic_channel.hpp"
+#include "receiver/soft_demod.hpp"
+#include "receiver/turbo_decoder.hpp"
+
+namespace tolvane {
+
+namespace {
+
+constexpr int kMaxDecoderIterations = 16;
+
+}  // namespace
+
+DecodedPacket decodePacket(const std::vector<std::complex<double>>& chips, double noiseVariance, int drc,
+                           int macIndex, const PacketDecoderOptions& options) {
+    if (drc < 1 || drc > 12)
+        throw Error("Packet decoder: DRC " + numberText(drc) + " is not a data rate (1 to 12).");
+    if (macIndex < 0 || macIndex > 63)
+        throw Error("Packet decoder: MAC index " + numberText(macIndex) + " is outside 0 to 63.");
+    if (!(std::isfinite(noiseVariance) && noiseVariance > 0))
+        throw Error("Packet decoder: noise variance " + numberText(noiseVariance) +
+                    " must be a positive finite number.");
+    if (options.maxIterations < 1 || options.maxIterations > kMaxDecoderIterations)
+        throw Error("Packet decoder: iterations " + numberText(options.maxIterations) + " is outside 1 to 16.");
+    const ModParams params = *fwdTrfChnModParams(drc);
+    // The chain's output: the required symbols in whole 16-symbol columns.
+    const std::size_t packetChips = (static_cast<std::size_t>(params.modulationSymbolsRequired) + 15) / 16 * 16;
+    if (chips.size() > packetChips)
+        throw Error("Packet decoder: " + numberText(static_cast<double>(chips.size())) + " chips given; a DRC " +
+                    numberText(drc) + " packet has " + numberText(static_cast<double>(packetChips)) + ".");
+    for (std::size_t i = 0; i < chips.size(); ++i)
+        if (!std::isfinite(chips[i].real()) || !std::isfinite(chips[i].imag()))
+            throw Error("Packet decoder: chip " + numberText(static_cast<double>(i + 1)) + " is not a finite number.");
+
+    const std::size_t packetBits = static_cast<std::size_t>(params.bits);
+    const std::size_t codedBits = static_cast<std::size_t>(symbolsPerBit(params.codeRate)) * packetBits;
+
+    // Symbols beyond the required count are the zero padding of the last column.
+    std::vector<std::complex<double>> symbols = walshDecover(chips.data(), chips.size());
+    if (symbols.size() > static_cast<std::size_t>(params.modulationSymbolsRequired))
+        symbols.resize(static_cast<std::size_t>(params.modulationSymbolsRequired));
+    const std::vector<double> received = combinedLlrs(symbols, codedBits, noiseVariance, params.modulationType);
+
+    // The interleaver only moves values: run it on the positions to learn
+    // where each code bit went, then put the ratios back.
+    std::vector<double> position(codedBits);
+    for (std::size_t i = 0; i < codedBits; ++i) position[i] = static_cast<double>(i);
+    const std::vector<double> moved = fwdChannelInterleaver(position, params.codeRate, params.bits);
+    const std::vector<double> scrambler = fwdScrambler(std::vector<double>(codedBits, 0.0), drc, macIndex);
+    std::vector<float> llr(codedBits);
+    for (std::size_t j = 0; j < codedBits; ++j) {
+        const auto i = static_cast<std::size_t>(moved[j]);
+        const double v = scrambler[i] != 0.0 ? -received[j] : received[j];
+        llr[i] = static_cast<float>(v);
+    }
+
+    // The encoder leaves out the packet's tail field: it codes the payload and the FCS.
+    TurboDecoder decoder(packetBits - kEncoderTailBits, params.codeRate);
+    const std::size_t payloadBits = static_cast<std::size_t>(packetPayloadBits(drc));
+    std::vector<double> payload(payloadBits);
+    const auto fcsChecks = [&](std::span<const std::uint8_t> bits) {
+        for (std::size_t i = 0; i < payloadBits; ++i) payload[i] = bits[i];
+        const std::array<double, kFcsBits> fcs = packetFcs(payload);
+        for (std::size_t i = 0; i < kFcsBits; ++i)
+            if (fcs[i] != static_cast<double>(bits[payloadBits + i])) return false;
+        return true;
+    };
+    std::vector<std::uint8_t> decided;
+    TurboDecodeOptions turbo;
+    turbo.maxIterations = options.maxIterations;
+    turbo.logMap = options.logMap;
+    const TurboDecodeResult run = decoder.decode(llr, decided, turbo, fcsChecks);
+
+    DecodedPacket out;
+    out.fcsOk = run.stopped;
+    out.iterations = run.iterations;
+    out.payload.assign(decided.begin(), decided.begin() + static_cast<std::ptrdiff_t>(payloadBits));
+    return out;
+}
+
+}  // namespace tolvane
