@@ -11,8 +11,10 @@
 // the frame check sequence checks or the iterations are used up.
 #include "receiver/packet_decoder.hpp"
 
+#include <array>
 #include <cmath>
 #include <cstdint>
+#include <memory>
 
 #include "base/diagnostics.hpp"
 #include "onex/channel_interleaver.hpp"
@@ -28,6 +30,43 @@ namespace tolvane {
 namespace {
 
 constexpr int kMaxDecoderIterations = 16;
+
+// What decoding a packet of one DRC needs besides its chips: where the
+// channel interleaver moved each code bit, and a turbo decoder with its
+// buffers. Built on the first packet of that DRC in each thread and kept, so
+// that a stream of packets neither recomputes the permutations nor asks the
+// system for fresh pages every time (at most a few MB per thread for all
+// twelve).
+struct DrcPlan {
+    std::vector<std::uint32_t> deinterleave;  // received code bit j is code bit deinterleave[j]
+    TurboDecoder decoder;
+    std::vector<float> llr;
+    std::vector<std::uint8_t> decided;
+    int scramblerMac = -1;  // the MAC index `scrambler` belongs to
+    std::vector<std::uint8_t> scrambler;
+
+    explicit DrcPlan(const ModParams& params)
+        // The encoder leaves out the packet's tail field: it codes the payload and the FCS.
+        : decoder(static_cast<std::size_t>(params.bits) - kEncoderTailBits, params.codeRate) {
+        const std::size_t codedBits = static_cast<std::size_t>(symbolsPerBit(params.codeRate)) *
+                                      static_cast<std::size_t>(params.bits);
+        // The interleaver only moves values: run it on the positions to learn
+        // where each code bit went.
+        std::vector<double> position(codedBits);
+        for (std::size_t i = 0; i < codedBits; ++i) position[i] = static_cast<double>(i);
+        const std::vector<double> moved = fwdChannelInterleaver(position, params.codeRate, params.bits);
+        deinterleave.resize(codedBits);
+        for (std::size_t j = 0; j < codedBits; ++j) deinterleave[j] = static_cast<std::uint32_t>(moved[j]);
+        llr.resize(codedBits);
+    }
+};
+
+DrcPlan& planFor(const ModParams& params) {
+    thread_local std::array<std::unique_ptr<DrcPlan>, 12> plans;
+    std::unique_ptr<DrcPlan>& plan = plans[static_cast<std::size_t>(params.drcValue - 1)];
+    if (!plan) plan = std::make_unique<DrcPlan>(params);
+    return *plan;
+}
 
 }  // namespace
 
@@ -52,8 +91,7 @@ DecodedPacket decodePacket(const std::vector<std::complex<double>>& chips, doubl
         if (!std::isfinite(chips[i].real()) || !std::isfinite(chips[i].imag()))
             throw Error("Packet decoder: chip " + numberText(static_cast<double>(i + 1)) + " is not a finite number.");
 
-    const std::size_t packetBits = static_cast<std::size_t>(params.bits);
-    const std::size_t codedBits = static_cast<std::size_t>(symbolsPerBit(params.codeRate)) * packetBits;
+    const std::size_t codedBits = static_cast<std::size_t>(symbolsPerBit(params.codeRate)) * static_cast<std::size_t>(params.bits);
 
     // Symbols beyond the required count are the zero padding of the last column.
     std::vector<std::complex<double>> symbols = walshDecover(chips.data(), chips.size());
@@ -61,21 +99,21 @@ DecodedPacket decodePacket(const std::vector<std::complex<double>>& chips, doubl
         symbols.resize(static_cast<std::size_t>(params.modulationSymbolsRequired));
     const std::vector<double> received = combinedLlrs(symbols, codedBits, noiseVariance, params.modulationType);
 
-    // The interleaver only moves values: run it on the positions to learn
-    // where each code bit went, then put the ratios back.
-    std::vector<double> position(codedBits);
-    for (std::size_t i = 0; i < codedBits; ++i) position[i] = static_cast<double>(i);
-    const std::vector<double> moved = fwdChannelInterleaver(position, params.codeRate, params.bits);
-    const std::vector<double> scrambler = fwdScrambler(std::vector<double>(codedBits, 0.0), drc, macIndex);
-    std::vector<float> llr(codedBits);
+    DrcPlan& plan = planFor(params);
+    if (plan.scramblerMac != macIndex) {
+        // The scrambler's own sequence: what it makes of all-zero bits.
+        const std::vector<double> sequence = fwdScrambler(std::vector<double>(codedBits, 0.0), drc, macIndex);
+        plan.scrambler.assign(sequence.begin(), sequence.end());
+        plan.scramblerMac = macIndex;
+    }
+    std::vector<float>& llr = plan.llr;
     for (std::size_t j = 0; j < codedBits; ++j) {
-        const auto i = static_cast<std::size_t>(moved[j]);
-        const double v = scrambler[i] != 0.0 ? -received[j] : received[j];
+        const std::uint32_t i = plan.deinterleave[j];
+        const double v = plan.scrambler[i] != 0 ? -received[j] : received[j];
         llr[i] = static_cast<float>(v);
     }
+    TurboDecoder& decoder = plan.decoder;
 
-    // The encoder leaves out the packet's tail field: it codes the payload and the FCS.
-    TurboDecoder decoder(packetBits - kEncoderTailBits, params.codeRate);
     const std::size_t payloadBits = static_cast<std::size_t>(packetPayloadBits(drc));
     std::vector<double> payload(payloadBits);
     const auto fcsChecks = [&](std::span<const std::uint8_t> bits) {
@@ -85,7 +123,7 @@ DecodedPacket decodePacket(const std::vector<std::complex<double>>& chips, doubl
             if (fcs[i] != static_cast<double>(bits[payloadBits + i])) return false;
         return true;
     };
-    std::vector<std::uint8_t> decided;
+    std::vector<std::uint8_t>& decided = plan.decided;
     TurboDecodeOptions turbo;
     turbo.maxIterations = options.maxIterations;
     turbo.logMap = options.logMap;
