@@ -11,6 +11,7 @@
 // the frame check sequence checks or the iterations are used up.
 #include "receiver/packet_decoder.hpp"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdint>
@@ -30,6 +31,7 @@ namespace tolvane {
 namespace {
 
 constexpr int kMaxDecoderIterations = 16;
+constexpr double kMinNoiseVariance = 1e-6;
 
 // What decoding a packet of one DRC needs besides its chips: where the
 // channel interleaver moved each code bit, and a turbo decoder with its
@@ -97,7 +99,11 @@ DecodedPacket decodePacket(const std::vector<std::complex<double>>& chips, doubl
     std::vector<std::complex<double>> symbols = walshDecover(chips.data(), chips.size());
     if (symbols.size() > static_cast<std::size_t>(params.modulationSymbolsRequired))
         symbols.resize(static_cast<std::size_t>(params.modulationSymbolsRequired));
-    const std::vector<double> received = combinedLlrs(symbols, codedBits, noiseVariance, params.modulationType);
+    // Below 1e-6 the ratios of a clean symbol already exceed anything the
+    // turbo decoder takes (it holds them to 1e4); a smaller variance would
+    // only push their exponentials out of range.
+    const double variance = std::max(noiseVariance, kMinNoiseVariance);
+    const std::vector<double> received = combinedLlrs(symbols, codedBits, variance, params.modulationType);
 
     DrcPlan& plan = planFor(params);
     if (plan.scramblerMac != macIndex) {
@@ -110,7 +116,9 @@ DecodedPacket decodePacket(const std::vector<std::complex<double>>& chips, doubl
     for (std::size_t j = 0; j < codedBits; ++j) {
         const std::uint32_t i = plan.deinterleave[j];
         const double v = plan.scrambler[i] != 0 ? -received[j] : received[j];
-        llr[i] = static_cast<float>(v);
+        // Held within the float range (NaN, from chips too large to square,
+        // stays NaN: erased).
+        llr[i] = static_cast<float>(std::clamp(v, -1e6, 1e6));
     }
     TurboDecoder& decoder = plan.decoder;
 

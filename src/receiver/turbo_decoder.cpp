@@ -27,6 +27,7 @@ namespace {
 
 constexpr int kStates = 8;
 constexpr float kImpossible = -1.0e30f;  // a state that cannot be reached
+constexpr float kMaxChannelLlr = 1.0e4f;  // beyond any real channel's certainty
 
 struct Trellis {
     std::array<int, kStates> next0{}, next1{};  // next state for u = 0 / 1
@@ -239,9 +240,12 @@ TurboDecodeResult TurboDecoder::decode(std::span<const float> llr, std::vector<s
     const std::size_t n = m.n, steps = m.steps;
     std::fill(m.streams.begin(), m.streams.end(), 0.0f);
     for (std::size_t c = 0; c < llr.size(); ++c) {
+        // NaN carries nothing: erased. Infinite and huge values (a clean
+        // symbol over almost no noise) are held to a bound that leaves the
+        // path metrics far from the float range and from kImpossible.
         const float v = llr[c];
-        // A non-finite value carries no usable information; count it as erased.
-        if (std::isfinite(v)) m.streams[m.placement[c]] += v;
+        if (std::isnan(v)) continue;
+        m.streams[m.placement[c]] += std::clamp(v, -kMaxChannelLlr, kMaxChannelLlr);
     }
     const float* x1 = m.row(0);
     for (std::size_t j = 0; j < n; ++j) m.sys2[j] = x1[m.perm[j]];

@@ -50,7 +50,8 @@ public:
 
     // `llr` holds the channel's log-likelihood ratios log(P(0)/P(1)) of
     // the code symbols in the encoder's output order (codedSymbols() of
-    // them; 0 for a symbol not received). Writes the N decided bits to
+    // them; 0 or NaN for a symbol not received; magnitudes are held to
+    // 10^4, infinities included). Writes the N decided bits to
     // `decided`. Throws Error for a wrong count or options out of range.
     TurboDecodeResult decode(std::span<const float> llr, std::vector<std::uint8_t>& decided,
                              const TurboDecodeOptions& options = {}, const TurboStopCheck& stop = {});

@@ -77,6 +77,35 @@ TEST(PacketDecoder, CleanPacketsOfEveryRate) {
         }
 }
 
+// A clean packet decodes however small the noise variance given (the
+// ratios grow without bound as it shrinks), and for QPSK, whose ratios the
+// variance only scales, however large. Chips of absurd size are no fault:
+// whatever the decoder says, it does not claim a payload it did not find.
+TEST(PacketDecoder, ExtremeScalesStaySound) {
+    struct Case {
+        int drc;
+        double variance;
+    };
+    for (const Case& c : {Case{1, 1e-300}, Case{1, 1e-12}, Case{1, 1e3}, Case{8, 1e-300}, Case{8, 1e-12},
+                          Case{12, 1e-300}, Case{12, 1e-12}}) {
+        SCOPED_TRACE("DRC " + std::to_string(c.drc) + " variance " + std::to_string(c.variance));
+        const std::vector<double> payload = randomPayload(c.drc, 77);
+        const DecodedPacket got = decodePacket(payloadChips(payload, c.drc, 40), c.variance, c.drc, 40);
+        EXPECT_TRUE(got.fcsOk);
+        EXPECT_TRUE(samePayload(got, payload));
+    }
+    for (int drc : {1, 8, 12}) {
+        SCOPED_TRACE("DRC " + std::to_string(drc));
+        const std::vector<double> payload = randomPayload(drc, 78);
+        std::vector<cplx> huge = payloadChips(payload, drc, 40);
+        for (cplx& c : huge) c *= 1e300;
+        const DecodedPacket got = decodePacket(huge, 1.0, drc, 40, PacketDecoderOptions{2, false});
+        if (got.fcsOk) {
+            EXPECT_TRUE(samePayload(got, payload));
+        }
+    }
+}
+
 // Noisy packets of each modulation, the noise about 2 dB or more below what
 // each rate's code can bear (per coded bit), decode in a few iterations.
 TEST(PacketDecoder, NoisyPacketsDecode) {
