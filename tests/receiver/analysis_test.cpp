@@ -212,3 +212,77 @@ TEST(AnalysisRefusals, HostileInput) {
 
 }  // namespace
 }  // namespace tolvane
+
+namespace tolvane {
+namespace {
+
+std::string hexOf(const std::vector<double>& bits) {
+    static const char* digits = "0123456789ABCDEF";
+    std::string out;
+    for (std::size_t k = 0; k < bits.size(); k += 4) {
+        int v = 0;
+        for (std::size_t j = 0; j < 4; ++j) v = 2 * v + (k + j < bits.size() && bits[k + j] != 0 ? 1 : 0);
+        out += digits[v];
+    }
+    return out;
+}
+
+FrameConfig packetConfig(int filter, int os, int frameSlots, std::vector<PacketRow> packets) {
+    FrameConfig c = rxtest::mode1Config(filter, true, os, 250);
+    c.Mode = 3;
+    c.FrameSlots = frameSlots;
+    c.Packets = std::move(packets);
+    c.ProjectedLength = projectedLength(c);
+    return c;
+}
+
+// Every packet of the frame found, named and decoded to the generator's payload.
+void expectPackets(const AnalysisReport& r, const FrameResult& f) {
+    ASSERT_EQ(r.packets.size(), f.packets.size());
+    for (const FramePacket& p : f.packets) {
+        SCOPED_TRACE("packet from slot " + std::to_string(p.startSlot) + " DRC " + std::to_string(p.drc));
+        const PacketReport* found = nullptr;
+        for (const PacketReport& q : r.packets)
+            if (q.startSlot == p.startSlot) found = &q;
+        ASSERT_NE(found, nullptr);
+        EXPECT_EQ(found->drc, p.drc);
+        EXPECT_EQ(found->macIndex, p.macIndex);
+        EXPECT_EQ(found->occupiedSlots, p.occupiedSlots);
+        EXPECT_TRUE(found->fcsOk);
+        EXPECT_EQ(found->payloadHex, hexOf(p.payload));
+    }
+    for (const SlotReport& s : r.slotReports) {
+        bool occupied = false;
+        for (const FramePacket& p : f.packets)
+            for (int k : p.occupiedSlots) occupied = occupied || k == s.index;
+        EXPECT_EQ(s.data, occupied ? "packet" : "idle") << "slot " << s.index;
+    }
+}
+
+TEST(AnalysisPackets, EveryRateFoundAndDecoded) {
+    struct Case {
+        int filter, os, slots;
+        std::vector<PacketRow> packets;
+    };
+    const Case cases[] = {
+        {3, 4, 16, {{1, 12, 5}, {2, 10, 17}, {3, 8, 63}, {4, 4, 40}, {5, 6, 6}, {9, 9, 7}, {10, 11, 33}, {11, 7, 8}, {13, 12, 9}}},
+        {2, 2, 64, {{1, 1, 3}, {2, 2, 2}, {3, 3, 11}, {4, 5, 12}}},
+    };
+    for (const Case& k : cases) {
+        const FrameConfig c = packetConfig(k.filter, k.os, k.slots, k.packets);
+        const FrameResult f = calculateFrame(c);
+        const AnalysisReport r = analyzeWaveform(f.waveform, k.os * kChipRate, optionsFor(c));
+        SCOPED_TRACE("frame of " + std::to_string(k.slots) + " slots");
+        EXPECT_EQ(r.pnOffset, 250);
+        ASSERT_TRUE(r.rho.pilot && r.rho.data);
+        EXPECT_GE(*r.rho.pilot, 0.999);
+        EXPECT_GE(*r.rho.data, 0.999);
+        ASSERT_TRUE(r.evmRmsPercent);
+        EXPECT_LE(*r.evmRmsPercent, 1.0);
+        expectContent(r, c, 0.1, "packets");
+        expectPackets(r, f);
+    }
+}
+
+}  // namespace
+}  // namespace tolvane
