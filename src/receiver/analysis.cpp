@@ -19,6 +19,7 @@
 #include <string>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 
 #include "base/diagnostics.hpp"
 #include "base/limits.hpp"
@@ -237,6 +238,21 @@ const std::array<Constellation, 3>& constellations() {
 }
 
 cplx nearest(const std::vector<cplx>& points, cplx v) {
+    // The three constellations are sliced directly; anything else by search.
+    if (points.size() == 4) {
+        const double r = points[0].real();
+        return {v.real() >= 0 ? r : -r, v.imag() >= 0 ? r : -r};
+    }
+    if (points.size() == 16) {
+        const double s = 1.0 / std::sqrt(10.0);
+        auto axis = [&](double x) { return std::clamp(2.0 * std::floor(x / (2.0 * s)) + 1.0, -3.0, 3.0) * s; };
+        return {axis(v.real()), axis(v.imag())};
+    }
+    if (points.size() == 8) {
+        const double k = std::round((std::atan2(v.imag(), v.real()) - kPi / 8.0) / (kPi / 4.0));
+        const auto index = static_cast<std::size_t>((static_cast<long long>(k) % 8 + 8) % 8);
+        return points[index];
+    }
     cplx best = points[0];
     double d = std::norm(v - best);
     for (const cplx& p : points)
@@ -495,11 +511,18 @@ cvec windowSpectrum(const Window& w) {
     const double fs = kChipRate * w.os;
     cvec out(n);
     const double rate = -2.0 * kPi * w.freqHz / fs;
+    // The carrier's phasor by recurrence, restarted exactly every 1024
+    // samples and wherever the index wraps.
+    cplx rotor{}, step = std::polar(1.0, rate);
+    long long expected = -1;
     for (std::size_t i = 0; i < n; ++i) {
         long long k = w.start + static_cast<long long>(i);
         if (w.cyclic) k = ((k % total) + total) % total;
         if (k < 0 || k >= total) continue;
-        out[i] = y[static_cast<std::size_t>(k)] * std::polar(1.0, rate * static_cast<double>(k));
+        if (k != expected || i % 1024 == 0) rotor = std::polar(1.0, rate * static_cast<double>(k));
+        out[i] = y[static_cast<std::size_t>(k)] * rotor;
+        rotor *= step;
+        expected = k + 1;
     }
     fftInPlace(out);
     if (w.lowPass) {
@@ -511,10 +534,18 @@ cvec windowSpectrum(const Window& w) {
     return out;
 }
 
+// exp(j 2 pi sb delay / n) for every bin, sb the signed bin, by recurrence
+// restarted exactly every 1024 bins.
 void applyDelay(cvec& spectrum, double delay) {
     const std::size_t n = spectrum.size();
-    for (std::size_t b = 0; b < n; ++b)
-        spectrum[b] *= std::polar(1.0, 2.0 * kPi * signedBin(b, n) * delay / static_cast<double>(n));
+    const double rate = 2.0 * kPi * delay / static_cast<double>(n);
+    const cplx step = std::polar(1.0, rate);
+    cplx rotor{};
+    for (std::size_t b = 0; b < n; ++b) {
+        if (b % 1024 == 0 || b == (n + 1) / 2) rotor = std::polar(1.0, rate * signedBin(b, n));
+        spectrum[b] *= rotor;
+        rotor *= step;
+    }
 }
 
 // Chips by least squares over the aliases (exact for a clean waveform).
@@ -549,37 +580,50 @@ cvec bandSamples(const cvec& spectrum, std::size_t chips, int os) {
     return c;
 }
 
-// Delay (samples) of `y` against `r` near `around`: integer peak of the
-// cross-correlation, then the fraction by golden section on its magnitude.
+// Delay (samples) of `y` against `r` near `around`: the best whole sample
+// within `span`, then the fraction by golden section, on the magnitude of
+// the cross-correlation evaluated from the bins that carry it.
 double estimateDelay(const cvec& y, const cvec& r, double around, double span) {
     const std::size_t n = y.size();
-    cvec x(n);
-    for (std::size_t b = 0; b < n; ++b) x[b] = y[b] * std::conj(r[b]);
-    std::vector<std::size_t> band;
+    std::vector<double> bins;
+    cvec values;
     double peak = 0;
-    for (const cplx& v : x) peak = std::max(peak, std::abs(v));
-    for (std::size_t b = 0; b < n; ++b)
-        if (std::abs(x[b]) > 1e-9 * peak) band.push_back(b);
-    cvec corr = x;
-    ifftInPlace(corr);
-    double best = around, bestValue = -1;
-    for (long long d = static_cast<long long>(std::floor(around - span)); d <= static_cast<long long>(std::ceil(around + span)); ++d) {
-        const auto k = static_cast<std::size_t>(((d % static_cast<long long>(n)) + static_cast<long long>(n)) % static_cast<long long>(n));
-        if (std::abs(corr[k]) > bestValue) {
-            bestValue = std::abs(corr[k]);
-            best = static_cast<double>(d);
+    for (std::size_t b = 0; b < n; ++b) peak = std::max(peak, std::norm(r[b]));
+    for (std::size_t b = 0; b < n; ++b) {
+        // Bins where the reference is 30 dB or more below its peak add
+        // nothing the fit needs.
+        if (std::norm(r[b]) > 1e-6 * peak) {
+            const cplx x = y[b] * std::conj(r[b]);
+            bins.push_back(signedBin(b, n));
+            values.push_back(x);
         }
     }
     auto value = [&](double delay) {
-        cplx acc{};
-        for (std::size_t b : band) acc += x[b] * std::polar(1.0, 2.0 * kPi * signedBin(b, n) * delay / static_cast<double>(n));
+        const double rate = 2.0 * kPi * delay / static_cast<double>(n);
+        const cplx step = std::polar(1.0, rate);
+        cplx acc{}, rotor{};
+        double last = 1e300;
+        for (std::size_t k = 0; k < values.size(); ++k) {
+            if (bins[k] != last + 1.0 || k % 1024 == 0) rotor = std::polar(1.0, rate * bins[k]);
+            acc += values[k] * rotor;
+            rotor *= step;
+            last = bins[k];
+        }
         return std::abs(acc);
     };
+    double best = around, bestValue = -1;
+    for (double d = std::floor(around - span); d <= std::ceil(around + span); d += 1.0) {
+        const double v = value(d);
+        if (v > bestValue) {
+            bestValue = v;
+            best = d;
+        }
+    }
     double lo = best - 1.0, hi = best + 1.0;
     const double g = (std::sqrt(5.0) - 1.0) / 2.0;
     double a = hi - g * (hi - lo), b = lo + g * (hi - lo);
     double fa = value(a), fb = value(b);
-    for (int it = 0; it < 40 && hi - lo > 1e-6; ++it) {
+    for (int it = 0; it < 40 && hi - lo > 1e-4; ++it) {
         if (fa > fb) {
             hi = b;
             b = a;
@@ -606,7 +650,8 @@ cvec referenceSpectrum(const cvec& content, const Window& w, const cvec& h) {
         spread[i] = content[i] * p[(static_cast<std::size_t>(w.pnStart) + i) % static_cast<std::size_t>(kPeriod)];
     fftInPlace(spread);
     cvec r(h.size());
-    for (std::size_t b = 0; b < h.size(); ++b) r[b] = h[b] * spread[b % nc];
+    for (std::size_t base = 0; base < h.size(); base += nc)
+        for (std::size_t b = 0; b < nc; ++b) r[base + b] = h[base + b] * spread[b];
     return r;
 }
 
@@ -677,9 +722,9 @@ struct Pass {
     double noisePerChip = 0;
 };
 
-Pass runPass(const Window& w, const cvec& h, double noiseHint) {
+Pass runPass(const Window& w, const cvec& h, double noiseHint, cvec spectrum) {
     Pass pass;
-    pass.spectrum = windowSpectrum(w);
+    pass.spectrum = std::move(spectrum);
     applyDelay(pass.spectrum, w.delay);
     pass.chips = despread(recoverChips(pass.spectrum, h, w.chips(), w.os, w.lowPass), w, pass.pilotGain);
     pass.slots.reserve(static_cast<std::size_t>(w.slots));
@@ -734,6 +779,11 @@ std::string kindName(const SlotContent& s) {
 AnalysisReport analyzeWaveform(const std::vector<std::complex<double>>& samples, double sampleRate,
                                const AnalysisOptions& options) {
     checkAnalysisOptions(options);
+    const auto t0 = std::clock();
+    auto stamp = [&](const char* what) {
+        if (std::getenv("RX_DEBUG"))
+            std::fprintf(stderr, "%s %.1f ms\n", what, 1000.0 * static_cast<double>(std::clock() - t0) / CLOCKS_PER_SEC);
+    };
     if (!std::isfinite(sampleRate) || sampleRate < kChipRate * (1.0 - 1e-9))
         throw Error("Sample rate " + numberText(sampleRate) + " Hz is below the chip rate (1228800 Hz).");
     if (samples.size() > kMaxSamples)
@@ -767,7 +817,9 @@ AnalysisReport analyzeWaveform(const std::vector<std::complex<double>>& samples,
 
     // PN phase and spectrum orientation.
     double peakRatio = 0;
+    stamp("start");
     const Acquisition acq = acquirePn(y, os, peakRatio);
+    stamp("acquired");
     if (acq.conjugate)
         for (cplx& v : y) v = std::conj(v);
     // The sample phase with the most power (without a pulse shape only one
@@ -782,6 +834,7 @@ AnalysisReport analyzeWaveform(const std::vector<std::complex<double>>& samples,
         const long long m = static_cast<long long>(kPeriod) * os;
         tau = ((tau + move) % m + m) % m;
     }
+    stamp("phase");
     const long long phase = tau % os;
     const long long chipOfPn0 = tau / os;  // recording chip where PN chip 0 falls (mod period)
     const auto chipCount = static_cast<long long>((total - 1 - phase) / os + 1);
@@ -820,6 +873,7 @@ AnalysisReport analyzeWaveform(const std::vector<std::complex<double>>& samples,
     }
     if (slotStart + kSlotChips > chipCount) throw NoPilotFound("The recording holds no whole slot after its first slot boundary.");
 
+    stamp("slot timing");
     // Carrier frequency from the pilot bursts: within a burst (48 chips
     // apart, unambiguous to +-12.8 kHz), then burst to burst (1024 chips),
     // then a straight line through the burst phases.
@@ -918,6 +972,7 @@ AnalysisReport analyzeWaveform(const std::vector<std::complex<double>>& samples,
         }
     }
 
+    stamp("half slot");
     // The analysis window: whole slots from the first boundary, the whole
     // recording when it is one cyclic frame.
     const long long frameSamples = static_cast<long long>(kPnPeriodChips) * os;
@@ -933,6 +988,8 @@ AnalysisReport analyzeWaveform(const std::vector<std::complex<double>>& samples,
                (options.frameSlots == 0 || options.frameSlots * slotSamples == total);
     long long pnAtStart = static_cast<long long>(pnIndex(slotStart));
 
+    cvec firstSpectrum;
+    long long spectrumStart = 0;
     // Fine timing against the pilot alone: the chips' PN alignment is known
     // to within a chip or so; the delay found may move the first whole slot.
     {
@@ -947,7 +1004,9 @@ AnalysisReport analyzeWaveform(const std::vector<std::complex<double>>& samples,
             for (int start : kPilotStarts)
                 for (int t = 0; t < kPilotBurstChips; ++t) pilots[static_cast<std::size_t>(s * kSlotChips + start + t)] = 1.0;
         const cvec rp = referenceSpectrum(pilots, w, hp);
-        const double d = estimateDelay(windowSpectrum(w), rp, 0.0, 1.5 * os);
+        firstSpectrum = windowSpectrum(w);
+        spectrumStart = w.start;
+        const double d = estimateDelay(firstSpectrum, rp, 0.0, 1.5 * os);
         const double first = static_cast<double>(w.start) + d;
         const double lowest = w.cyclic ? -0.5 * os : 0.0;
         const auto k = static_cast<long long>(std::floor((first - lowest) / static_cast<double>(slotSamples)));
@@ -979,12 +1038,16 @@ AnalysisReport analyzeWaveform(const std::vector<std::complex<double>>& samples,
     report.lastSlot = firstIndex + slots - 1;
 
     const cvec& h = chainResponse(w.chips(), os, options.filter, options.phaseEq);
-    Pass pass = runPass(w, h, 0.0);
+    stamp("window");
+    // The spectrum of the provisional window serves when the window stayed.
+    Pass pass = runPass(w, h, 0.0, spectrumStart == w.start && firstSpectrum.size() == w.samples() ? std::move(firstSpectrum) : windowSpectrum(w));
+    stamp("pass");
     rebuild(pass, w, h);
 
     // Refinement against the whole reference: delay, then frequency and
     // phase from the phase drift between half-slot blocks.
     for (int round = 0; round < 2; ++round) {
+        const double lastFreq = w.freqHz, lastDelay = w.delay;
         const cvec zb = bandSamples(pass.spectrum, w.chips(), os);
         const cvec rb = bandSamples(pass.reference, w.chips(), os);
         const Masks m = masksOf(pass.slots);
@@ -1012,18 +1075,27 @@ AnalysisReport analyzeWaveform(const std::vector<std::complex<double>>& samples,
             }
             w.freqHz += (n * sxy - sx * sy) / (n * sxx - sx * sx) / (2.0 * kPi) * kChipRate;
         }
+        stamp("r-blocks");
         cvec spectrum = windowSpectrum(w);
+        stamp("r-spectrum");
         w.delay = estimateDelay(spectrum, pass.reference, w.delay, 1.0);
-        pass = runPass(w, h, pass.noisePerChip);
+        stamp("r-delay");
+        pass = runPass(w, h, pass.noisePerChip, std::move(spectrum));
+        stamp("r-pass");
         rebuild(pass, w, h);
+        stamp("r-rebuild");
+        // A second round only when the first moved the synchronisation.
+        if (std::abs(w.freqHz - lastFreq) < 0.5 && std::abs(w.delay - lastDelay) < 0.01) break;
     }
 
     // Packets: named, marked and decoded; the reference is rebuilt with any
     // slot the packet step decided.
+    stamp("refined");
     PacketInputs packetInputs{&pass.slots, firstIndex, std::max(pass.noisePerChip, 1e-9), options.maxIterations};
     report.packets = findPackets(packetInputs);
     rebuild(pass, w, h);
 
+    stamp("packets");
     // Measurements in the channel band at the chip instants.
     const cvec zb = bandSamples(pass.spectrum, w.chips(), os);
     const cvec rb = bandSamples(pass.reference, w.chips(), os);
@@ -1132,6 +1204,7 @@ AnalysisReport analyzeWaveform(const std::vector<std::complex<double>>& samples,
     report.timingOffsetChips = startSample / os;
     report.frequencyErrorHz = acq.conjugate ? -w.freqHz : w.freqHz;
 
+    stamp("measured");
     // Slots, EVM and code-domain power.
     double meanPower = 0;
     for (const cplx& v : pass.chips) meanPower += std::norm(v);
