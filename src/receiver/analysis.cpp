@@ -805,6 +805,14 @@ AnalysisReport analyzeWaveform(const std::vector<std::complex<double>>& samples,
     if (options.carrierOffsetHz != 0) {
         const double rate = -2.0 * kPi * options.carrierOffsetHz / sampleRate;
         for (std::size_t n = 0; n < y.size(); ++n) y[n] *= std::polar(1.0, rate * static_cast<double>(n));
+        // Only the channel's band stays: the other carriers are taken out
+        // through the recording's spectrum.
+        fftInPlace(y);
+        const std::size_t n = y.size();
+        const double edge = 0.75 * kChipRate / sampleRate * static_cast<double>(n);
+        for (std::size_t b = 0; b < n; ++b)
+            if (std::abs(signedBin(b, n)) > edge) y[b] = 0;
+        ifftInPlace(y);
     }
     const double ratio = sampleRate / kChipRate;
     int os = static_cast<int>(std::lround(ratio));
@@ -982,7 +990,7 @@ AnalysisReport analyzeWaveform(const std::vector<std::complex<double>>& samples,
     w.os = os;
     w.shape = options.filter;
     w.phaseEq = options.phaseEq;
-    w.lowPass = options.carrierOffsetHz != 0;
+    w.lowPass = false;  // the recording was low-pass filtered already
     w.freqHz = freq;
     w.cyclic = whole && total % frameSamples == 0 && total / frameSamples <= kMaxFrameSlots / 16 &&
                (options.frameSlots == 0 || options.frameSlots * slotSamples == total);

@@ -368,3 +368,75 @@ TEST(AnalysisResampled, TenMegahertzCaptureGivesTheSameResults) {
 
 }  // namespace
 }  // namespace tolvane
+
+namespace tolvane {
+namespace {
+
+// I/Q gain imbalance, quadrature error and an origin offset applied by the
+// test: Q' = g (Q cos(phi) + I sin(phi)), plus a constant.
+TEST(AnalysisImpaired, IqImbalanceAndOriginOffset) {
+    struct Case {
+        double gainDb, phiDeg, originDb;
+    };
+    const Case cases[] = {{0.5, 0.0, -200}, {0.0, 2.0, -200}, {-0.3, -1.5, -30}, {0.0, 0.0, -25}};
+    const FrameConfig c = levelConfig(3, 8);
+    const FrameResult f = calculateFrame(c);
+    const double power = rxtest::meanPower(f.waveform);
+    for (const Case& k : cases) {
+        const double g = std::pow(10.0, k.gainDb / 20.0), phi = k.phiDeg * rxtest::kPi / 180.0;
+        const cplx dc = std::polar(std::sqrt(power * std::pow(10.0, k.originDb / 10.0)), 0.3);
+        cvec y(f.waveform.size());
+        for (std::size_t n = 0; n < y.size(); ++n) {
+            const double i = f.waveform[n].real(), q = f.waveform[n].imag();
+            y[n] = cplx(i, g * (q * std::cos(phi) + i * std::sin(phi))) + dc;
+        }
+        const AnalysisReport r = analyzeWaveform(y, 8 * kChipRate, optionsFor(c));
+        SCOPED_TRACE("gain " + std::to_string(k.gainDb) + " phi " + std::to_string(k.phiDeg));
+        EXPECT_NEAR(r.iqGainDb, k.gainDb, 0.05);
+        EXPECT_NEAR(r.iqQuadratureDeg, k.phiDeg, 0.1);
+        if (k.originDb > -100) {
+            EXPECT_NEAR(r.originOffsetDb, k.originDb, 0.5);
+        } else {
+            EXPECT_LT(r.originOffsetDb, -60);
+        }
+        EXPECT_EQ(r.pnOffset, 77);
+    }
+}
+
+// A second carrier 2.5 MHz away: the one asked for is analysed.
+TEST(AnalysisOptionsUse, CarrierOffsetSlotRangeAndKnownOffset) {
+    const FrameConfig a = rxtest::mode1Config(3, true, 8, 40);
+    FrameConfig b = rxtest::mode1Config(3, true, 8, 300);
+    b.slot.DATAslotMod.fill(3);
+    const FrameResult fa = calculateFrame(a), fb = calculateFrame(b);
+    const double rate = 8 * kChipRate;
+    const cvec up = rxtest::impair(fa.waveform, 1.0, 0.0, 1.25e6, rate);
+    const cvec down = rxtest::impair(fb.waveform, 1.0, 0.0, -1.25e6, rate);
+    cvec both(up.size());
+    for (std::size_t n = 0; n < both.size(); ++n) both[n] = up[n] + down[n];
+    AnalysisOptions o = optionsFor(a);
+    o.carrierOffsetHz = 1.25e6;
+    AnalysisReport r = analyzeWaveform(both, rate, o);
+    EXPECT_EQ(r.pnOffset, 40);
+    ASSERT_TRUE(r.rho.pilot);
+    EXPECT_GE(*r.rho.pilot, 0.99);
+    o.carrierOffsetHz = -1.25e6;
+    r = analyzeWaveform(both, rate, o);
+    EXPECT_EQ(r.pnOffset, 300);
+    for (const SlotReport& s : r.slotReports) EXPECT_EQ(s.data, s.index % 16 == 7 ? "idle" : "16QAM");
+
+    // Slots 3 to 6 only, the offset known.
+    o = optionsFor(a);
+    o.pnOffset = 40;
+    o.firstSlot = 3;
+    o.lastSlot = 6;
+    r = analyzeWaveform(fa.waveform, rate, o);
+    ASSERT_EQ(r.slotReports.size(), 4u);
+    EXPECT_EQ(r.firstSlot, 3);
+    EXPECT_EQ(r.slotReports.front().index, 3);
+    EXPECT_EQ(r.slotReports.front().data, "16QAM");
+    EXPECT_NEAR(r.timingOffsetChips, 2.0 * kSlotChips, 0.05);
+}
+
+}  // namespace
+}  // namespace tolvane
