@@ -17,9 +17,6 @@
 #include <cmath>
 #include <numeric>
 #include <string>
-#include <cstdio>
-#include <cstdlib>
-#include <ctime>
 
 #include "base/diagnostics.hpp"
 #include "base/limits.hpp"
@@ -779,11 +776,6 @@ std::string kindName(const SlotContent& s) {
 AnalysisReport analyzeWaveform(const std::vector<std::complex<double>>& samples, double sampleRate,
                                const AnalysisOptions& options) {
     checkAnalysisOptions(options);
-    const auto t0 = std::clock();
-    auto stamp = [&](const char* what) {
-        if (std::getenv("RX_DEBUG"))
-            std::fprintf(stderr, "%s %.1f ms\n", what, 1000.0 * static_cast<double>(std::clock() - t0) / CLOCKS_PER_SEC);
-    };
     if (!std::isfinite(sampleRate) || sampleRate < kChipRate * (1.0 - 1e-9))
         throw Error("Sample rate " + numberText(sampleRate) + " Hz is below the chip rate (1228800 Hz).");
     if (samples.size() > kMaxSamples)
@@ -825,9 +817,7 @@ AnalysisReport analyzeWaveform(const std::vector<std::complex<double>>& samples,
 
     // PN phase and spectrum orientation.
     double peakRatio = 0;
-    stamp("start");
     const Acquisition acq = acquirePn(y, os, peakRatio);
-    stamp("acquired");
     if (acq.conjugate)
         for (cplx& v : y) v = std::conj(v);
     // The sample phase with the most power (without a pulse shape only one
@@ -842,7 +832,6 @@ AnalysisReport analyzeWaveform(const std::vector<std::complex<double>>& samples,
         const long long m = static_cast<long long>(kPeriod) * os;
         tau = ((tau + move) % m + m) % m;
     }
-    stamp("phase");
     const long long phase = tau % os;
     const long long chipOfPn0 = tau / os;  // recording chip where PN chip 0 falls (mod period)
     const auto chipCount = static_cast<long long>((total - 1 - phase) / os + 1);
@@ -881,7 +870,6 @@ AnalysisReport analyzeWaveform(const std::vector<std::complex<double>>& samples,
     }
     if (slotStart + kSlotChips > chipCount) throw NoPilotFound("The recording holds no whole slot after its first slot boundary.");
 
-    stamp("slot timing");
     // Carrier frequency from the pilot bursts: within a burst (48 chips
     // apart, unambiguous to +-12.8 kHz), then burst to burst (1024 chips),
     // then a straight line through the burst phases.
@@ -936,7 +924,6 @@ AnalysisReport analyzeWaveform(const std::vector<std::complex<double>>& samples,
             for (int t = 0; t < kPilotBurstChips; ++t) energy += std::norm(z[static_cast<std::size_t>(b + t)]);
         const double coherence = energy > 0 ? coherent / (kPilotBurstChips * energy) : 0;
         const double chance = (1.0 + 10.0 / std::sqrt(static_cast<double>(bursts.size()))) / kPilotBurstChips;
-        if (std::getenv("RX_DEBUG")) std::fprintf(stderr, "acq conj %d tau %lld peak %.1f slotStart %lld freq %.2f coherence %.3f chance %.3f\n", acq.conjugate, acq.tau, peakRatio, slotStart, freq, coherence, chance);
         if (!(coherence > std::max(0.04, chance)) || peakRatio < 8.0)
             throw NoPilotFound("No forward-link pilot was found in the recording.");
     }
@@ -980,7 +967,6 @@ AnalysisReport analyzeWaveform(const std::vector<std::complex<double>>& samples,
         }
     }
 
-    stamp("half slot");
     // The analysis window: whole slots from the first boundary, the whole
     // recording when it is one cyclic frame.
     const long long frameSamples = static_cast<long long>(kPnPeriodChips) * os;
@@ -1046,10 +1032,8 @@ AnalysisReport analyzeWaveform(const std::vector<std::complex<double>>& samples,
     report.lastSlot = firstIndex + slots - 1;
 
     const cvec& h = chainResponse(w.chips(), os, options.filter, options.phaseEq);
-    stamp("window");
     // The spectrum of the provisional window serves when the window stayed.
     Pass pass = runPass(w, h, 0.0, spectrumStart == w.start && firstSpectrum.size() == w.samples() ? std::move(firstSpectrum) : windowSpectrum(w));
-    stamp("pass");
     rebuild(pass, w, h);
 
     // Refinement against the whole reference: delay, then frequency and
@@ -1083,27 +1067,20 @@ AnalysisReport analyzeWaveform(const std::vector<std::complex<double>>& samples,
             }
             w.freqHz += (n * sxy - sx * sy) / (n * sxx - sx * sx) / (2.0 * kPi) * kChipRate;
         }
-        stamp("r-blocks");
         cvec spectrum = windowSpectrum(w);
-        stamp("r-spectrum");
         w.delay = estimateDelay(spectrum, pass.reference, w.delay, 1.0);
-        stamp("r-delay");
         pass = runPass(w, h, pass.noisePerChip, std::move(spectrum));
-        stamp("r-pass");
         rebuild(pass, w, h);
-        stamp("r-rebuild");
         // A second round only when the first moved the synchronisation.
         if (std::abs(w.freqHz - lastFreq) < 0.5 && std::abs(w.delay - lastDelay) < 0.01) break;
     }
 
     // Packets: named, marked and decoded; the reference is rebuilt with any
     // slot the packet step decided.
-    stamp("refined");
     PacketInputs packetInputs{&pass.slots, firstIndex, std::max(pass.noisePerChip, 1e-9), options.maxIterations};
     report.packets = findPackets(packetInputs);
     rebuild(pass, w, h);
 
-    stamp("packets");
     // Measurements in the channel band at the chip instants.
     const cvec zb = bandSamples(pass.spectrum, w.chips(), os);
     const cvec rb = bandSamples(pass.reference, w.chips(), os);
@@ -1203,7 +1180,8 @@ AnalysisReport analyzeWaveform(const std::vector<std::complex<double>>& samples,
                 sxx += t[static_cast<std::size_t>(k)] * t[static_cast<std::size_t>(k)];
                 sxy += t[static_cast<std::size_t>(k)] * e[static_cast<std::size_t>(k)];
             }
-            report.chipRateErrorPpm = (n2 * sxy - sx * sy) / (n2 * sxx - sx * sx) * 1e6;
+            // Chips arriving early as time goes on: a chip rate above nominal.
+            report.chipRateErrorPpm = -(n2 * sxy - sx * sy) / (n2 * sxx - sx * sx) * 1e6;
         }
     }
 
@@ -1211,8 +1189,8 @@ AnalysisReport analyzeWaveform(const std::vector<std::complex<double>>& samples,
     const double startSample = static_cast<double>(w.start) + w.delay;
     report.timingOffsetChips = startSample / os;
     report.frequencyErrorHz = acq.conjugate ? -w.freqHz : w.freqHz;
+    report.mirrorSpectrum = !acq.conjugate;
 
-    stamp("measured");
     // Slots, EVM and code-domain power.
     double meanPower = 0;
     for (const cplx& v : pass.chips) meanPower += std::norm(v);

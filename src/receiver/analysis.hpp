@@ -53,7 +53,7 @@ struct SlotReport {
     double pilotPowerDb = 0;             // relative to the recording's mean power
     std::optional<double> macPowerDb;    // relative to the pilot; nothing when the MAC is idle
     std::optional<double> dataPowerDb;   // relative to the pilot; nothing when the data is idle
-    std::string data;                    // "idle", "QPSK", "8PSK", "16QAM" or "packet"
+    std::string data;                    // "idle", "QPSK", "8PSK", "16QAM", "packet" or "unmodulated" (Mode 2)
     std::optional<double> evmPercent;    // of this slot's data symbols
     std::optional<double> idlePowerDb;   // an idle data portion's power, relative to the pilot
     bool raActive = false;
@@ -103,6 +103,11 @@ struct AnalysisReport {
     double frequencyErrorHz = 0;
     double phaseErrorDeg = 0;
     double chipRateErrorPpm = 0;
+    // The spectrum orientation found: false when the recording is the
+    // conjugate of the chain's output (the generator's MirrorSpectrum 0, its
+    // default), true when it is the output itself. Frequency errors and I/Q
+    // figures are given as the recording has them.
+    bool mirrorSpectrum = false;
     // Modulation quality.
     RhoReport rho;
     std::optional<double> evmRmsPercent, evmPeakPercent;
