@@ -1020,7 +1020,7 @@ AnalysisReport analyzeWaveform(const std::vector<std::complex<double>>& samples,
     if (options.firstSlot > 0) skip = std::max(0, options.firstSlot - firstIndex);
     if (options.lastSlot > 0) slots = std::min(slots, options.lastSlot - firstIndex + 1);
     slots -= skip;
-    if (slots < 1) throw Error("The recording holds none of the slots asked for.");
+    if (slots < 1) throw Error("The recording holds no whole slot of those asked for.");
     w.slots = slots;
     w.start += static_cast<long long>(skip) * slotSamples;
     firstIndex += skip;

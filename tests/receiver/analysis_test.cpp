@@ -9,6 +9,7 @@
 #include "base/diagnostics.hpp"
 #include "frames.hpp"
 #include "numerics/fft.hpp"
+#include "onex/mod_params.hpp"
 #include "onex/packets.hpp"
 #include "receiver/analysis.hpp"
 
@@ -110,6 +111,9 @@ TEST(AnalysisClean, Mode1AcrossFiltersEqualiserAndOversampling) {
         expectClean(r);
         expectContent(r, c, 0.1, what);
         expectQuietCodes(r, c);
+        // Uncoded symbols load the 16 data codes evenly.
+        for (double p : r.codeDomain.data) EXPECT_NEAR(p, -12.04, 0.5);
+        EXPECT_TRUE(r.codeDomain.preamble.empty());
         EXPECT_NEAR(r.timingOffsetChips, 0.0, 0.05);
         EXPECT_NEAR(r.frequencyErrorHz, 0.0, 1.0);
         EXPECT_EQ(r.samplesPerChip, k.os);
@@ -251,7 +255,16 @@ void expectPackets(const AnalysisReport& r, const FrameResult& f) {
         EXPECT_EQ(found->occupiedSlots, p.occupiedSlots);
         EXPECT_TRUE(found->fcsOk);
         EXPECT_EQ(found->payloadHex, hexOf(p.payload));
+        EXPECT_GE(found->iterations, 1);
+        // Its preamble in the code-domain list: MAC index and length.
+        const PreambleReport* preamble = nullptr;
+        for (const PreambleReport& q : r.codeDomain.preamble)
+            if (q.slot == p.startSlot) preamble = &q;
+        ASSERT_NE(preamble, nullptr);
+        EXPECT_EQ(preamble->macIndex, p.macIndex);
+        EXPECT_EQ(preamble->chips, fwdTrfChnModParams(p.drc)->preambleTDMChips);
     }
+    EXPECT_EQ(r.codeDomain.preamble.size(), f.packets.size());
     for (const SlotReport& s : r.slotReports) {
         bool occupied = false;
         for (const FramePacket& p : f.packets)
