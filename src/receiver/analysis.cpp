@@ -854,13 +854,16 @@ AnalysisReport analyzeWaveform(const std::vector<std::complex<double>>& samples,
                 }
         return e;
     };
-    const long long base = ((chipOfPn0 % 64) + 64) % 64;
+    // Boundaries are looked for from 64 chips before the first sample: the
+    // coarse chip alignment may put one a chip or two early.
+    const long long base = ((chipOfPn0 % 64) + 64) % 64 - 64;
     long long slotStart = base;
     if (options.pnOffset) {
         slotStart = ((chipOfPn0 - 64LL * *options.pnOffset) % kSlotChips + kSlotChips) % kSlotChips;
+        if (slotStart >= kSlotChips - 64) slotStart -= kSlotChips;
     } else {
         double best = -1;
-        for (long long u = base; u < kSlotChips; u += 64) {
+        for (long long u = base; u < kSlotChips - 64; u += 64) {
             const double e = burstEnergy(u);
             if (e > best * (1.0 + 1e-9)) {
                 best = e;
@@ -949,7 +952,7 @@ AnalysisReport analyzeWaveform(const std::vector<std::complex<double>>& samples,
                     coherent += std::norm(acc);
                 }
                 double best = 0;
-                for (std::size_t c = 0; c < 32; ++c) {
+                for (std::size_t c = 0; c < 32 && s >= 0; ++c) {
                     double acc = 0;
                     for (std::size_t t = 0; t < 64; ++t) acc += rotated(s + static_cast<long long>(t)).real() * w32.at(c, t % 32);
                     best = std::max(best, acc * acc);
@@ -958,7 +961,7 @@ AnalysisReport analyzeWaveform(const std::vector<std::complex<double>>& samples,
             }
             return counted > 0 ? (coherent + preamble) / counted : 0.0;
         };
-        const long long a = slotStart % 1024, b = a + 1024;
+        const long long a = ((slotStart + 64) % 1024 + 1024) % 1024 - 64, b = a + 1024;
         if (b + kSlotChips <= chipCount) {
             const double sa = score(a), sb = score(b);
             slotStart = sb > 1.05 * sa ? b : a;
@@ -1002,7 +1005,8 @@ AnalysisReport analyzeWaveform(const std::vector<std::complex<double>>& samples,
         spectrumStart = w.start;
         const double d = estimateDelay(firstSpectrum, rp, 0.0, 1.5 * os);
         const double first = static_cast<double>(w.start) + d;
-        const double lowest = w.cyclic ? -0.5 * os : 0.0;
+        // A boundary within half a sample before the first sample counts as at it.
+        const double lowest = w.cyclic ? -0.5 * os : -0.5;
         const auto k = static_cast<long long>(std::floor((first - lowest) / static_cast<double>(slotSamples)));
         const double start = first - static_cast<double>(k * slotSamples);
         w.start = std::llround(start);

@@ -476,3 +476,27 @@ TEST(AnalysisOptionsUse, CarrierOffsetSlotRangeAndKnownOffset) {
 
 }  // namespace
 }  // namespace tolvane
+
+namespace tolvane {
+namespace {
+
+// Short recordings: one and two whole slots cut from a frame.
+TEST(AnalysisShort, OneAndTwoSlots) {
+    const FrameConfig c = rxtest::mode1Config(3, true, 4, 200);
+    const FrameResult f = calculateFrame(c);
+    for (int slots : {1, 2}) {
+        const std::size_t from = 4 * kSlotChips * 4;  // slot 5 onwards
+        const cvec y(f.waveform.begin() + static_cast<std::ptrdiff_t>(from),
+                     f.waveform.begin() + static_cast<std::ptrdiff_t>(from + static_cast<std::size_t>(slots) * kSlotChips * 4));
+        const AnalysisReport r = analyzeWaveform(y, 4 * kChipRate, optionsFor(c));
+        SCOPED_TRACE(std::to_string(slots) + " slots");
+        EXPECT_EQ(r.pnOffset, (200 - 4 * 32 + 512) % 512);  // slot 5 taken as the first
+        ASSERT_EQ(r.slotReports.size(), static_cast<std::size_t>(slots));
+        EXPECT_EQ(r.slotReports[0].data, "8PSK");
+        ASSERT_TRUE(r.rho.pilot);
+        EXPECT_GE(*r.rho.pilot, 0.99);
+    }
+}
+
+}  // namespace
+}  // namespace tolvane
