@@ -165,25 +165,41 @@ struct Acquisition {
 
 // Finds the PN phase by correlating the one-chip differential product of the
 // samples (which the carrier offset leaves nearly unrotated) with that of
-// the PN sequence, over one PN period of samples, for both spectrum
-// orientations.
+// the PN sequence, over one PN period, for both spectrum orientations. The
+// product is summed over groups of samples down to two (or, for an odd
+// ratio, a few) per chip first: the peak is only needed to within a chip.
 Acquisition acquirePn(const cvec& y, int os, double& peakRatio) {
-    const std::size_t m = static_cast<std::size_t>(kPeriod) * static_cast<std::size_t>(os);
+    int group = 1;
+    for (int g = os / 2; g >= 1; --g)
+        if (os % g == 0) {
+            group = g;
+            break;
+        }
+    const auto perChip = static_cast<std::size_t>(os / group);
+    const std::size_t m = static_cast<std::size_t>(kPeriod) * perChip;
     const auto step = static_cast<std::size_t>(os);
+    const auto g = static_cast<std::size_t>(group);
     cvec folded(m);
-    for (std::size_t n = 0; n + step < y.size(); ++n) folded[n % m] += y[n + step] * std::conj(y[n]);
-    static std::size_t templateOs = 0;
+    std::size_t slot = 0, filled = 0;
+    for (std::size_t n = 0; n + step < y.size(); ++n) {
+        folded[slot] += y[n + step] * std::conj(y[n]);
+        if (++filled == g) {
+            filled = 0;
+            if (++slot == m) slot = 0;
+        }
+    }
+    static std::size_t templateRate = 0;
     static cvec templateSpectrum;
-    if (templateOs != step) {
+    if (templateRate != perChip) {
         const cvec& p = pnChips();
         cvec t(m);
         for (std::size_t k = 0; k < static_cast<std::size_t>(kPeriod); ++k) {
             const cplx d = p[(k + 1) % static_cast<std::size_t>(kPeriod)] * std::conj(p[k]);
-            for (std::size_t s = 0; s < step; ++s) t[k * step + s] = d;
+            for (std::size_t s = 0; s < perChip; ++s) t[k * perChip + s] = d;
         }
         fftInPlace(t);
         templateSpectrum = std::move(t);
-        templateOs = step;
+        templateRate = perChip;
     }
     cvec a = folded, b(m);
     fftInPlace(a);
@@ -202,7 +218,7 @@ Acquisition acquirePn(const cvec& y, int os, double& peakRatio) {
             sum += v;
             if (v > bestValue) {
                 bestValue = v;
-                best = {orientation == 1, static_cast<long long>(k)};
+                best = {orientation == 1, static_cast<long long>(k * g)};
             }
         }
     }
@@ -580,7 +596,7 @@ cvec bandSamples(const cvec& spectrum, std::size_t chips, int os) {
 // Delay (samples) of `y` against `r` near `around`: the best whole sample
 // within `span`, then the fraction by golden section, on the magnitude of
 // the cross-correlation evaluated from the bins that carry it.
-double estimateDelay(const cvec& y, const cvec& r, double around, double span) {
+double estimateDelay(const cvec& y, const cvec& r, double around, double span, double chipSamples) {
     const std::size_t n = y.size();
     std::vector<double> bins;
     cvec values;
@@ -608,19 +624,21 @@ double estimateDelay(const cvec& y, const cvec& r, double around, double span) {
         }
         return std::abs(acc);
     };
+    // The correlation is about a chip wide: a grid of a quarter chip finds its peak.
     double best = around, bestValue = -1;
-    for (double d = std::floor(around - span); d <= std::ceil(around + span); d += 1.0) {
+    const double grid = std::max(1.0, std::floor(chipSamples / 4.0));
+    for (double d = around - std::ceil(span / grid) * grid; d <= around + span; d += grid) {
         const double v = value(d);
         if (v > bestValue) {
             bestValue = v;
             best = d;
         }
     }
-    double lo = best - 1.0, hi = best + 1.0;
+    double lo = best - grid, hi = best + grid;
     const double g = (std::sqrt(5.0) - 1.0) / 2.0;
     double a = hi - g * (hi - lo), b = lo + g * (hi - lo);
     double fa = value(a), fb = value(b);
-    for (int it = 0; it < 40 && hi - lo > 1e-4; ++it) {
+    for (int it = 0; it < 40 && hi - lo > 1e-3; ++it) {
         if (fa > fb) {
             hi = b;
             b = a;
@@ -1003,7 +1021,7 @@ AnalysisReport analyzeWaveform(const std::vector<std::complex<double>>& samples,
         const cvec rp = referenceSpectrum(pilots, w, hp);
         firstSpectrum = windowSpectrum(w);
         spectrumStart = w.start;
-        const double d = estimateDelay(firstSpectrum, rp, 0.0, 1.5 * os);
+        const double d = estimateDelay(firstSpectrum, rp, 0.0, 1.5 * os, os);
         const double first = static_cast<double>(w.start) + d;
         // A boundary within half a sample before the first sample counts as at it.
         const double lowest = w.cyclic ? -0.5 * os : -0.5;
@@ -1072,7 +1090,7 @@ AnalysisReport analyzeWaveform(const std::vector<std::complex<double>>& samples,
             w.freqHz += (n * sxy - sx * sy) / (n * sxx - sx * sx) / (2.0 * kPi) * kChipRate;
         }
         cvec spectrum = windowSpectrum(w);
-        w.delay = estimateDelay(spectrum, pass.reference, w.delay, 1.0);
+        w.delay = estimateDelay(spectrum, pass.reference, w.delay, 1.0, os);
         pass = runPass(w, h, pass.noisePerChip, std::move(spectrum));
         rebuild(pass, w, h);
         // A second round only when the first moved the synchronisation.
