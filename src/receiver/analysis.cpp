@@ -777,6 +777,51 @@ void rebuild(Pass& pass, const Window& w, const cvec& h) {
     pass.noisePerChip = count ? e / static_cast<double>(count) : 0;
 }
 
+// The chip clock's error: the delay of each quarter of the window against
+// the reference's slope, in a straight line over time (ppm; positive when
+// the chips come faster than nominal). Zero for fewer than four slots.
+double clockDriftPpm(const Pass& pass, int os, int slots) {
+    if (slots < 4) return 0.0;
+    const std::size_t nc = static_cast<std::size_t>(slots) * kSlotChips;
+    const cvec zb = bandSamples(pass.spectrum, nc, os);
+    const cvec rb = bandSamples(pass.reference, nc, os);
+    const Masks m = masksOf(pass.slots);
+    cplx zr{};
+    double rr = 0;
+    for (std::size_t i = 0; i < nc; ++i)
+        if (m.pilot[i] || m.mac[i] || m.data[i]) {
+            zr += zb[i] * std::conj(rb[i]);
+            rr += std::norm(rb[i]);
+        }
+    const cplx g = rr > 0 ? zr / rr : cplx(1.0);
+    cvec derivative = pass.reference;
+    const std::size_t n = derivative.size();
+    for (std::size_t b = 0; b < n; ++b) derivative[b] *= cplx(0, 2.0 * kPi * signedBin(b, n) / static_cast<double>(n));
+    const cvec db = bandSamples(derivative, nc, os);
+    constexpr int parts = 4;
+    std::array<double, parts> t{}, e{};
+    for (int k = 0; k < parts; ++k) {
+        double num = 0, den = 0;
+        const std::size_t from = nc * static_cast<std::size_t>(k) / parts, to = nc * static_cast<std::size_t>(k + 1) / parts;
+        for (std::size_t i = from; i < to; ++i) {
+            if (!(m.pilot[i] || m.mac[i] || m.data[i])) continue;
+            const cplx gd = g * db[i];
+            num += std::real((zb[i] - g * rb[i]) * std::conj(gd));
+            den += std::norm(gd);
+        }
+        t[static_cast<std::size_t>(k)] = static_cast<double>(from + to) / 2.0 * os;
+        e[static_cast<std::size_t>(k)] = den > 0 ? -num / den : 0.0;
+    }
+    const double sx = std::accumulate(t.begin(), t.end(), 0.0), sy = std::accumulate(e.begin(), e.end(), 0.0);
+    double sxx = 0, sxy = 0;
+    for (std::size_t k = 0; k < parts; ++k) {
+        sxx += t[k] * t[k];
+        sxy += t[k] * e[k];
+    }
+    // Chips arriving earlier as time goes on: a chip rate above nominal.
+    return -(parts * sxy - sx * sy) / (parts * sxx - sx * sx) * 1e6;
+}
+
 std::string kindName(const SlotContent& s) {
     if (s.packet) return "packet";
     switch (s.kind) {
@@ -1060,41 +1105,63 @@ AnalysisReport analyzeWaveform(const std::vector<std::complex<double>>& samples,
 
     // Refinement against the whole reference: delay, then frequency and
     // phase from the phase drift between half-slot blocks.
-    for (int round = 0; round < 2; ++round) {
-        const double lastFreq = w.freqHz, lastDelay = w.delay;
-        const cvec zb = bandSamples(pass.spectrum, w.chips(), os);
-        const cvec rb = bandSamples(pass.reference, w.chips(), os);
-        const Masks m = masksOf(pass.slots);
-        std::vector<double> times, phases;
-        double unwrapped = 0;
-        cplx previous{};
-        for (std::size_t b0 = 0; b0 < w.chips(); b0 += 1024) {
-            cplx acc{};
-            for (std::size_t i = b0; i < b0 + 1024; ++i)
-                if (m.pilot[i] || m.mac[i] || m.data[i]) acc += zb[i] * std::conj(rb[i]);
-            if (!times.empty()) unwrapped += std::arg(acc * std::conj(previous));
-            else unwrapped = std::arg(acc);
-            previous = acc;
-            times.push_back(static_cast<double>(b0) + 512.0);
-            phases.push_back(unwrapped);
-        }
-        if (times.size() > 1) {
-            const double n = static_cast<double>(times.size());
-            const double sx = std::accumulate(times.begin(), times.end(), 0.0);
-            const double sy = std::accumulate(phases.begin(), phases.end(), 0.0);
-            double sxx = 0, sxy = 0;
-            for (std::size_t k = 0; k < times.size(); ++k) {
-                sxx += times[k] * times[k];
-                sxy += times[k] * phases[k];
+    auto refine = [&]() {
+        for (int round = 0; round < 2; ++round) {
+            const double lastFreq = w.freqHz, lastDelay = w.delay;
+            const cvec zb = bandSamples(pass.spectrum, w.chips(), os);
+            const cvec rb = bandSamples(pass.reference, w.chips(), os);
+            const Masks m = masksOf(pass.slots);
+            std::vector<double> times, phases;
+            double unwrapped = 0;
+            cplx previous{};
+            for (std::size_t b0 = 0; b0 < w.chips(); b0 += 1024) {
+                cplx acc{};
+                for (std::size_t i = b0; i < b0 + 1024; ++i)
+                    if (m.pilot[i] || m.mac[i] || m.data[i]) acc += zb[i] * std::conj(rb[i]);
+                if (!times.empty()) unwrapped += std::arg(acc * std::conj(previous));
+                else unwrapped = std::arg(acc);
+                previous = acc;
+                times.push_back(static_cast<double>(b0) + 512.0);
+                phases.push_back(unwrapped);
             }
-            w.freqHz += (n * sxy - sx * sy) / (n * sxx - sx * sx) / (2.0 * kPi) * kChipRate;
+            if (times.size() > 1) {
+                const double n = static_cast<double>(times.size());
+                const double sx = std::accumulate(times.begin(), times.end(), 0.0);
+                const double sy = std::accumulate(phases.begin(), phases.end(), 0.0);
+                double sxx = 0, sxy = 0;
+                for (std::size_t k = 0; k < times.size(); ++k) {
+                    sxx += times[k] * times[k];
+                    sxy += times[k] * phases[k];
+                }
+                w.freqHz += (n * sxy - sx * sy) / (n * sxx - sx * sx) / (2.0 * kPi) * kChipRate;
+            }
+            cvec spectrum = windowSpectrum(w);
+            w.delay = estimateDelay(spectrum, pass.reference, w.delay, 1.0, os);
+            pass = runPass(w, h, pass.noisePerChip, std::move(spectrum));
+            rebuild(pass, w, h);
+            // A second round only when the first moved the synchronisation.
+            if (std::abs(w.freqHz - lastFreq) < 0.5 && std::abs(w.delay - lastDelay) < 0.01) break;
         }
-        cvec spectrum = windowSpectrum(w);
-        w.delay = estimateDelay(spectrum, pass.reference, w.delay, 1.0, os);
-        pass = runPass(w, h, pass.noisePerChip, std::move(spectrum));
+    };
+    refine();
+
+    // A chip clock off by more than a fraction of a ppm drifts the timing
+    // over the window: the recording is taken to the nominal chip rate and
+    // synchronised again.
+    double clockScale = 1.0;
+    report.chipRateErrorPpm = clockDriftPpm(pass, os, slots);
+    if (std::abs(report.chipRateErrorPpm) > 0.2) {
+        clockScale = 1.0 + report.chipRateErrorPpm * 1e-6;
+        y = resample(y, 1.0, clockScale);
+        const double first = (static_cast<double>(w.start) + w.delay) * clockScale;
+        w.start = std::llround(first);
+        w.delay = first - static_cast<double>(w.start);
+        if (!w.cyclic && w.start + static_cast<long long>(w.samples()) > static_cast<long long>(y.size()))
+            throw Error("The recording's chip clock is too far off for its last slot.");
+        pass = runPass(w, h, pass.noisePerChip, windowSpectrum(w));
         rebuild(pass, w, h);
-        // A second round only when the first moved the synchronisation.
-        if (std::abs(w.freqHz - lastFreq) < 0.5 && std::abs(w.delay - lastDelay) < 0.01) break;
+        refine();
+        report.chipRateErrorPpm += clockDriftPpm(pass, os, slots);
     }
 
     // Packets: named, marked and decoded; the reference is rebuilt with any
@@ -1172,43 +1239,8 @@ AnalysisReport analyzeWaveform(const std::vector<std::complex<double>>& samples,
     }
     report.phaseErrorDeg = phaseWeight > 0 ? std::sqrt(phaseSq / phaseWeight) * 180.0 / kPi : 0.0;
 
-    // Timing drift: the delay of each quarter against the reference's slope.
-    {
-        cvec derivative = pass.reference;
-        const std::size_t n = derivative.size();
-        for (std::size_t b = 0; b < n; ++b)
-            derivative[b] *= cplx(0, 2.0 * kPi * signedBin(b, n) / static_cast<double>(n));
-        const cvec db = bandSamples(derivative, nc, os);
-        const int parts = slots >= 4 ? 4 : 1;
-        std::vector<double> t, e;
-        for (int k = 0; k < parts; ++k) {
-            double num = 0, den = 0;
-            const std::size_t from = nc * static_cast<std::size_t>(k) / static_cast<std::size_t>(parts);
-            const std::size_t to = nc * static_cast<std::size_t>(k + 1) / static_cast<std::size_t>(parts);
-            for (std::size_t i = from; i < to; ++i) {
-                if (!(m.pilot[i] || m.mac[i] || m.data[i])) continue;
-                const cplx gd = g * db[i];
-                num += std::real((zb[i] - g * rb[i]) * std::conj(gd));
-                den += std::norm(gd);
-            }
-            t.push_back(static_cast<double>(from + to) / 2.0 * os);
-            e.push_back(den > 0 ? -num / den : 0.0);
-        }
-        if (parts > 1) {
-            const double n2 = static_cast<double>(parts);
-            const double sx = std::accumulate(t.begin(), t.end(), 0.0), sy = std::accumulate(e.begin(), e.end(), 0.0);
-            double sxx = 0, sxy = 0;
-            for (int k = 0; k < parts; ++k) {
-                sxx += t[static_cast<std::size_t>(k)] * t[static_cast<std::size_t>(k)];
-                sxy += t[static_cast<std::size_t>(k)] * e[static_cast<std::size_t>(k)];
-            }
-            // Chips arriving early as time goes on: a chip rate above nominal.
-            report.chipRateErrorPpm = -(n2 * sxy - sx * sy) / (n2 * sxx - sx * sx) * 1e6;
-        }
-    }
-
     // Synchronisation as found.
-    const double startSample = static_cast<double>(w.start) + w.delay;
+    const double startSample = (static_cast<double>(w.start) + w.delay) / clockScale;
     report.timingOffsetChips = startSample / os;
     report.frequencyErrorHz = acq.conjugate ? -w.freqHz : w.freqHz;
     report.mirrorSpectrum = !acq.conjugate;
