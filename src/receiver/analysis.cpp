@@ -510,7 +510,6 @@ struct Window {
     int pnStart = 0;  // PN period index of the window's first chip
     FilterShape shape = FilterShape::Acp;
     bool phaseEq = true;
-    bool lowPass = false;
     std::size_t chips() const { return static_cast<std::size_t>(slots) * kSlotChips; }
     std::size_t samples() const { return chips() * static_cast<std::size_t>(os); }
 };
@@ -538,12 +537,6 @@ cvec windowSpectrum(const Window& w) {
         expected = k + 1;
     }
     fftInPlace(out);
-    if (w.lowPass) {
-        // Another carrier's energy stays out: only the channel's band is kept.
-        const double edge = 0.75 * static_cast<double>(w.chips());
-        for (std::size_t b = 0; b < n; ++b)
-            if (std::abs(signedBin(b, n)) > edge) out[b] = 0;
-    }
     return out;
 }
 
@@ -562,7 +555,7 @@ void applyDelay(cvec& spectrum, double delay) {
 }
 
 // Chips by least squares over the aliases (exact for a clean waveform).
-cvec recoverChips(const cvec& y, const cvec& h, std::size_t chips, int os, bool lowPass) {
+cvec recoverChips(const cvec& y, const cvec& h, std::size_t chips, int os) {
     cvec c(chips);
     double peak = 0;
     for (const cplx& v : h) peak = std::max(peak, std::norm(v));
@@ -571,7 +564,6 @@ cvec recoverChips(const cvec& y, const cvec& h, std::size_t chips, int os, bool 
         double den = 0;
         for (int m = 0; m < os; ++m) {
             const std::size_t k = b + static_cast<std::size_t>(m) * chips;
-            if (lowPass && y[k] == cplx{}) continue;
             num += std::conj(h[k]) * y[k];
             den += std::norm(h[k]);
         }
@@ -741,7 +733,7 @@ Pass runPass(const Window& w, const cvec& h, double noiseHint, cvec spectrum) {
     Pass pass;
     pass.spectrum = std::move(spectrum);
     applyDelay(pass.spectrum, w.delay);
-    pass.chips = despread(recoverChips(pass.spectrum, h, w.chips(), w.os, w.lowPass), w, pass.pilotGain);
+    pass.chips = despread(recoverChips(pass.spectrum, h, w.chips(), w.os), w, pass.pilotGain);
     pass.slots.reserve(static_cast<std::size_t>(w.slots));
     for (int s = 0; s < w.slots; ++s)
         pass.slots.push_back(detectSlot(pass.chips.data() + static_cast<std::size_t>(s) * kSlotChips, noiseHint));
@@ -943,11 +935,9 @@ AnalysisReport analyzeWaveform(const std::vector<std::complex<double>>& samples,
     for (long long s = slotStart; s + kSlotChips <= chipCount; s += kSlotChips)
         for (int start : kPilotStarts) bursts.push_back(s + start);
     cplx lag48{};
-    double pilotEnergy = 0;
     for (long long b : bursts)
         for (int t = 0; t < 48; ++t) {
             lag48 += z[static_cast<std::size_t>(b + t + 48)] * std::conj(z[static_cast<std::size_t>(b + t)]);
-            pilotEnergy += std::norm(z[static_cast<std::size_t>(b + t)]) + std::norm(z[static_cast<std::size_t>(b + t + 48)]);
         }
     double freq = std::arg(lag48) / (2.0 * kPi * 48.0) * kChipRate;
     auto burstSums = [&](double f) {
@@ -993,7 +983,6 @@ AnalysisReport analyzeWaveform(const std::vector<std::complex<double>>& samples,
         if (!(coherence > std::max(0.04, chance)) || peakRatio < 8.0)
             throw NoPilotFound("No forward-link pilot was found in the recording.");
     }
-    (void)pilotEnergy;
 
     // The two halves of a slot look alike (the pilot bursts are 1024 chips
     // apart); a slot's four MAC bursts repeat the same symbols, which two
@@ -1042,7 +1031,6 @@ AnalysisReport analyzeWaveform(const std::vector<std::complex<double>>& samples,
     w.os = os;
     w.shape = options.filter;
     w.phaseEq = options.phaseEq;
-    w.lowPass = false;  // the recording was low-pass filtered already
     w.freqHz = freq;
     w.cyclic = whole && total % frameSamples == 0 && total / frameSamples <= kMaxFrameSlots / 16 &&
                (options.frameSlots == 0 || options.frameSlots * slotSamples == total);
