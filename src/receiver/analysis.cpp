@@ -913,18 +913,25 @@ AnalysisReport analyzeWaveform(const std::vector<std::complex<double>>& samples,
     // coarse chip alignment may put one a chip or two early.
     const long long base = ((chipOfPn0 % 64) + 64) % 64 - 64;
     long long slotStart = base;
+    bool structureless = false;
     if (options.pnOffset) {
         slotStart = ((chipOfPn0 - 64LL * *options.pnOffset) % kSlotChips + kSlotChips) % kSlotChips;
         if (slotStart >= kSlotChips - 64) slotStart -= kSlotChips;
     } else {
-        double best = -1;
+        double best = -1, least = 1e300;
         for (long long u = base; u < kSlotChips - 64; u += 64) {
             const double e = burstEnergy(u);
+            least = std::min(least, e);
             if (e > best * (1.0 + 1e-9)) {
                 best = e;
                 slotStart = u;
             }
         }
+        // Without a slot structure (every chip alike, as in the unmodulated
+        // mode) no boundary stands out: the earliest is taken, so that a
+        // frame recorded from its start is read right.
+        structureless = best < 1.2 * least;
+        if (structureless) slotStart = base >= -2 ? base : base + 64;
     }
     if (slotStart + kSlotChips > chipCount) throw NoPilotFound("The recording holds no whole slot after its first slot boundary.");
 
@@ -989,7 +996,7 @@ AnalysisReport analyzeWaveform(const std::vector<std::complex<double>>& samples,
     // bursts of one slot and two of the next do not, and a packet's preamble
     // opens a slot. Where neither tells (every slot alike), the earlier
     // boundary is taken.
-    if (!options.pnOffset) {
+    if (!options.pnOffset && !structureless) {
         auto rotated = [&](long long q) {
             return z[static_cast<std::size_t>(q)] * std::polar(1.0, -2.0 * kPi * freq * static_cast<double>(q) / kChipRate);
         };

@@ -131,6 +131,12 @@ TEST(AnalysisClean, Mode2UnmodulatedFrame) {
     EXPECT_EQ(r.pnOffset, 123);
     EXPECT_NEAR(r.timingOffsetChips, 0.0, 0.05);
     for (const SlotReport& s : r.slotReports) EXPECT_EQ(s.data, "unmodulated");
+    // Searched: every slot alike, the earliest boundary is taken, which for
+    // a frame recorded from its start is the right one.
+    o.pnOffset.reset();
+    const AnalysisReport searched = analyzeWaveform(f.waveform, 4 * kChipRate, o);
+    EXPECT_EQ(searched.pnOffset, 123);
+    EXPECT_NEAR(searched.timingOffsetChips, 0.0, 0.05);
 }
 
 // Shifts (whole samples with every filter, fractions with the equiripple
