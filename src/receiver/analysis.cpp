@@ -931,7 +931,11 @@ AnalysisReport analyzeWaveform(const std::vector<std::complex<double>>& samples,
         // mode) no boundary stands out: the earliest is taken, so that a
         // frame recorded from its start is read right.
         structureless = best < 1.2 * least;
-        if (structureless) slotStart = base >= -2 ? base : base + 64;
+        if (structureless) {
+            slotStart = base >= -2 ? base : base + 64;
+            warn("Every slot looks alike: the PN offset is read as if the recording began at a slot boundary "
+                 "(give the offset to be sure).");
+        }
     }
     if (slotStart + kSlotChips > chipCount) throw NoPilotFound("The recording holds no whole slot after its first slot boundary.");
 
@@ -1024,6 +1028,9 @@ AnalysisReport analyzeWaveform(const std::vector<std::complex<double>>& samples,
         if (b + kSlotChips <= chipCount) {
             const double sa = score(a), sb = score(b);
             slotStart = sb > 1.05 * sa ? b : a;
+            if (std::max(sa, sb) < 1.05 * std::min(sa, sb))
+                warn("Every slot carries the same MAC channel: the slot boundary may lie half a slot later and the "
+                     "PN offset 16 further (give the offset to be sure).");
         } else {
             slotStart = a;
         }

@@ -134,7 +134,11 @@ TEST(AnalysisClean, Mode2UnmodulatedFrame) {
     // Searched: every slot alike, the earliest boundary is taken, which for
     // a frame recorded from its start is the right one.
     o.pnOffset.reset();
+    std::vector<std::string> warnings;
+    const auto previous = setWarningSink([&](const std::string& m) { warnings.push_back(m); });
     const AnalysisReport searched = analyzeWaveform(f.waveform, 4 * kChipRate, o);
+    setWarningSink(previous);
+    EXPECT_EQ(warnings.size(), 1u);
     EXPECT_EQ(searched.pnOffset, 123);
     EXPECT_NEAR(searched.timingOffsetChips, 0.0, 0.05);
 }
@@ -504,6 +508,41 @@ TEST(AnalysisShort, OneAndTwoSlots) {
         ASSERT_TRUE(r.rho.pilot);
         EXPECT_GE(*r.rho.pilot, 0.99);
     }
+}
+
+}  // namespace
+}  // namespace tolvane
+
+namespace tolvane {
+namespace {
+
+// Every slot with the same MAC: the half-slot ambiguity is said, and a known
+// offset settles it.
+TEST(AnalysisAmbiguity, SameMacInEverySlotWarnsAndAKnownOffsetSettles) {
+    FrameConfig c = rxtest::mode1Config(3, true, 4, 66);
+    for (int s = 0; s < kSlots; ++s) {
+        c.slot.RAslotGain[s] = -3;
+        c.slot.RAslotValue[s] = 1;
+        c.slot.RPCslotActive[s].fill(0);
+        c.slot.RPCslotActiveChn[s] = 1;
+        c.slot.RAslotActive[s] = 1;
+    }
+    const FrameResult f = calculateFrame(c);
+    std::vector<std::string> warnings;
+    const auto previous = setWarningSink([&](const std::string& m) { warnings.push_back(m); });
+    const cvec early = rxtest::delayCyclic(f.waveform, 4 * 300.0);
+    AnalysisReport r = analyzeWaveform(early, 4 * kChipRate, optionsFor(c));
+    EXPECT_EQ(r.pnOffset, 66);
+    EXPECT_NEAR(r.timingOffsetChips, 300.0, 0.05);
+    EXPECT_EQ(warnings.size(), 1u);
+    AnalysisOptions known = optionsFor(c);
+    known.pnOffset = 66;
+    const cvec late = rxtest::delayCyclic(f.waveform, 4 * 1500.0);
+    r = analyzeWaveform(late, 4 * kChipRate, known);
+    EXPECT_EQ(r.pnOffset, 66);
+    EXPECT_NEAR(r.timingOffsetChips, 1500.0, 0.05);
+    EXPECT_EQ(r.slotReports.front().index, 1);
+    setWarningSink(previous);
 }
 
 }  // namespace
