@@ -135,8 +135,16 @@ void checkAnalysisOptions(const AnalysisOptions& options);
 
 // Analyses `samples` taken at `sampleRate` (1.2288 MHz or more). Throws
 // Error for input it cannot take (a rate below the chip rate, too few
-// samples for one slot, a sample that is not finite, options out of range)
-// and NoPilotFound as above.
+// samples for one slot, more than kMaxSamples, a sample that is not finite,
+// options out of range) and NoPilotFound as above.
+//
+// Slots: with the PN offset searched, the recording's first whole slot is
+// slot 1 and the offset is the one that makes it so; with the offset given,
+// slots are numbered by the PN phase (1 .. 16, counting on). Where the
+// recording cannot tell (every slot alike, or the same MAC in every slot
+// leaving the boundary half a slot in doubt) a warning says so. Powers that
+// are zero to the arithmetic are given as -150 dB.
+
 AnalysisReport analyzeWaveform(const std::vector<std::complex<double>>& samples, double sampleRate,
                                const AnalysisOptions& options);
 
