@@ -831,6 +831,11 @@ std::string kindName(const SlotContent& s) {
 AnalysisReport analyzeWaveform(const std::vector<std::complex<double>>& samples, double sampleRate,
                                const AnalysisOptions& options) {
     checkAnalysisOptions(options);
+    if (options.generatedOversampling != 0 &&
+        (options.generatedOversampling < std::max(2, lowestOversampling(options.filter)) ||
+         options.generatedOversampling > kMaxOversampling))
+        throw Error("Generated oversampling " + std::to_string(options.generatedOversampling) +
+                    " is not a number of samples per chip (2 to 64, or 0: not known).");
     if (!std::isfinite(sampleRate) || sampleRate < kChipRate * (1.0 - 1e-9))
         throw Error("Sample rate " + numberText(sampleRate) + " Hz is below the chip rate (1228800 Hz).");
     if (samples.size() > kMaxSamples)
@@ -865,6 +870,7 @@ AnalysisReport analyzeWaveform(const std::vector<std::complex<double>>& samples,
     int os = static_cast<int>(std::lround(ratio));
     const bool whole = std::abs(ratio - os) < 1e-9 * ratio && os <= kMaxOversampling;
     if (!whole) os = std::clamp(os, 1, 16);
+    if (options.generatedOversampling != 0) os = options.generatedOversampling;
     os = std::max(os, lowestOversampling(options.filter));
     if (!whole || os != static_cast<int>(std::lround(ratio))) y = resample(y, sampleRate, os * kChipRate);
     report.samplesPerChip = os;

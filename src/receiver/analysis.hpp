@@ -38,6 +38,12 @@ struct AnalysisOptions {
     // Turbo decoder: at most this many iterations (stopping early when the
     // frame check sequence checks).
     int maxIterations = 8;
+    // The samples per chip the waveform was generated at, when known (2 ..
+    // 64): a recording at another rate is resampled to it, so that the
+    // reference uses the very filter design of the waveform (the designs
+    // differ from ratio to ratio). 0: the nearest whole ratio to the
+    // recording's rate.
+    int generatedOversampling = 0;
 };
 
 // One RPC sub-channel (MAC index 5 .. 63) of one slot.

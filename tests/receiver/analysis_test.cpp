@@ -391,6 +391,29 @@ TEST(AnalysisResampled, TenMegahertzCaptureGivesTheSameResults) {
     }
 }
 
+// A 10 MHz capture of a frame generated at 2 or 5 samples per chip: with
+// the generated ratio given, the reference uses that very filter design.
+TEST(AnalysisResampled, GeneratedRatioGiven) {
+    for (const int os : {2, 5}) {
+        const FrameConfig c = rxtest::mode1Config(3, true, os, 10);
+        const FrameResult f = calculateFrame(c);
+        const double slot = kSlotChips / kChipRate;
+        const cvec y = resampleCyclic(f.waveform, os * kChipRate, 10e6, -0.3 * slot,
+                                      static_cast<std::size_t>(16.5 * slot * 10e6));
+        AnalysisOptions o = optionsFor(c);
+        o.generatedOversampling = os;
+        const AnalysisReport r = analyzeWaveform(y, 10e6, o);
+        SCOPED_TRACE("generated at " + std::to_string(os));
+        EXPECT_EQ(r.samplesPerChip, os);
+        expectClean(r);
+        expectContent(r, c, 0.1, "generated ratio");
+        EXPECT_NEAR(r.timingOffsetChips, 0.3 * kSlotChips, 0.05);
+    }
+    AnalysisOptions bad;
+    bad.generatedOversampling = 1;
+    EXPECT_THROW(analyzeWaveform(cvec(8192, cplx(1, 0)), 10e6, bad), Error);
+}
+
 // A transmitter whose chip clock runs fast or slow: the capture's clock is
 // the reference, so the frame's instants come early or late.
 TEST(AnalysisResampled, ChipRateErrorMeasuredAndTakenOut) {
