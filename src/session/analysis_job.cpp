@@ -1,0 +1,135 @@
+#include "session/analysis_job.hpp"
+
+#include <exception>
+#include <new>
+
+#include "onex/constants.hpp"
+#include "onex/frame_config.hpp"
+#include "session/analysis_report.hpp"
+
+namespace tolvane {
+
+namespace {
+
+std::string quoted(const std::string& s) { return "\"" + s + "\""; }
+
+const char* onOff(bool on) { return on ? "on" : "off"; }
+
+// Runs the receiver, sorting its refusals: NoPilotFound stays what it is,
+// any other Error is input it cannot take (named after `subject`).
+AnalysisReport runAnalyzer(const WaveformAnalyzer& analyze, const std::vector<std::complex<double>>& samples,
+                           double sampleRate, const AnalysisOptions& options, const std::string& subject) {
+    try {
+        checkAnalysisOptions(options);
+    } catch (const Error& e) {
+        throw AnalysisInputError(e.what());
+    }
+    try {
+        return analyze(samples, sampleRate, options);
+    } catch (const NoPilotFound& e) {
+        throw NoPilotFound(subject + ": no pilot found: " + e.what());
+    } catch (const AnalysisInputError&) {
+        throw;
+    } catch (const Error& e) {
+        throw AnalysisInputError(subject + ": " + e.what());
+    }
+}
+
+}  // namespace
+
+AnalysisOptions recordingAnalysisOptions(const Recording& recording, const AnalysisRequest& request,
+                                         const std::string& path) {
+    AnalysisOptions o = request.options;
+    const std::string file = "The recording " + quoted(path);
+    if (recording.filter) {
+        if (request.filter && *request.filter != *recording.filter)
+            warn(file + " was made with filter type " + std::to_string(static_cast<int>(*recording.filter)) +
+                 "; the filter type " + std::to_string(static_cast<int>(*request.filter)) + " asked for is not used.");
+        o.filter = *recording.filter;
+    } else if (request.filter) {
+        o.filter = *request.filter;
+    }
+    if (recording.phaseEq) {
+        if (request.phaseEq && *request.phaseEq != *recording.phaseEq)
+            warn(file + " was made with the phase equaliser " + onOff(*recording.phaseEq) +
+                 "; the equaliser " + onOff(*request.phaseEq) + " asked for is not used.");
+        o.phaseEq = *recording.phaseEq;
+    } else if (request.phaseEq) {
+        o.phaseEq = *request.phaseEq;
+    }
+    if (recording.frameSlots) {
+        if (request.frameSlots && *request.frameSlots != *recording.frameSlots)
+            warn(file + " holds a frame of " + std::to_string(*recording.frameSlots) + " slots; the " +
+                 std::to_string(*request.frameSlots) + " slots asked for are not used.");
+        o.frameSlots = *recording.frameSlots;
+    } else if (request.frameSlots) {
+        o.frameSlots = *request.frameSlots;
+    }
+    return o;
+}
+
+AnalysisReport analyzeRecordingFile(const std::string& path, const AnalysisRequest& request,
+                                    const WaveformAnalyzer& analyze) {
+    Recording recording;
+    try {
+        recording = readRecording(path, request.read);
+    } catch (const Error& e) {
+        throw AnalysisInputError(e.what());
+    }
+    const AnalysisOptions options = recordingAnalysisOptions(recording, request, path);
+    return runAnalyzer(analyze, recording.samples, recording.sampleRate, options, quoted(path));
+}
+
+AnalysisReport analyzeSessionWaveform(Session& session, const AnalysisRequest& request,
+                                      const WaveformAnalyzer& analyze) {
+    if (!session.hasWaveform() || !session.hasConfig())
+        throw AnalysisInputError("There is no calculated waveform to analyse: calculate one first.");
+    FrameConfig config;
+    try {
+        config = session.config();
+    } catch (const Error& e) {
+        throw AnalysisInputError(e.what());
+    }
+    const std::vector<std::complex<double>>* samples = nullptr;
+    try {
+        samples = &session.waveform();
+    } catch (const Error& e) {
+        throw AnalysisInputError(e.what());
+    }
+    // The configuration must still describe the samples: changed since the
+    // calculation, it would give the receiver the wrong rate or frame.
+    if (static_cast<double>(samples->size()) != projectedLength(config) || !isFrameSlots(config.FrameSlots) ||
+        config.FilterType < 1 || config.FilterType > 4)
+        throw AnalysisInputError("The waveform (" + std::to_string(samples->size()) +
+                                 " samples) is not the frame the settings describe (" +
+                                 numberText(projectedLength(config)) + " samples): calculate it again.");
+    AnalysisOptions o = request.options;
+    o.filter = static_cast<FilterShape>(static_cast<int>(config.FilterType));
+    o.phaseEq = config.PhaseEq != 0;
+    o.frameSlots = static_cast<int>(config.FrameSlots);
+    return runAnalyzer(analyze, *samples, kChipRate * config.OverSampling, o, "The calculated waveform");
+}
+
+int runAnalyzeJob(const std::string& path, const AnalysisRequest& request, bool json, std::ostream& out,
+                  std::ostream& err, const WaveformAnalyzer& analyze) {
+    try {
+        const AnalysisReport report = analyzeRecordingFile(path, request, analyze);
+        out << (json ? analysisReportJsonText(report) : analysisReportTable(report));
+        out.flush();
+        return 0;
+    } catch (const AnalysisInputError& e) {
+        err << e.what() << '\n';
+        return 2;
+    } catch (const NoPilotFound& e) {
+        err << e.what() << '\n';
+        return 1;
+    } catch (const std::bad_alloc&) {
+        err << "The analysis of " << quoted(path) << " ran out of memory.\n";
+        return 1;
+    } catch (const std::exception& e) {
+        err << e.what() << '\n';
+        return 1;
+    }
+}
+
+}  // namespace tolvane
