@@ -21,6 +21,11 @@
 // one dB below it no decoder can deliver most of them. A decoder 2 dB worse
 // than it should be fails the first check; one that claims frames it did not
 // decode fails the second.
+//
+// This decoder's own curve (the disabled sweep below, 200 frames a point)
+// falls from all frames lost at the limit to 17 (DRC 1) and 5 (DRC 12) at
+// 1 dB above it with max-log-MAP, 8 and 1 with log-MAP; 0.25 dB worse, it
+// would lose about a third at DRC 1. So up to 5 of 32 may be lost there.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -77,14 +82,18 @@ int framesLost(int drc, double ebn0Db, int frames, bool logMap, std::uint64_t se
 TEST(PacketFer, OneDbAboveTheLimitFewFramesAreLost) {
     for (const Limit& l : {kDrc1, kDrc12}) {
         SCOPED_TRACE("DRC " + std::to_string(l.drc));
-        EXPECT_LE(framesLost(l.drc, l.ebn0Db + 1.0, 32, false, 101), 3);
+        const int lost = framesLost(l.drc, l.ebn0Db + 1.0, 32, false, 101);
+        std::printf("DRC %d, Eb/N0 %.3f dB: %d of 32 frames lost\n", l.drc, l.ebn0Db + 1.0, lost);
+        EXPECT_LE(lost, 5);
     }
 }
 
 TEST(PacketFer, OneDbBelowTheLimitNearlyAllAreLost) {
     for (const Limit& l : {kDrc1, kDrc12}) {
         SCOPED_TRACE("DRC " + std::to_string(l.drc));
-        EXPECT_GE(framesLost(l.drc, l.ebn0Db - 1.0, 8, false, 202), 7);
+        const int lost = framesLost(l.drc, l.ebn0Db - 1.0, 8, false, 202);
+        std::printf("DRC %d, Eb/N0 %.3f dB: %d of 8 frames lost\n", l.drc, l.ebn0Db - 1.0, lost);
+        EXPECT_GE(lost, 7);
     }
 }
 
