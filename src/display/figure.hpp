@@ -28,6 +28,8 @@ inline constexpr Rgb kMagenta{1, 0, 1};
 
 enum class LineStyle { Solid, Dotted, None };
 enum class MarkerStyle { None, Dot };
+// A trace drawn as a line through its points, or as one bar per point.
+enum class TraceKind { Line, Bars };
 
 // One curve or set of points: y against x. A NaN in y (or x) breaks the
 // line there, so one trace can hold many separate segments.
@@ -41,6 +43,12 @@ struct Trace {
     // false for a path drawn point to point in the order given (the eye
     // traces, the scatter's line).
     bool xAscending = true;
+    // Bars: each point is a filled bar of `barWidth` (in x units) centred on
+    // x, reaching from `barBase` to y (so a bar of dB values rises from the
+    // axis floor rather than from zero).
+    TraceKind kind = TraceKind::Line;
+    double barWidth = 1;
+    double barBase = 0;
 };
 
 // A surface sampled on a grid: z[row * columns + column] over the row
@@ -81,6 +89,15 @@ struct Axes {
     std::array<double, 4> position{0.13, 0.11, 0.775, 0.815};
 };
 
+// Lines of text in a fixed-width font, placed on the window: the top-left
+// corner at (left, top) as fractions of the window's width and height, top
+// counted from the window's upper edge.
+struct TextBlock {
+    double left = 0;
+    double top = 0;
+    std::vector<std::string> lines;
+};
+
 struct Figure {
     std::string name;  // window title
     // [left bottom width height] in `units` ("pixels" or "normalized"), in
@@ -92,6 +109,7 @@ struct Figure {
     // toolkit's standard menus instead.
     bool displayMenus = true;
     std::vector<Axes> axes;
+    std::vector<TextBlock> texts;
 };
 
 }  // namespace tolvane::display

@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QFileDialog>
+#include <QFontDatabase>
 #include <QGuiApplication>
 #include <QMainWindow>
 #include <QMenuBar>
@@ -179,6 +180,7 @@ private:
             if (a.surface) addSurface(rect, a, inset);
             rects_.push_back(rect);
         }
+        addTexts();
     }
 
     void setUpAxes(QCPAxisRect* rect, const Axes& a) {
@@ -239,6 +241,10 @@ private:
     void addTrace(QCPAxisRect* rect, const Trace& t) {
         QCPAxis* x = rect->axis(QCPAxis::atBottom);
         QCPAxis* y = rect->axis(QCPAxis::atLeft);
+        if (t.kind == display::TraceKind::Bars) {
+            addBars(x, y, t);
+            return;
+        }
         QCPAbstractPlottable* plottable = nullptr;
         const QPen pen(toColor(t.color), 0, toPenStyle(t.line));
         const QCPScatterStyle dot = t.marker == display::MarkerStyle::Dot
@@ -260,6 +266,38 @@ private:
         plottable->setPen(pen);
         plottable->setAntialiased(false);
         drawn_.push_back({&t, plottable, rect});
+    }
+
+    // Bars are few (one per code or level) and drawn whole, without the
+    // per-pixel reduction of the curves. The plot stacks each bar's value on
+    // the base value, so the heights are given relative to the base.
+    void addBars(QCPAxis* x, QCPAxis* y, const Trace& t) {
+        auto* bars = new QCPBars(x, y);
+        bars->setWidth(t.barWidth);
+        bars->setBaseValue(t.barBase);
+        QVector<double> heights(static_cast<int>(t.y.size()));
+        for (std::size_t k = 0; k < t.y.size(); ++k) heights[static_cast<int>(k)] = t.y[k] - t.barBase;
+        bars->setData(toVector(t.x), heights, true);
+        bars->setPen(QPen(toColor(t.color), 0));
+        bars->setBrush(QBrush(toColor(t.color)));
+        bars->setAntialiased(false);
+    }
+
+    void addTexts() {
+        QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+        for (const display::TextBlock& block : figure_.texts) {
+            QStringList lines;
+            for (const std::string& line : block.lines) lines << QString::fromStdString(line);
+            auto* text = new QCPItemText(this);
+            text->setClipToAxisRect(false);
+            text->position->setType(QCPItemPosition::ptViewportRatio);
+            text->position->setCoords(block.left, block.top);
+            text->setPositionAlignment(Qt::AlignLeft | Qt::AlignTop);
+            text->setTextAlignment(Qt::AlignLeft);
+            text->setFont(font);
+            text->setColor(Qt::black);
+            text->setText(lines.join('\n'));
+        }
     }
 
     void addSurface(QCPAxisRect* rect, const Axes& a, QCPLayoutInset* inset) {

@@ -9,6 +9,8 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QLineEdit>
 #include <QImage>
 #include <QMainWindow>
 #include <QMenu>
@@ -243,13 +245,23 @@ TEST(FigureWindow, SaveImageWritesPngPdfOrSvg) {
         QObject::connect(poll, &QTimer::timeout, [=] {
             auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
             if (!dialog || !dialog->isVisible()) return;
-            poll->stop();
-            poll->deleteLater();
             EXPECT_EQ(dialog->acceptMode(), QFileDialog::AcceptSave);
             const QString chosen = dialog->nameFilters().value(filter);
             dialog->selectNameFilter(chosen);
             emit dialog->filterSelected(chosen);
-            dialog->selectFile(QString::fromStdString(file));
+            // The dialog ignores selectFile() while its name field has the
+            // focus, which it gets at some point after it shows: type the
+            // name into the field itself, as a user would, and answer once the
+            // dialog returns it.
+            const QFileInfo wanted(QString::fromStdString(file));
+            dialog->setDirectory(wanted.absolutePath());
+            if (auto* edit = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit")))
+                edit->setText(wanted.fileName());
+            else
+                dialog->selectFile(wanted.absoluteFilePath());
+            if (!dialog->selectedFiles().value(0).startsWith(wanted.absoluteFilePath())) return;
+            poll->stop();
+            poll->deleteLater();
             if (accept)
                 static_cast<QDialog*>(dialog)->accept();
             else
