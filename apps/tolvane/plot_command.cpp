@@ -12,6 +12,7 @@
 #include <map>
 
 #include "commands.hpp"
+#include "app/windows/display_windows.hpp"
 #include "display/ccdf.hpp"
 #include "display/eye_diagram.hpp"
 #include "display/iq_time.hpp"
@@ -23,6 +24,7 @@
 #include "instrument/jobs.hpp"
 #include "onex/constants.hpp"
 #include "parse_options.hpp"
+#include "session/analysis_job.hpp"
 #include "session/session.hpp"
 #include "qt/figure_widget.hpp"
 
@@ -33,11 +35,11 @@ namespace {
 // The application's name, which the Plot menu puts before the time stamp.
 constexpr const char* kApplicationName = "1xEV Forward Link";
 
-enum class Kind { Ccdf, Spectrum, Iq, IqOverlay, Eye, Scatter, Waterfall };
+enum class Kind { Ccdf, Spectrum, Iq, IqOverlay, Eye, Scatter, Waterfall, CodeDomain };
 
 const std::map<std::string, Kind> kKinds = {
     {"ccdf", Kind::Ccdf}, {"spectrum", Kind::Spectrum}, {"iq", Kind::Iq},           {"iq-overlay", Kind::IqOverlay},
-    {"eye", Kind::Eye},   {"scatter", Kind::Scatter},   {"waterfall", Kind::Waterfall},
+    {"eye", Kind::Eye},   {"scatter", Kind::Scatter},   {"waterfall", Kind::Waterfall}, {"cdp", Kind::CodeDomain},
 };
 
 struct PlotOptions {
@@ -74,6 +76,7 @@ display::Figure plotFigure(Kind kind, const PlotOptions& o, const std::vector<st
         case Kind::Iq: return display::iqTimeFigure(placement, title, rate, false, wave);
         case Kind::IqOverlay: return display::iqTimeFigure(placement, title, rate, true, wave);
         case Kind::Waterfall: return display::waterfallFigure(placement, title, rate, points / rate / 200, wave);
+        case Kind::CodeDomain: break;  // drawn from the analysis, not from the samples
         case Kind::Eye: {
             double symbols = std::round(std::max(1.0, o.symbols));
             symbols = std::min(symbols, points / overSampling);
@@ -178,6 +181,18 @@ int runPlot(int argc, char** argv) {
         Session& session = processSession();
         calculateSetup(session, options, setup);
         writeGenerateOutputs(options, setup, session);
+        if (kind->second == Kind::CodeDomain) {
+            // The receiver analyses the frame with the settings it was made with.
+            const AnalysisReport report = analyzeSessionWaveform(session, AnalysisRequest{});
+            display::Figure figure =
+                display::codeDomainFigure(display::Placement{}, plotTitle(), app::codeDomainView(report));
+            const std::string name = figure.name;
+            std::string error;
+            if (!qt::renderFigureToFile(std::move(figure), image, plot.width, plot.height, error)) throw Error(error);
+            std::cout << name << ": PN offset " << report.pnOffset << ", rho " << report.rho.overall << " -> "
+                      << image << '\n';
+            return 0;
+        }
         auto wave = applyDacRes(session.waveform(), 14);
         // Neither the frame's rows (about 45 bytes per sample) nor, once
         // the figure holds what it shows, the quantised copy are needed for

@@ -3,6 +3,8 @@
 // windows closed at exit.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <fstream>
 #include <regex>
 
 #include "app/windows/app_globals.hpp"
@@ -101,6 +103,57 @@ TEST(DisplayWindows, DisplaysByNameTakeDefaults) {
     EXPECT_THROW(library().registry().call("QV_PlotCCDF", 1, {Value::scalar(0), Value::text("a"), Value::empty(),
                                                               Value::scalar(1)}),
                  Error);
+}
+
+
+// The receiver behind the Plot menu: the calculated frame analysed with the
+// settings it was made with, its MAC codes as bars and its PN offset found
+// (data on, so that the two halves of a slot differ and the offset is not
+// ambiguous by half a slot).
+TEST(DisplayWindows, CodeDomainPowerAnalysesTheCalculatedFrame) {
+    test::WorkFolder folder;
+    test::AppRun run;
+    const Lines t = run.run("type txtOversampling 4\ntype txtOffsetIndex 211\ncheck chkDATAchnActive 1\n"
+                            "check chkMACchnActive 1\npress pbCalculate\n"
+                            "menu menuPlotCodeDomainPower\nshow txtStatus String\n");
+    expectMatches(t, {R"(window opened "Code Domain Power 1xEV Forward Link )" + kStamp + "\"",
+                      R"(show txtStatus String: Analysed 16 slots: PN offset 211, rho (1|0\.99\d*)\.)"});
+    const auto& figures = run.platform.figures();
+    ASSERT_EQ(figures.size(), 1u);
+    ASSERT_EQ(figures[0].axes.size(), 1u);
+    EXPECT_EQ(figures[0].axes[0].tag, "QV_CodeDomain");
+    ASSERT_EQ(figures[0].texts.size(), 1u);
+    EXPECT_EQ(figures[0].texts[0].lines.at(0), "PN offset    211");
+    EXPECT_EQ(global("appInfo").field("ClientWindows").numel(), 1u);
+}
+
+// File > Analyze Recording: what the file holds, the .bin question, and a
+// file that is no recording refused in a dialog, with no window opened.
+TEST(DisplayWindows, AnalyzeRecordingOpensWhatTheFileHolds) {
+    test::WorkFolder folder;
+    const std::string f = folder.path();
+    const std::string cli = TOLVANE_CLI;
+    for (const char* name : {"capture.mat", "capture.bin"})
+        ASSERT_EQ(std::system((cli + " generate --set OverSampling=2 --set PilotOffsetIndex=35 --set DATAchnActive=1 --out " + f + name +
+                               " >/dev/null")
+                                  .c_str()),
+                  0);
+    test::AppRun run;
+    Lines t = run.run("file " + f + "capture.mat\nmenu menuFileAnalyzeRecording\nshow txtStatus String\n");
+    expectMatches(t, {R"(dialog file "Analyze Recording": .*)", R"re(window opened "Code Domain Power \(capture\.mat\)")re",
+                      R"(show txtStatus String: Analysed 16 slots: PN offset 35, .*)"});
+    t = run.run("file " + f + "capture.bin\nanswer 2\nmenu menuFileAnalyzeRecording\nshow txtStatus String\n");
+    expectMatches(t, {R"(dialog file "Analyze Recording": .*)",
+                      R"(dialog input "Analyze Recording": Oversampling of the recording \(1-64\): \[OK\|Cancel\])",
+                      R"re(window opened "Code Domain Power \(capture\.bin\)")re",
+                      R"(show txtStatus String: Analysed 16 slots: PN offset 35, .*)"});
+    {
+        std::ofstream junk(f + "junk.sigmf-meta");
+        junk << "{ not json";
+    }
+    t = run.run("file " + f + "junk.sigmf-meta\nmenu menuFileAnalyzeRecording\n");
+    expectMatches(t, {R"(dialog file "Analyze Recording": .*)", R"(dialog error "Analysis Error": .*junk\.sigmf-meta.*)"});
+    EXPECT_EQ(run.platform.figures().size(), 2u);
 }
 
 }  // namespace

@@ -27,6 +27,12 @@ for kind in ccdf spectrum iq iq-overlay eye scatter waterfall; do
 done
 [[ $("$tolvane" plot ccdf --seed 1 --out "$w/c.png") == "CCDF 1xEV Forward Link ("* ]] || fail "ccdf window name"
 
+# Code-domain power: the frame analysed by the receiver, its PN offset found.
+line=$("$tolvane" plot cdp --set DATAchnActive=1 --set MACchnActive=1 --set PilotOffsetIndex=301 --out "$w/cdp.png") \
+  || fail "plot cdp"
+[ "$(png_size "$w/cdp.png")" = "800x600" ] || fail "cdp: default size"
+[[ $line == "Code Domain Power 1xEV Forward Link ("*"): PN offset 301, rho "*" -> $w/cdp.png" ]] || fail "cdp summary: $line"
+
 # Other formats and sizes; the generate options shape the waveform.
 "$tolvane" plot spectrum --set OverSampling=8 --width 400 --height 300 --out "$w/s.png" >/dev/null || fail "size"
 [ "$(png_size "$w/s.png")" = "400x300" ] || fail "400x300"

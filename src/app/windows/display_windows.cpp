@@ -58,4 +58,24 @@ WindowId openDisplayWindow(Platform& platform, const DisplayRequest& r,
     throw Error("Unknown display.");
 }
 
+display::CodeDomainView codeDomainView(const AnalysisReport& report) {
+    display::CodeDomainView v;
+    for (std::size_t index = 0; index < 64; ++index)
+        v.macIndexDb[index] = index % 2 == 0 ? report.codeDomain.macI[index / 2]
+                                             : report.codeDomain.macQ[32 + (index - 1) / 2];
+    v.pnOffset = report.pnOffset;
+    v.frequencyErrorHz = report.frequencyErrorHz;
+    v.rhoPilot = report.rho.pilot;
+    v.rhoMac = report.rho.mac;
+    v.rhoData = report.rho.data;
+    v.rhoOverall = report.rho.overall;
+    v.evmRmsPercent = report.evmRmsPercent;
+    return v;
+}
+
+WindowId openCodeDomainWindow(Platform& platform, WindowId parent, const std::string& label,
+                              const AnalysisReport& report) {
+    return platform.showFigure(display::codeDomainFigure(placementOver(platform, parent), label, codeDomainView(report)));
+}
+
 }  // namespace tolvane::app

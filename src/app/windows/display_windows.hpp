@@ -8,7 +8,9 @@
 #include <vector>
 
 #include "app/platform/platform.hpp"
+#include "display/code_domain.hpp"
 #include "display/frame.hpp"
+#include "receiver/analysis.hpp"
 
 namespace tolvane::app {
 
@@ -32,5 +34,14 @@ display::Placement placementOver(Platform& platform, WindowId parent);
 // cannot be drawn shows the "Plot Error" dialog and returns 0.
 WindowId openDisplayWindow(Platform& platform, const DisplayRequest& request,
                            const std::vector<std::complex<double>>& samples);
+
+// The code-domain display's view of an analysis: each MAC index's level
+// from the Walsh code it rides (even indices: in-phase code i/2; odd ones:
+// quadrature code 32 + (i - 1)/2) and the headline numbers.
+display::CodeDomainView codeDomainView(const AnalysisReport& report);
+
+// Opens "Code Domain Power " + label over `parent` (0: none).
+WindowId openCodeDomainWindow(Platform& platform, WindowId parent, const std::string& label,
+                              const AnalysisReport& report);
 
 }  // namespace tolvane::app

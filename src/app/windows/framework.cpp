@@ -17,6 +17,7 @@
 #include "instrument/jobs.hpp"
 #include "base/diagnostics.hpp"
 #include "runtime/library.hpp"
+#include "session/analysis_job.hpp"
 
 namespace tolvane::app {
 
@@ -61,6 +62,7 @@ bool Framework::runCallback(const std::string& tag) {
         {"menuFileSave", [](Framework& f) { f.menuFileSave(false); }},
         {"menuFileSaveAs", [](Framework& f) { f.menuFileSave(true); }},
         {"menuFileExportData", [](Framework& f) { f.menuFileExportData(); }},
+        {"menuFileAnalyzeRecording", [](Framework& f) { f.menuFileAnalyzeRecording(); }},
         {"menuFileExit", [](Framework& f) { f.AppShutDown(); }},
         {"menuSpecialSaveWave", [](Framework& f) { f.menuSpecialSaveWave(); }},
         {"menuConfigSigGenIO", [](Framework& f) { f.configureConnection(false); }},
@@ -273,6 +275,48 @@ void Framework::appendClientWindow(WindowId w) {
     list = Value::row(std::move(ids));
 }
 
+void Framework::showAnalysis(const std::function<AnalysisReport()>& analyse, const std::string& label) {
+    AnalysisReport report;
+    try {
+        BusyPointer busy(p_, w_);
+        report = analyse();
+    } catch (const NoPilotFound& e) {
+        p_.errorDialog("Analysis", e.what());
+        return;
+    } catch (const Error& e) {
+        p_.errorDialog("Analysis Error", e.what());
+        return;
+    }
+    appendClientWindow(openCodeDomainWindow(p_, w_, label, report));
+    std::string status = "Analysed " + std::to_string(report.slotReports.size()) + " slots: PN offset " +
+                         std::to_string(report.pnOffset) + ", rho " + numberText(std::round(report.rho.overall * 1e5) / 1e5);
+    if (!report.packets.empty()) {
+        std::size_t decoded = 0;
+        for (const PacketReport& packet : report.packets) decoded += packet.fcsOk ? 1 : 0;
+        status += ", " + std::to_string(decoded) + " of " + std::to_string(report.packets.size()) + " packets decoded";
+    }
+    showStatus(status + ".");
+}
+
+void Framework::menuFileAnalyzeRecording() {
+    const FileChoice f = p_.openFileDialog("Analyze Recording", "*.mat;*.bin;*.sigmf-meta");
+    if (f.cancelled) return;
+    const std::string path = f.folder + f.file;
+    AnalysisRequest request;
+    if (lowerExtension(path) == ".bin") {
+        // The instrument's file holds no rate: ask for the samples per chip.
+        const auto answer = p_.inputDialog("Analyze Recording", {"Oversampling of the recording (1-64):"}, {"8"});
+        if (!answer) return;
+        const std::vector<double> n = readNumberList(answer->empty() ? "" : (*answer)[0]);
+        if (n.size() != 1 || n[0] != std::round(n[0]) || n[0] < 1 || n[0] > 64) {
+            p_.errorDialog("Analysis Error", "The oversampling must be a whole number from 1 to 64.");
+            return;
+        }
+        request.read.oversampling = static_cast<int>(n[0]);
+    }
+    showAnalysis([&] { return analyzeRecordingFile(path, request); }, "(" + f.file + ")");
+}
+
 void Framework::plot(const std::string& which) {
     if (checkWaveformReady("Plot") == 0) return;
     Session& s = session();
@@ -285,6 +329,10 @@ void Framework::plot(const std::string& which) {
     std::vector<double> stamp(now.begin(), now.end());
     for (double& v : stamp) v = std::trunc(v);
     const std::string title = textField(appInfo(), "Name") + " (" + clock2str(stamp) + ")";
+    if (which == "CodeDomainPower") {
+        showAnalysis([&s] { return analyzeSessionWaveform(s, AnalysisRequest{}); }, title);
+        return;
+    }
     const auto quantised = applyDacRes(waveform, 14);
 
     DisplayRequest request;

@@ -13,6 +13,7 @@
 #include <utility>
 
 #include "app/platform/platform.hpp"
+#include "receiver/analysis.hpp"
 #include "runtime/value.hpp"
 
 namespace tolvane::app {
@@ -86,6 +87,10 @@ private:
     void download();
     void refresh();
     void plot(const std::string& which);
+    void menuFileAnalyzeRecording();
+    // Runs an analysis with the busy pointer and shows its code-domain
+    // window (or the reason there is none) and a status line.
+    void showAnalysis(const std::function<AnalysisReport()>& analyse, const std::string& label);
     void configureConnection(bool spectrumAnalyser);
     void chooseBasebandOption(const std::string& tag);
     void help();
