@@ -3,6 +3,7 @@
 #include "runtime/library.hpp"
 #include "runtime/parameters_value.hpp"
 #include "runtime/registry.hpp"
+#include "session/analysis_value.hpp"
 #include "session/session.hpp"
 
 namespace tolvane {
@@ -36,6 +37,7 @@ void bindViews(Globals& globals) {
 void registerSession(Library& lib) {
     bindViews(lib.globals());
     Registry& reg = lib.registry();
+    registerAnalysisByName(reg);
     reg.addLocal(kModule, FunctionSpec{"InitializeParameters", 0, 0, {}, {}, kInitializeParametersLine,
                                        [](Call&) { processSession().resetConfig(); }});
     reg.addLocal(kModule, FunctionSpec{"InitializeSigGenSettings", 0, 0, {}, {}, kInitializeSigGenSettingsLine,
