@@ -77,7 +77,14 @@ AnalysisReport analyzeRecordingFile(const std::string& path, const AnalysisReque
         throw AnalysisInputError(e.what());
     }
     const AnalysisOptions options = recordingAnalysisOptions(recording, request, path);
-    return runAnalyzer(analyze, recording.samples, recording.sampleRate, options, quoted(path));
+    AnalysisReport report = runAnalyzer(analyze, recording.samples, recording.sampleRate, options, quoted(path));
+    // A search that found another offset than the file states is worth a
+    // word: the recording may not start where the file's frame starts.
+    if (recording.pnOffset && !options.pnOffset && report.pnOffset != *recording.pnOffset)
+        warn("The recording " + quoted(path) + " states PN offset " + std::to_string(*recording.pnOffset) +
+             "; the search found " + std::to_string(report.pnOffset) + " at a timing offset of " +
+             numberText(report.timingOffsetChips) + " chips.");
+    return report;
 }
 
 AnalysisReport analyzeSessionWaveform(Session& session, const AnalysisRequest& request,

@@ -49,9 +49,10 @@ public:
 AnalysisOptions recordingAnalysisOptions(const Recording& recording, const AnalysisRequest& request,
                                          const std::string& path);
 
-// Reads the recording at `path` and analyses it. Throws AnalysisInputError
-// (naming the file or the option) and NoPilotFound (its message naming the
-// file).
+// Reads the recording at `path` and analyses it. When the file states a PN
+// offset and the search (no offset asked for) finds another, a warning says
+// so. Throws AnalysisInputError (naming the file or the option) and
+// NoPilotFound (its message naming the file).
 AnalysisReport analyzeRecordingFile(const std::string& path, const AnalysisRequest& request,
                                     const WaveformAnalyzer& analyze = analyzeWaveform);
 

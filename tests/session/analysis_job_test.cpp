@@ -117,6 +117,19 @@ TEST(AnalysisJob, SettingsComeFromTheFileElseTheUser) {
         EXPECT_TRUE(w.lines.empty());
     }
     {
+        // The file states PN offset 0 (the default configuration's); a
+        // search that finds 42 says so, a given offset does not.
+        Warnings w;
+        Seen seen;
+        AnalysisRequest search;
+        (void)analyzeRecordingFile(mat, search, recorder(seen));
+        ASSERT_EQ(w.lines.size(), 1u);
+        EXPECT_EQ(w.lines[0], "The recording \"" + mat + "\" states PN offset 0; the search found 42 at a timing offset of 0 chips.");
+        search.options.pnOffset = 9;
+        (void)analyzeRecordingFile(mat, search, recorder(seen));
+        EXPECT_EQ(w.lines.size(), 1u);
+    }
+    {
         // Neither says: the receiver's defaults.
         Seen seen;
         AnalysisRequest plain;
