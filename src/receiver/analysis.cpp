@@ -17,8 +17,6 @@
 #include <cmath>
 #include <numeric>
 #include <string>
-#include <cstdio>
-#include <cstdlib>
 
 #include "base/diagnostics.hpp"
 #include "base/limits.hpp"
@@ -167,25 +165,41 @@ struct Acquisition {
 
 // Finds the PN phase by correlating the one-chip differential product of the
 // samples (which the carrier offset leaves nearly unrotated) with that of
-// the PN sequence, over one PN period of samples, for both spectrum
-// orientations.
+// the PN sequence, over one PN period, for both spectrum orientations. The
+// product is summed over groups of samples down to two (or, for an odd
+// ratio, a few) per chip first: the peak is only needed to within a chip.
 Acquisition acquirePn(const cvec& y, int os, double& peakRatio) {
-    const std::size_t m = static_cast<std::size_t>(kPeriod) * static_cast<std::size_t>(os);
+    int group = 1;
+    for (int g = os / 2; g >= 1; --g)
+        if (os % g == 0) {
+            group = g;
+            break;
+        }
+    const auto perChip = static_cast<std::size_t>(os / group);
+    const std::size_t m = static_cast<std::size_t>(kPeriod) * perChip;
     const auto step = static_cast<std::size_t>(os);
+    const auto g = static_cast<std::size_t>(group);
     cvec folded(m);
-    for (std::size_t n = 0; n + step < y.size(); ++n) folded[n % m] += y[n + step] * std::conj(y[n]);
-    static std::size_t templateOs = 0;
+    std::size_t slot = 0, filled = 0;
+    for (std::size_t n = 0; n + step < y.size(); ++n) {
+        folded[slot] += y[n + step] * std::conj(y[n]);
+        if (++filled == g) {
+            filled = 0;
+            if (++slot == m) slot = 0;
+        }
+    }
+    static std::size_t templateRate = 0;
     static cvec templateSpectrum;
-    if (templateOs != step) {
+    if (templateRate != perChip) {
         const cvec& p = pnChips();
         cvec t(m);
         for (std::size_t k = 0; k < static_cast<std::size_t>(kPeriod); ++k) {
             const cplx d = p[(k + 1) % static_cast<std::size_t>(kPeriod)] * std::conj(p[k]);
-            for (std::size_t s = 0; s < step; ++s) t[k * step + s] = d;
+            for (std::size_t s = 0; s < perChip; ++s) t[k * perChip + s] = d;
         }
         fftInPlace(t);
         templateSpectrum = std::move(t);
-        templateOs = step;
+        templateRate = perChip;
     }
     cvec a = folded, b(m);
     fftInPlace(a);
@@ -204,7 +218,7 @@ Acquisition acquirePn(const cvec& y, int os, double& peakRatio) {
             sum += v;
             if (v > bestValue) {
                 bestValue = v;
-                best = {orientation == 1, static_cast<long long>(k)};
+                best = {orientation == 1, static_cast<long long>(k * g)};
             }
         }
     }
@@ -237,6 +251,21 @@ const std::array<Constellation, 3>& constellations() {
 }
 
 cplx nearest(const std::vector<cplx>& points, cplx v) {
+    // The three constellations are sliced directly; anything else by search.
+    if (points.size() == 4) {
+        const double r = points[0].real();
+        return {v.real() >= 0 ? r : -r, v.imag() >= 0 ? r : -r};
+    }
+    if (points.size() == 16) {
+        const double s = 1.0 / std::sqrt(10.0);
+        auto axis = [&](double x) { return std::clamp(2.0 * std::floor(x / (2.0 * s)) + 1.0, -3.0, 3.0) * s; };
+        return {axis(v.real()), axis(v.imag())};
+    }
+    if (points.size() == 8) {
+        const double k = std::round((std::atan2(v.imag(), v.real()) - kPi / 8.0) / (kPi / 4.0));
+        const auto index = static_cast<std::size_t>((static_cast<long long>(k) % 8 + 8) % 8);
+        return points[index];
+    }
     cplx best = points[0];
     double d = std::norm(v - best);
     for (const cplx& p : points)
@@ -481,7 +510,6 @@ struct Window {
     int pnStart = 0;  // PN period index of the window's first chip
     FilterShape shape = FilterShape::Acp;
     bool phaseEq = true;
-    bool lowPass = false;
     std::size_t chips() const { return static_cast<std::size_t>(slots) * kSlotChips; }
     std::size_t samples() const { return chips() * static_cast<std::size_t>(os); }
 };
@@ -495,30 +523,39 @@ cvec windowSpectrum(const Window& w) {
     const double fs = kChipRate * w.os;
     cvec out(n);
     const double rate = -2.0 * kPi * w.freqHz / fs;
+    // The carrier's phasor by recurrence, restarted exactly every 1024
+    // samples and wherever the index wraps.
+    cplx rotor{}, step = std::polar(1.0, rate);
+    long long expected = -1;
     for (std::size_t i = 0; i < n; ++i) {
         long long k = w.start + static_cast<long long>(i);
         if (w.cyclic) k = ((k % total) + total) % total;
         if (k < 0 || k >= total) continue;
-        out[i] = y[static_cast<std::size_t>(k)] * std::polar(1.0, rate * static_cast<double>(k));
+        if (k != expected || i % 1024 == 0) rotor = std::polar(1.0, rate * static_cast<double>(k));
+        out[i] = y[static_cast<std::size_t>(k)] * rotor;
+        rotor *= step;
+        expected = k + 1;
     }
     fftInPlace(out);
-    if (w.lowPass) {
-        // Another carrier's energy stays out: only the channel's band is kept.
-        const double edge = 0.75 * static_cast<double>(w.chips());
-        for (std::size_t b = 0; b < n; ++b)
-            if (std::abs(signedBin(b, n)) > edge) out[b] = 0;
-    }
     return out;
 }
 
+// exp(j 2 pi sb delay / n) for every bin, sb the signed bin, by recurrence
+// restarted exactly every 1024 bins.
 void applyDelay(cvec& spectrum, double delay) {
     const std::size_t n = spectrum.size();
-    for (std::size_t b = 0; b < n; ++b)
-        spectrum[b] *= std::polar(1.0, 2.0 * kPi * signedBin(b, n) * delay / static_cast<double>(n));
+    const double rate = 2.0 * kPi * delay / static_cast<double>(n);
+    const cplx step = std::polar(1.0, rate);
+    cplx rotor{};
+    for (std::size_t b = 0; b < n; ++b) {
+        if (b % 1024 == 0 || b == (n + 1) / 2) rotor = std::polar(1.0, rate * signedBin(b, n));
+        spectrum[b] *= rotor;
+        rotor *= step;
+    }
 }
 
 // Chips by least squares over the aliases (exact for a clean waveform).
-cvec recoverChips(const cvec& y, const cvec& h, std::size_t chips, int os, bool lowPass) {
+cvec recoverChips(const cvec& y, const cvec& h, std::size_t chips, int os) {
     cvec c(chips);
     double peak = 0;
     for (const cplx& v : h) peak = std::max(peak, std::norm(v));
@@ -527,7 +564,6 @@ cvec recoverChips(const cvec& y, const cvec& h, std::size_t chips, int os, bool 
         double den = 0;
         for (int m = 0; m < os; ++m) {
             const std::size_t k = b + static_cast<std::size_t>(m) * chips;
-            if (lowPass && y[k] == cplx{}) continue;
             num += std::conj(h[k]) * y[k];
             den += std::norm(h[k]);
         }
@@ -549,37 +585,52 @@ cvec bandSamples(const cvec& spectrum, std::size_t chips, int os) {
     return c;
 }
 
-// Delay (samples) of `y` against `r` near `around`: integer peak of the
-// cross-correlation, then the fraction by golden section on its magnitude.
-double estimateDelay(const cvec& y, const cvec& r, double around, double span) {
+// Delay (samples) of `y` against `r` near `around`: the best whole sample
+// within `span`, then the fraction by golden section, on the magnitude of
+// the cross-correlation evaluated from the bins that carry it.
+double estimateDelay(const cvec& y, const cvec& r, double around, double span, double chipSamples) {
     const std::size_t n = y.size();
-    cvec x(n);
-    for (std::size_t b = 0; b < n; ++b) x[b] = y[b] * std::conj(r[b]);
-    std::vector<std::size_t> band;
+    std::vector<double> bins;
+    cvec values;
     double peak = 0;
-    for (const cplx& v : x) peak = std::max(peak, std::abs(v));
-    for (std::size_t b = 0; b < n; ++b)
-        if (std::abs(x[b]) > 1e-9 * peak) band.push_back(b);
-    cvec corr = x;
-    ifftInPlace(corr);
-    double best = around, bestValue = -1;
-    for (long long d = static_cast<long long>(std::floor(around - span)); d <= static_cast<long long>(std::ceil(around + span)); ++d) {
-        const auto k = static_cast<std::size_t>(((d % static_cast<long long>(n)) + static_cast<long long>(n)) % static_cast<long long>(n));
-        if (std::abs(corr[k]) > bestValue) {
-            bestValue = std::abs(corr[k]);
-            best = static_cast<double>(d);
+    for (std::size_t b = 0; b < n; ++b) peak = std::max(peak, std::norm(r[b]));
+    for (std::size_t b = 0; b < n; ++b) {
+        // Bins where the reference is 30 dB or more below its peak add
+        // nothing the fit needs.
+        if (std::norm(r[b]) > 1e-6 * peak) {
+            const cplx x = y[b] * std::conj(r[b]);
+            bins.push_back(signedBin(b, n));
+            values.push_back(x);
         }
     }
     auto value = [&](double delay) {
-        cplx acc{};
-        for (std::size_t b : band) acc += x[b] * std::polar(1.0, 2.0 * kPi * signedBin(b, n) * delay / static_cast<double>(n));
+        const double rate = 2.0 * kPi * delay / static_cast<double>(n);
+        const cplx step = std::polar(1.0, rate);
+        cplx acc{}, rotor{};
+        double last = 1e300;
+        for (std::size_t k = 0; k < values.size(); ++k) {
+            if (bins[k] != last + 1.0 || k % 1024 == 0) rotor = std::polar(1.0, rate * bins[k]);
+            acc += values[k] * rotor;
+            rotor *= step;
+            last = bins[k];
+        }
         return std::abs(acc);
     };
-    double lo = best - 1.0, hi = best + 1.0;
+    // The correlation is about a chip wide: a grid of a quarter chip finds its peak.
+    double best = around, bestValue = -1;
+    const double grid = std::max(1.0, std::floor(chipSamples / 4.0));
+    for (double d = around - std::ceil(span / grid) * grid; d <= around + span; d += grid) {
+        const double v = value(d);
+        if (v > bestValue) {
+            bestValue = v;
+            best = d;
+        }
+    }
+    double lo = best - grid, hi = best + grid;
     const double g = (std::sqrt(5.0) - 1.0) / 2.0;
     double a = hi - g * (hi - lo), b = lo + g * (hi - lo);
     double fa = value(a), fb = value(b);
-    for (int it = 0; it < 40 && hi - lo > 1e-6; ++it) {
+    for (int it = 0; it < 40 && hi - lo > 1e-3; ++it) {
         if (fa > fb) {
             hi = b;
             b = a;
@@ -606,7 +657,8 @@ cvec referenceSpectrum(const cvec& content, const Window& w, const cvec& h) {
         spread[i] = content[i] * p[(static_cast<std::size_t>(w.pnStart) + i) % static_cast<std::size_t>(kPeriod)];
     fftInPlace(spread);
     cvec r(h.size());
-    for (std::size_t b = 0; b < h.size(); ++b) r[b] = h[b] * spread[b % nc];
+    for (std::size_t base = 0; base < h.size(); base += nc)
+        for (std::size_t b = 0; b < nc; ++b) r[base + b] = h[base + b] * spread[b];
     return r;
 }
 
@@ -677,11 +729,11 @@ struct Pass {
     double noisePerChip = 0;
 };
 
-Pass runPass(const Window& w, const cvec& h, double noiseHint) {
+Pass runPass(const Window& w, const cvec& h, double noiseHint, cvec spectrum) {
     Pass pass;
-    pass.spectrum = windowSpectrum(w);
+    pass.spectrum = std::move(spectrum);
     applyDelay(pass.spectrum, w.delay);
-    pass.chips = despread(recoverChips(pass.spectrum, h, w.chips(), w.os, w.lowPass), w, pass.pilotGain);
+    pass.chips = despread(recoverChips(pass.spectrum, h, w.chips(), w.os), w, pass.pilotGain);
     pass.slots.reserve(static_cast<std::size_t>(w.slots));
     for (int s = 0; s < w.slots; ++s)
         pass.slots.push_back(detectSlot(pass.chips.data() + static_cast<std::size_t>(s) * kSlotChips, noiseHint));
@@ -717,6 +769,51 @@ void rebuild(Pass& pass, const Window& w, const cvec& h) {
     pass.noisePerChip = count ? e / static_cast<double>(count) : 0;
 }
 
+// The chip clock's error: the delay of each quarter of the window against
+// the reference's slope, in a straight line over time (ppm; positive when
+// the chips come faster than nominal). Zero for fewer than four slots.
+double clockDriftPpm(const Pass& pass, int os, int slots) {
+    if (slots < 4) return 0.0;
+    const std::size_t nc = static_cast<std::size_t>(slots) * kSlotChips;
+    const cvec zb = bandSamples(pass.spectrum, nc, os);
+    const cvec rb = bandSamples(pass.reference, nc, os);
+    const Masks m = masksOf(pass.slots);
+    cplx zr{};
+    double rr = 0;
+    for (std::size_t i = 0; i < nc; ++i)
+        if (m.pilot[i] || m.mac[i] || m.data[i]) {
+            zr += zb[i] * std::conj(rb[i]);
+            rr += std::norm(rb[i]);
+        }
+    const cplx g = rr > 0 ? zr / rr : cplx(1.0);
+    cvec derivative = pass.reference;
+    const std::size_t n = derivative.size();
+    for (std::size_t b = 0; b < n; ++b) derivative[b] *= cplx(0, 2.0 * kPi * signedBin(b, n) / static_cast<double>(n));
+    const cvec db = bandSamples(derivative, nc, os);
+    constexpr int parts = 4;
+    std::array<double, parts> t{}, e{};
+    for (int k = 0; k < parts; ++k) {
+        double num = 0, den = 0;
+        const std::size_t from = nc * static_cast<std::size_t>(k) / parts, to = nc * static_cast<std::size_t>(k + 1) / parts;
+        for (std::size_t i = from; i < to; ++i) {
+            if (!(m.pilot[i] || m.mac[i] || m.data[i])) continue;
+            const cplx gd = g * db[i];
+            num += std::real((zb[i] - g * rb[i]) * std::conj(gd));
+            den += std::norm(gd);
+        }
+        t[static_cast<std::size_t>(k)] = static_cast<double>(from + to) / 2.0 * os;
+        e[static_cast<std::size_t>(k)] = den > 0 ? -num / den : 0.0;
+    }
+    const double sx = std::accumulate(t.begin(), t.end(), 0.0), sy = std::accumulate(e.begin(), e.end(), 0.0);
+    double sxx = 0, sxy = 0;
+    for (std::size_t k = 0; k < parts; ++k) {
+        sxx += t[k] * t[k];
+        sxy += t[k] * e[k];
+    }
+    // Chips arriving earlier as time goes on: a chip rate above nominal.
+    return -(parts * sxy - sx * sy) / (parts * sxx - sx * sx) * 1e6;
+}
+
 std::string kindName(const SlotContent& s) {
     if (s.packet) return "packet";
     switch (s.kind) {
@@ -734,6 +831,11 @@ std::string kindName(const SlotContent& s) {
 AnalysisReport analyzeWaveform(const std::vector<std::complex<double>>& samples, double sampleRate,
                                const AnalysisOptions& options) {
     checkAnalysisOptions(options);
+    if (options.generatedOversampling != 0 &&
+        (options.generatedOversampling < std::max(2, lowestOversampling(options.filter)) ||
+         options.generatedOversampling > kMaxOversampling))
+        throw Error("Generated oversampling " + std::to_string(options.generatedOversampling) +
+                    " is not a number of samples per chip (2 to 64, or 0: not known).");
     if (!std::isfinite(sampleRate) || sampleRate < kChipRate * (1.0 - 1e-9))
         throw Error("Sample rate " + numberText(sampleRate) + " Hz is below the chip rate (1228800 Hz).");
     if (samples.size() > kMaxSamples)
@@ -755,11 +857,20 @@ AnalysisReport analyzeWaveform(const std::vector<std::complex<double>>& samples,
     if (options.carrierOffsetHz != 0) {
         const double rate = -2.0 * kPi * options.carrierOffsetHz / sampleRate;
         for (std::size_t n = 0; n < y.size(); ++n) y[n] *= std::polar(1.0, rate * static_cast<double>(n));
+        // Only the channel's band stays: the other carriers are taken out
+        // through the recording's spectrum.
+        fftInPlace(y);
+        const std::size_t n = y.size();
+        const double edge = 0.75 * kChipRate / sampleRate * static_cast<double>(n);
+        for (std::size_t b = 0; b < n; ++b)
+            if (std::abs(signedBin(b, n)) > edge) y[b] = 0;
+        ifftInPlace(y);
     }
     const double ratio = sampleRate / kChipRate;
     int os = static_cast<int>(std::lround(ratio));
     const bool whole = std::abs(ratio - os) < 1e-9 * ratio && os <= kMaxOversampling;
     if (!whole) os = std::clamp(os, 1, 16);
+    if (options.generatedOversampling != 0) os = options.generatedOversampling;
     os = std::max(os, lowestOversampling(options.filter));
     if (!whole || os != static_cast<int>(std::lround(ratio))) y = resample(y, sampleRate, os * kChipRate);
     report.samplesPerChip = os;
@@ -804,18 +915,32 @@ AnalysisReport analyzeWaveform(const std::vector<std::complex<double>>& samples,
                 }
         return e;
     };
-    const long long base = ((chipOfPn0 % 64) + 64) % 64;
+    // Boundaries are looked for from 64 chips before the first sample: the
+    // coarse chip alignment may put one a chip or two early.
+    const long long base = ((chipOfPn0 % 64) + 64) % 64 - 64;
     long long slotStart = base;
+    bool structureless = false;
     if (options.pnOffset) {
         slotStart = ((chipOfPn0 - 64LL * *options.pnOffset) % kSlotChips + kSlotChips) % kSlotChips;
+        if (slotStart >= kSlotChips - 64) slotStart -= kSlotChips;
     } else {
-        double best = -1;
-        for (long long u = base; u < kSlotChips; u += 64) {
+        double best = -1, least = 1e300;
+        for (long long u = base; u < kSlotChips - 64; u += 64) {
             const double e = burstEnergy(u);
+            least = std::min(least, e);
             if (e > best * (1.0 + 1e-9)) {
                 best = e;
                 slotStart = u;
             }
+        }
+        // Without a slot structure (every chip alike, as in the unmodulated
+        // mode) no boundary stands out: the earliest is taken, so that a
+        // frame recorded from its start is read right.
+        structureless = best < 1.2 * least;
+        if (structureless) {
+            slotStart = base >= -2 ? base : base + 64;
+            warn("Every slot looks alike: the PN offset is read as if the recording began at a slot boundary "
+                 "(give the offset to be sure).");
         }
     }
     if (slotStart + kSlotChips > chipCount) throw NoPilotFound("The recording holds no whole slot after its first slot boundary.");
@@ -827,11 +952,9 @@ AnalysisReport analyzeWaveform(const std::vector<std::complex<double>>& samples,
     for (long long s = slotStart; s + kSlotChips <= chipCount; s += kSlotChips)
         for (int start : kPilotStarts) bursts.push_back(s + start);
     cplx lag48{};
-    double pilotEnergy = 0;
     for (long long b : bursts)
         for (int t = 0; t < 48; ++t) {
             lag48 += z[static_cast<std::size_t>(b + t + 48)] * std::conj(z[static_cast<std::size_t>(b + t)]);
-            pilotEnergy += std::norm(z[static_cast<std::size_t>(b + t)]) + std::norm(z[static_cast<std::size_t>(b + t + 48)]);
         }
     double freq = std::arg(lag48) / (2.0 * kPi * 48.0) * kChipRate;
     auto burstSums = [&](double f) {
@@ -874,18 +997,16 @@ AnalysisReport analyzeWaveform(const std::vector<std::complex<double>>& samples,
             for (int t = 0; t < kPilotBurstChips; ++t) energy += std::norm(z[static_cast<std::size_t>(b + t)]);
         const double coherence = energy > 0 ? coherent / (kPilotBurstChips * energy) : 0;
         const double chance = (1.0 + 10.0 / std::sqrt(static_cast<double>(bursts.size()))) / kPilotBurstChips;
-        if (std::getenv("RX_DEBUG")) std::fprintf(stderr, "acq conj %d tau %lld peak %.1f slotStart %lld freq %.2f coherence %.3f chance %.3f\n", acq.conjugate, acq.tau, peakRatio, slotStart, freq, coherence, chance);
         if (!(coherence > std::max(0.04, chance)) || peakRatio < 8.0)
             throw NoPilotFound("No forward-link pilot was found in the recording.");
     }
-    (void)pilotEnergy;
 
     // The two halves of a slot look alike (the pilot bursts are 1024 chips
     // apart); a slot's four MAC bursts repeat the same symbols, which two
     // bursts of one slot and two of the next do not, and a packet's preamble
     // opens a slot. Where neither tells (every slot alike), the earlier
     // boundary is taken.
-    if (!options.pnOffset) {
+    if (!options.pnOffset && !structureless) {
         auto rotated = [&](long long q) {
             return z[static_cast<std::size_t>(q)] * std::polar(1.0, -2.0 * kPi * freq * static_cast<double>(q) / kChipRate);
         };
@@ -900,7 +1021,7 @@ AnalysisReport analyzeWaveform(const std::vector<std::complex<double>>& samples,
                     coherent += std::norm(acc);
                 }
                 double best = 0;
-                for (std::size_t c = 0; c < 32; ++c) {
+                for (std::size_t c = 0; c < 32 && s >= 0; ++c) {
                     double acc = 0;
                     for (std::size_t t = 0; t < 64; ++t) acc += rotated(s + static_cast<long long>(t)).real() * w32.at(c, t % 32);
                     best = std::max(best, acc * acc);
@@ -909,10 +1030,13 @@ AnalysisReport analyzeWaveform(const std::vector<std::complex<double>>& samples,
             }
             return counted > 0 ? (coherent + preamble) / counted : 0.0;
         };
-        const long long a = slotStart % 1024, b = a + 1024;
+        const long long a = ((slotStart + 64) % 1024 + 1024) % 1024 - 64, b = a + 1024;
         if (b + kSlotChips <= chipCount) {
             const double sa = score(a), sb = score(b);
             slotStart = sb > 1.05 * sa ? b : a;
+            if (std::max(sa, sb) < 1.05 * std::min(sa, sb))
+                warn("Every slot carries the same MAC channel: the slot boundary may lie half a slot later and the "
+                     "PN offset 16 further (give the offset to be sure).");
         } else {
             slotStart = a;
         }
@@ -927,12 +1051,13 @@ AnalysisReport analyzeWaveform(const std::vector<std::complex<double>>& samples,
     w.os = os;
     w.shape = options.filter;
     w.phaseEq = options.phaseEq;
-    w.lowPass = options.carrierOffsetHz != 0;
     w.freqHz = freq;
     w.cyclic = whole && total % frameSamples == 0 && total / frameSamples <= kMaxFrameSlots / 16 &&
                (options.frameSlots == 0 || options.frameSlots * slotSamples == total);
     long long pnAtStart = static_cast<long long>(pnIndex(slotStart));
 
+    cvec firstSpectrum;
+    long long spectrumStart = 0;
     // Fine timing against the pilot alone: the chips' PN alignment is known
     // to within a chip or so; the delay found may move the first whole slot.
     {
@@ -947,9 +1072,12 @@ AnalysisReport analyzeWaveform(const std::vector<std::complex<double>>& samples,
             for (int start : kPilotStarts)
                 for (int t = 0; t < kPilotBurstChips; ++t) pilots[static_cast<std::size_t>(s * kSlotChips + start + t)] = 1.0;
         const cvec rp = referenceSpectrum(pilots, w, hp);
-        const double d = estimateDelay(windowSpectrum(w), rp, 0.0, 1.5 * os);
+        firstSpectrum = windowSpectrum(w);
+        spectrumStart = w.start;
+        const double d = estimateDelay(firstSpectrum, rp, 0.0, 1.5 * os, os);
         const double first = static_cast<double>(w.start) + d;
-        const double lowest = w.cyclic ? -0.5 * os : 0.0;
+        // A boundary within half a sample before the first sample counts as at it.
+        const double lowest = w.cyclic ? -0.5 * os : -0.5;
         const auto k = static_cast<long long>(std::floor((first - lowest) / static_cast<double>(slotSamples)));
         const double start = first - static_cast<double>(k * slotSamples);
         w.start = std::llround(start);
@@ -967,7 +1095,7 @@ AnalysisReport analyzeWaveform(const std::vector<std::complex<double>>& samples,
     if (options.firstSlot > 0) skip = std::max(0, options.firstSlot - firstIndex);
     if (options.lastSlot > 0) slots = std::min(slots, options.lastSlot - firstIndex + 1);
     slots -= skip;
-    if (slots < 1) throw Error("The recording holds none of the slots asked for.");
+    if (slots < 1) throw Error("The recording holds no whole slot of those asked for.");
     w.slots = slots;
     w.start += static_cast<long long>(skip) * slotSamples;
     firstIndex += skip;
@@ -979,43 +1107,69 @@ AnalysisReport analyzeWaveform(const std::vector<std::complex<double>>& samples,
     report.lastSlot = firstIndex + slots - 1;
 
     const cvec& h = chainResponse(w.chips(), os, options.filter, options.phaseEq);
-    Pass pass = runPass(w, h, 0.0);
+    // The spectrum of the provisional window serves when the window stayed.
+    Pass pass = runPass(w, h, 0.0, spectrumStart == w.start && firstSpectrum.size() == w.samples() ? std::move(firstSpectrum) : windowSpectrum(w));
     rebuild(pass, w, h);
 
     // Refinement against the whole reference: delay, then frequency and
     // phase from the phase drift between half-slot blocks.
-    for (int round = 0; round < 2; ++round) {
-        const cvec zb = bandSamples(pass.spectrum, w.chips(), os);
-        const cvec rb = bandSamples(pass.reference, w.chips(), os);
-        const Masks m = masksOf(pass.slots);
-        std::vector<double> times, phases;
-        double unwrapped = 0;
-        cplx previous{};
-        for (std::size_t b0 = 0; b0 < w.chips(); b0 += 1024) {
-            cplx acc{};
-            for (std::size_t i = b0; i < b0 + 1024; ++i)
-                if (m.pilot[i] || m.mac[i] || m.data[i]) acc += zb[i] * std::conj(rb[i]);
-            if (!times.empty()) unwrapped += std::arg(acc * std::conj(previous));
-            else unwrapped = std::arg(acc);
-            previous = acc;
-            times.push_back(static_cast<double>(b0) + 512.0);
-            phases.push_back(unwrapped);
-        }
-        if (times.size() > 1) {
-            const double n = static_cast<double>(times.size());
-            const double sx = std::accumulate(times.begin(), times.end(), 0.0);
-            const double sy = std::accumulate(phases.begin(), phases.end(), 0.0);
-            double sxx = 0, sxy = 0;
-            for (std::size_t k = 0; k < times.size(); ++k) {
-                sxx += times[k] * times[k];
-                sxy += times[k] * phases[k];
+    auto refine = [&]() {
+        for (int round = 0; round < 2; ++round) {
+            const double lastFreq = w.freqHz, lastDelay = w.delay;
+            const cvec zb = bandSamples(pass.spectrum, w.chips(), os);
+            const cvec rb = bandSamples(pass.reference, w.chips(), os);
+            const Masks m = masksOf(pass.slots);
+            std::vector<double> times, phases;
+            double unwrapped = 0;
+            cplx previous{};
+            for (std::size_t b0 = 0; b0 < w.chips(); b0 += 1024) {
+                cplx acc{};
+                for (std::size_t i = b0; i < b0 + 1024; ++i)
+                    if (m.pilot[i] || m.mac[i] || m.data[i]) acc += zb[i] * std::conj(rb[i]);
+                if (!times.empty()) unwrapped += std::arg(acc * std::conj(previous));
+                else unwrapped = std::arg(acc);
+                previous = acc;
+                times.push_back(static_cast<double>(b0) + 512.0);
+                phases.push_back(unwrapped);
             }
-            w.freqHz += (n * sxy - sx * sy) / (n * sxx - sx * sx) / (2.0 * kPi) * kChipRate;
+            if (times.size() > 1) {
+                const double n = static_cast<double>(times.size());
+                const double sx = std::accumulate(times.begin(), times.end(), 0.0);
+                const double sy = std::accumulate(phases.begin(), phases.end(), 0.0);
+                double sxx = 0, sxy = 0;
+                for (std::size_t k = 0; k < times.size(); ++k) {
+                    sxx += times[k] * times[k];
+                    sxy += times[k] * phases[k];
+                }
+                w.freqHz += (n * sxy - sx * sy) / (n * sxx - sx * sx) / (2.0 * kPi) * kChipRate;
+            }
+            cvec spectrum = windowSpectrum(w);
+            w.delay = estimateDelay(spectrum, pass.reference, w.delay, 1.0, os);
+            pass = runPass(w, h, pass.noisePerChip, std::move(spectrum));
+            rebuild(pass, w, h);
+            // A second round only when the first moved the synchronisation.
+            if (std::abs(w.freqHz - lastFreq) < 0.5 && std::abs(w.delay - lastDelay) < 0.01) break;
         }
-        cvec spectrum = windowSpectrum(w);
-        w.delay = estimateDelay(spectrum, pass.reference, w.delay, 1.0);
-        pass = runPass(w, h, pass.noisePerChip);
+    };
+    refine();
+
+    // A chip clock off by more than a fraction of a ppm drifts the timing
+    // over the window: the recording is taken to the nominal chip rate and
+    // synchronised again.
+    double clockScale = 1.0;
+    report.chipRateErrorPpm = clockDriftPpm(pass, os, slots);
+    if (std::abs(report.chipRateErrorPpm) > 0.2) {
+        clockScale = 1.0 + report.chipRateErrorPpm * 1e-6;
+        y = resample(y, 1.0, clockScale);
+        const double first = (static_cast<double>(w.start) + w.delay) * clockScale;
+        w.start = std::llround(first);
+        w.delay = first - static_cast<double>(w.start);
+        if (!w.cyclic && w.start + static_cast<long long>(w.samples()) > static_cast<long long>(y.size()))
+            throw Error("The recording's chip clock is too far off for its last slot.");
+        pass = runPass(w, h, pass.noisePerChip, windowSpectrum(w));
         rebuild(pass, w, h);
+        refine();
+        report.chipRateErrorPpm += clockDriftPpm(pass, os, slots);
     }
 
     // Packets: named, marked and decoded; the reference is rebuilt with any
@@ -1093,44 +1247,11 @@ AnalysisReport analyzeWaveform(const std::vector<std::complex<double>>& samples,
     }
     report.phaseErrorDeg = phaseWeight > 0 ? std::sqrt(phaseSq / phaseWeight) * 180.0 / kPi : 0.0;
 
-    // Timing drift: the delay of each quarter against the reference's slope.
-    {
-        cvec derivative = pass.reference;
-        const std::size_t n = derivative.size();
-        for (std::size_t b = 0; b < n; ++b)
-            derivative[b] *= cplx(0, 2.0 * kPi * signedBin(b, n) / static_cast<double>(n));
-        const cvec db = bandSamples(derivative, nc, os);
-        const int parts = slots >= 4 ? 4 : 1;
-        std::vector<double> t, e;
-        for (int k = 0; k < parts; ++k) {
-            double num = 0, den = 0;
-            const std::size_t from = nc * static_cast<std::size_t>(k) / static_cast<std::size_t>(parts);
-            const std::size_t to = nc * static_cast<std::size_t>(k + 1) / static_cast<std::size_t>(parts);
-            for (std::size_t i = from; i < to; ++i) {
-                if (!(m.pilot[i] || m.mac[i] || m.data[i])) continue;
-                const cplx gd = g * db[i];
-                num += std::real((zb[i] - g * rb[i]) * std::conj(gd));
-                den += std::norm(gd);
-            }
-            t.push_back(static_cast<double>(from + to) / 2.0 * os);
-            e.push_back(den > 0 ? -num / den : 0.0);
-        }
-        if (parts > 1) {
-            const double n2 = static_cast<double>(parts);
-            const double sx = std::accumulate(t.begin(), t.end(), 0.0), sy = std::accumulate(e.begin(), e.end(), 0.0);
-            double sxx = 0, sxy = 0;
-            for (int k = 0; k < parts; ++k) {
-                sxx += t[static_cast<std::size_t>(k)] * t[static_cast<std::size_t>(k)];
-                sxy += t[static_cast<std::size_t>(k)] * e[static_cast<std::size_t>(k)];
-            }
-            report.chipRateErrorPpm = (n2 * sxy - sx * sy) / (n2 * sxx - sx * sx) * 1e6;
-        }
-    }
-
     // Synchronisation as found.
-    const double startSample = static_cast<double>(w.start) + w.delay;
+    const double startSample = (static_cast<double>(w.start) + w.delay) / clockScale;
     report.timingOffsetChips = startSample / os;
     report.frequencyErrorHz = acq.conjugate ? -w.freqHz : w.freqHz;
+    report.mirrorSpectrum = !acq.conjugate;
 
     // Slots, EVM and code-domain power.
     double meanPower = 0;

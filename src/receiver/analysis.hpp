@@ -38,6 +38,12 @@ struct AnalysisOptions {
     // Turbo decoder: at most this many iterations (stopping early when the
     // frame check sequence checks).
     int maxIterations = 8;
+    // The samples per chip the waveform was generated at, when known (2 ..
+    // 64): a recording at another rate is resampled to it, so that the
+    // reference uses the very filter design of the waveform (the designs
+    // differ from ratio to ratio). 0: the nearest whole ratio to the
+    // recording's rate.
+    int generatedOversampling = 0;
 };
 
 // One RPC sub-channel (MAC index 5 .. 63) of one slot.
@@ -53,7 +59,7 @@ struct SlotReport {
     double pilotPowerDb = 0;             // relative to the recording's mean power
     std::optional<double> macPowerDb;    // relative to the pilot; nothing when the MAC is idle
     std::optional<double> dataPowerDb;   // relative to the pilot; nothing when the data is idle
-    std::string data;                    // "idle", "QPSK", "8PSK", "16QAM" or "packet"
+    std::string data;                    // "idle", "QPSK", "8PSK", "16QAM", "packet" or "unmodulated" (Mode 2)
     std::optional<double> evmPercent;    // of this slot's data symbols
     std::optional<double> idlePowerDb;   // an idle data portion's power, relative to the pilot
     bool raActive = false;
@@ -103,6 +109,11 @@ struct AnalysisReport {
     double frequencyErrorHz = 0;
     double phaseErrorDeg = 0;
     double chipRateErrorPpm = 0;
+    // The spectrum orientation found: false when the recording is the
+    // conjugate of the chain's output (the generator's MirrorSpectrum 0, its
+    // default), true when it is the output itself. Frequency errors and I/Q
+    // figures are given as the recording has them.
+    bool mirrorSpectrum = false;
     // Modulation quality.
     RhoReport rho;
     std::optional<double> evmRmsPercent, evmPeakPercent;
@@ -130,8 +141,16 @@ void checkAnalysisOptions(const AnalysisOptions& options);
 
 // Analyses `samples` taken at `sampleRate` (1.2288 MHz or more). Throws
 // Error for input it cannot take (a rate below the chip rate, too few
-// samples for one slot, a sample that is not finite, options out of range)
-// and NoPilotFound as above.
+// samples for one slot, more than kMaxSamples, a sample that is not finite,
+// options out of range) and NoPilotFound as above.
+//
+// Slots: with the PN offset searched, the recording's first whole slot is
+// slot 1 and the offset is the one that makes it so; with the offset given,
+// slots are numbered by the PN phase (1 .. 16, counting on). Where the
+// recording cannot tell (every slot alike, or the same MAC in every slot
+// leaving the boundary half a slot in doubt) a warning says so. Powers that
+// are zero to the arithmetic are given as -150 dB.
+
 AnalysisReport analyzeWaveform(const std::vector<std::complex<double>>& samples, double sampleRate,
                                const AnalysisOptions& options);
 

@@ -9,6 +9,7 @@
 #include "base/diagnostics.hpp"
 #include "frames.hpp"
 #include "numerics/fft.hpp"
+#include "onex/mod_params.hpp"
 #include "onex/packets.hpp"
 #include "receiver/analysis.hpp"
 
@@ -110,6 +111,9 @@ TEST(AnalysisClean, Mode1AcrossFiltersEqualiserAndOversampling) {
         expectClean(r);
         expectContent(r, c, 0.1, what);
         expectQuietCodes(r, c);
+        // Uncoded symbols load the 16 data codes evenly.
+        for (double p : r.codeDomain.data) EXPECT_NEAR(p, -12.04, 0.5);
+        EXPECT_TRUE(r.codeDomain.preamble.empty());
         EXPECT_NEAR(r.timingOffsetChips, 0.0, 0.05);
         EXPECT_NEAR(r.frequencyErrorHz, 0.0, 1.0);
         EXPECT_EQ(r.samplesPerChip, k.os);
@@ -127,6 +131,16 @@ TEST(AnalysisClean, Mode2UnmodulatedFrame) {
     EXPECT_EQ(r.pnOffset, 123);
     EXPECT_NEAR(r.timingOffsetChips, 0.0, 0.05);
     for (const SlotReport& s : r.slotReports) EXPECT_EQ(s.data, "unmodulated");
+    // Searched: every slot alike, the earliest boundary is taken, which for
+    // a frame recorded from its start is the right one.
+    o.pnOffset.reset();
+    std::vector<std::string> warnings;
+    const auto previous = setWarningSink([&](const std::string& m) { warnings.push_back(m); });
+    const AnalysisReport searched = analyzeWaveform(f.waveform, 4 * kChipRate, o);
+    setWarningSink(previous);
+    EXPECT_EQ(warnings.size(), 1u);
+    EXPECT_EQ(searched.pnOffset, 123);
+    EXPECT_NEAR(searched.timingOffsetChips, 0.0, 0.05);
 }
 
 // Shifts (whole samples with every filter, fractions with the equiripple
@@ -251,7 +265,16 @@ void expectPackets(const AnalysisReport& r, const FrameResult& f) {
         EXPECT_EQ(found->occupiedSlots, p.occupiedSlots);
         EXPECT_TRUE(found->fcsOk);
         EXPECT_EQ(found->payloadHex, hexOf(p.payload));
+        EXPECT_GE(found->iterations, 1);
+        // Its preamble in the code-domain list: MAC index and length.
+        const PreambleReport* preamble = nullptr;
+        for (const PreambleReport& q : r.codeDomain.preamble)
+            if (q.slot == p.startSlot) preamble = &q;
+        ASSERT_NE(preamble, nullptr);
+        EXPECT_EQ(preamble->macIndex, p.macIndex);
+        EXPECT_EQ(preamble->chips, fwdTrfChnModParams(p.drc)->preambleTDMChips);
     }
+    EXPECT_EQ(r.codeDomain.preamble.size(), f.packets.size());
     for (const SlotReport& s : r.slotReports) {
         bool occupied = false;
         for (const FramePacket& p : f.packets)
@@ -363,7 +386,186 @@ TEST(AnalysisResampled, TenMegahertzCaptureGivesTheSameResults) {
         EXPECT_EQ(r.samplesPerChip, 8);
         EXPECT_NEAR(r.timingOffsetChips, 0.37 * kSlotChips, 0.05);
         EXPECT_NEAR(r.frequencyErrorHz, hz, 1.0);
+        EXPECT_NEAR(r.chipRateErrorPpm, 0.0, 0.1);
+        EXPECT_FALSE(r.mirrorSpectrum);
     }
+}
+
+// A 10 MHz capture of a frame generated at 2 or 5 samples per chip: with
+// the generated ratio given, the reference uses that very filter design.
+TEST(AnalysisResampled, GeneratedRatioGiven) {
+    for (const int os : {2, 5}) {
+        const FrameConfig c = rxtest::mode1Config(3, true, os, 10);
+        const FrameResult f = calculateFrame(c);
+        const double slot = kSlotChips / kChipRate;
+        const cvec y = resampleCyclic(f.waveform, os * kChipRate, 10e6, -0.3 * slot,
+                                      static_cast<std::size_t>(16.5 * slot * 10e6));
+        AnalysisOptions o = optionsFor(c);
+        o.generatedOversampling = os;
+        const AnalysisReport r = analyzeWaveform(y, 10e6, o);
+        SCOPED_TRACE("generated at " + std::to_string(os));
+        EXPECT_EQ(r.samplesPerChip, os);
+        expectClean(r);
+        expectContent(r, c, 0.1, "generated ratio");
+        EXPECT_NEAR(r.timingOffsetChips, 0.3 * kSlotChips, 0.05);
+    }
+    AnalysisOptions bad;
+    bad.generatedOversampling = 1;
+    EXPECT_THROW(analyzeWaveform(cvec(8192, cplx(1, 0)), 10e6, bad), Error);
+}
+
+// A transmitter whose chip clock runs fast or slow: the capture's clock is
+// the reference, so the frame's instants come early or late.
+TEST(AnalysisResampled, ChipRateErrorMeasuredAndTakenOut) {
+    const FrameConfig c = rxtest::mode1Config(2, true, 8, 12);
+    FrameResult f = calculateFrame(c);
+    for (auto& v : f.waveform) v = std::conj(v);  // the other orientation (MirrorSpectrum 1)
+    for (const double ppm : {3.0, -8.0}) {
+        const double rate = 8 * kChipRate;
+        const double slot = kSlotChips / kChipRate;
+        const cvec y = resampleCyclic(f.waveform, rate * (1.0 + ppm * 1e-6), rate, -0.2 * slot,
+                                      static_cast<std::size_t>(16.5 * slot * rate));
+        const AnalysisReport r = analyzeWaveform(y, rate, optionsFor(c));
+        SCOPED_TRACE(std::to_string(ppm) + " ppm");
+        EXPECT_EQ(r.pnOffset, 12);
+        EXPECT_TRUE(r.mirrorSpectrum);
+        EXPECT_NEAR(r.chipRateErrorPpm, ppm, 0.1);
+        // Measured and taken out: the clean-frame accuracy holds.
+        expectClean(r);
+        expectContent(r, c, 0.1, "clock error");
+        EXPECT_NEAR(r.timingOffsetChips, 0.2 * kSlotChips, 0.05);
+    }
+}
+
+}  // namespace
+}  // namespace tolvane
+
+namespace tolvane {
+namespace {
+
+// I/Q gain imbalance, quadrature error and an origin offset applied by the
+// test: Q' = g (Q cos(phi) + I sin(phi)), plus a constant.
+TEST(AnalysisImpaired, IqImbalanceAndOriginOffset) {
+    struct Case {
+        double gainDb, phiDeg, originDb;
+    };
+    const Case cases[] = {{0.5, 0.0, -200}, {0.0, 2.0, -200}, {-0.3, -1.5, -30}, {0.0, 0.0, -25}};
+    const FrameConfig c = levelConfig(3, 8);
+    const FrameResult f = calculateFrame(c);
+    const double power = rxtest::meanPower(f.waveform);
+    for (const Case& k : cases) {
+        const double g = std::pow(10.0, k.gainDb / 20.0), phi = k.phiDeg * rxtest::kPi / 180.0;
+        const cplx dc = std::polar(std::sqrt(power * std::pow(10.0, k.originDb / 10.0)), 0.3);
+        cvec y(f.waveform.size());
+        for (std::size_t n = 0; n < y.size(); ++n) {
+            const double i = f.waveform[n].real(), q = f.waveform[n].imag();
+            y[n] = cplx(i, g * (q * std::cos(phi) + i * std::sin(phi))) + dc;
+        }
+        const AnalysisReport r = analyzeWaveform(y, 8 * kChipRate, optionsFor(c));
+        SCOPED_TRACE("gain " + std::to_string(k.gainDb) + " phi " + std::to_string(k.phiDeg));
+        EXPECT_NEAR(r.iqGainDb, k.gainDb, 0.05);
+        EXPECT_NEAR(r.iqQuadratureDeg, k.phiDeg, 0.1);
+        if (k.originDb > -100) {
+            EXPECT_NEAR(r.originOffsetDb, k.originDb, 0.5);
+        } else {
+            EXPECT_LT(r.originOffsetDb, -60);
+        }
+        EXPECT_EQ(r.pnOffset, 77);
+    }
+}
+
+// A second carrier 2.5 MHz away: the one asked for is analysed.
+TEST(AnalysisOptionsUse, CarrierOffsetSlotRangeAndKnownOffset) {
+    const FrameConfig a = rxtest::mode1Config(3, true, 8, 40);
+    FrameConfig b = rxtest::mode1Config(3, true, 8, 300);
+    b.slot.DATAslotMod.fill(3);
+    const FrameResult fa = calculateFrame(a), fb = calculateFrame(b);
+    const double rate = 8 * kChipRate;
+    const cvec up = rxtest::impair(fa.waveform, 1.0, 0.0, 1.25e6, rate);
+    const cvec down = rxtest::impair(fb.waveform, 1.0, 0.0, -1.25e6, rate);
+    cvec both(up.size());
+    for (std::size_t n = 0; n < both.size(); ++n) both[n] = up[n] + down[n];
+    AnalysisOptions o = optionsFor(a);
+    o.carrierOffsetHz = 1.25e6;
+    AnalysisReport r = analyzeWaveform(both, rate, o);
+    EXPECT_EQ(r.pnOffset, 40);
+    ASSERT_TRUE(r.rho.pilot);
+    EXPECT_GE(*r.rho.pilot, 0.99);
+    o.carrierOffsetHz = -1.25e6;
+    r = analyzeWaveform(both, rate, o);
+    EXPECT_EQ(r.pnOffset, 300);
+    for (const SlotReport& s : r.slotReports) EXPECT_EQ(s.data, s.index % 16 == 7 ? "idle" : "16QAM");
+
+    // Slots 3 to 6 only, the offset known.
+    o = optionsFor(a);
+    o.pnOffset = 40;
+    o.firstSlot = 3;
+    o.lastSlot = 6;
+    r = analyzeWaveform(fa.waveform, rate, o);
+    ASSERT_EQ(r.slotReports.size(), 4u);
+    EXPECT_EQ(r.firstSlot, 3);
+    EXPECT_EQ(r.slotReports.front().index, 3);
+    EXPECT_EQ(r.slotReports.front().data, "16QAM");
+    EXPECT_NEAR(r.timingOffsetChips, 2.0 * kSlotChips, 0.05);
+}
+
+}  // namespace
+}  // namespace tolvane
+
+namespace tolvane {
+namespace {
+
+// Short recordings: one and two whole slots cut from a frame.
+TEST(AnalysisShort, OneAndTwoSlots) {
+    const FrameConfig c = rxtest::mode1Config(3, true, 4, 200);
+    const FrameResult f = calculateFrame(c);
+    for (int slots : {1, 2}) {
+        const std::size_t from = 4 * kSlotChips * 4;  // slot 5 onwards
+        const cvec y(f.waveform.begin() + static_cast<std::ptrdiff_t>(from),
+                     f.waveform.begin() + static_cast<std::ptrdiff_t>(from + static_cast<std::size_t>(slots) * kSlotChips * 4));
+        const AnalysisReport r = analyzeWaveform(y, 4 * kChipRate, optionsFor(c));
+        SCOPED_TRACE(std::to_string(slots) + " slots");
+        EXPECT_EQ(r.pnOffset, (200 - 4 * 32 + 512) % 512);  // slot 5 taken as the first
+        ASSERT_EQ(r.slotReports.size(), static_cast<std::size_t>(slots));
+        EXPECT_EQ(r.slotReports[0].data, "8PSK");
+        ASSERT_TRUE(r.rho.pilot);
+        EXPECT_GE(*r.rho.pilot, 0.99);
+    }
+}
+
+}  // namespace
+}  // namespace tolvane
+
+namespace tolvane {
+namespace {
+
+// Every slot with the same MAC: the half-slot ambiguity is said, and a known
+// offset settles it.
+TEST(AnalysisAmbiguity, SameMacInEverySlotWarnsAndAKnownOffsetSettles) {
+    FrameConfig c = rxtest::mode1Config(3, true, 4, 66);
+    for (int s = 0; s < kSlots; ++s) {
+        c.slot.RAslotGain[s] = -3;
+        c.slot.RAslotValue[s] = 1;
+        c.slot.RPCslotActive[s].fill(0);
+        c.slot.RPCslotActiveChn[s] = 1;
+        c.slot.RAslotActive[s] = 1;
+    }
+    const FrameResult f = calculateFrame(c);
+    std::vector<std::string> warnings;
+    const auto previous = setWarningSink([&](const std::string& m) { warnings.push_back(m); });
+    const cvec early = rxtest::delayCyclic(f.waveform, 4 * 300.0);
+    AnalysisReport r = analyzeWaveform(early, 4 * kChipRate, optionsFor(c));
+    EXPECT_EQ(r.pnOffset, 66);
+    EXPECT_NEAR(r.timingOffsetChips, 300.0, 0.05);
+    EXPECT_EQ(warnings.size(), 1u);
+    AnalysisOptions known = optionsFor(c);
+    known.pnOffset = 66;
+    const cvec late = rxtest::delayCyclic(f.waveform, 4 * 1500.0);
+    r = analyzeWaveform(late, 4 * kChipRate, known);
+    EXPECT_EQ(r.pnOffset, 66);
+    EXPECT_NEAR(r.timingOffsetChips, 1500.0, 0.05);
+    EXPECT_EQ(r.slotReports.front().index, 1);
+    setWarningSink(previous);
 }
 
 }  // namespace
