@@ -65,6 +65,9 @@ AnalysisOptions recordingAnalysisOptions(const Recording& recording, const Analy
     } else if (request.frameSlots) {
         o.frameSlots = *request.frameSlots;
     }
+    // The ratio the frame was made at picks the receiver's filter design
+    // (a ratio below 2 has none of its own: the receiver chooses).
+    o.generatedOversampling = recording.oversampling && *recording.oversampling >= 2 ? *recording.oversampling : 0;
     return o;
 }
 
@@ -114,6 +117,7 @@ AnalysisReport analyzeSessionWaveform(Session& session, const AnalysisRequest& r
     o.filter = static_cast<FilterShape>(static_cast<int>(config.FilterType));
     o.phaseEq = config.PhaseEq != 0;
     o.frameSlots = static_cast<int>(config.FrameSlots);
+    o.generatedOversampling = static_cast<int>(config.OverSampling);
     return runAnalyzer(analyze, *samples, kChipRate * config.OverSampling, o, "The calculated waveform");
 }
 

@@ -45,7 +45,9 @@ public:
 
 // The receiver's options for a recording: the file's filter, equaliser and
 // frame length where it states them (a different choice of the user's is
-// reported through warn() and not used), else the user's.
+// reported through warn() and not used), else the user's; the oversampling
+// the frame was generated at when the file (or, for a .bin, the user)
+// states it.
 AnalysisOptions recordingAnalysisOptions(const Recording& recording, const AnalysisRequest& request,
                                          const std::string& path);
 
@@ -57,7 +59,7 @@ AnalysisReport analyzeRecordingFile(const std::string& path, const AnalysisReque
                                     const WaveformAnalyzer& analyze = analyzeWaveform);
 
 // Analyses the session's calculated frame with the configuration it was
-// calculated with (filter, equaliser, frame length, sample rate); the
+// calculated with (filter, equaliser, frame length, oversampling); the
 // request's filter, equaliser and frame length are not used. Throws
 // AnalysisInputError when there is no frame or the configuration no longer
 // describes it, and NoPilotFound.
