@@ -60,7 +60,8 @@ grep -q 'The recording' "$w/mat.err" && fail "warnings about the .mat's settings
 # The table prints the same PN offset; a slot range narrows the slots.
 "$tolvane" analyze "$w/x.mat" >"$w/table" 2>&1 || fail "analyze (table): $(cat "$w/table")"
 grep -q '^PN offset  *137$' "$w/table" || fail "table: $(head -5 "$w/table")"
-"$tolvane" analyze "$w/x.mat" --slots 3:5 --json >"$w/range.json" || fail "analyze --slots 3:5"
+"$tolvane" analyze "$w/x.mat" --slots 3:5 --json >"$w/range.json" 2>"$w/range.err" ||
+  fail "analyze --slots 3:5: $(cat "$w/range.err")"
 py "
 import json
 r = json.load(open('$w/range.json'))
