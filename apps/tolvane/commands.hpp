@@ -17,6 +17,9 @@ int runPlay(int argc, char** argv);
 int runCheck(int argc, char** argv);
 int runSim(int argc, char** argv);
 
+// tolvane analyze FILE ... (the verification receiver's report of a recording)
+int runAnalyze(int argc, char** argv);
+
 // tolvane app --script FILE (the application on the headless platform)
 int runApp(int argc, char** argv);
 

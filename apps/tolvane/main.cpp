@@ -25,6 +25,8 @@ const Subcommand subcommands[] = {
     {"play", "send the generator settings and start playback", tolvane::cli::runPlay},
     {"check", "check the connection to an instrument", tolvane::cli::runCheck},
     {"sim", "run the simulated signal generator", tolvane::cli::runSim},
+    {"analyze", "analyse a recorded waveform: timing, rho, EVM, code-domain power, slots, packets",
+     tolvane::cli::runAnalyze},
     {"app", "run the application headless from a script of user actions", tolvane::cli::runApp},
 #ifdef TOLVANE_WITH_QT
     {"plot", "draw a signal display of a waveform into a PNG, PDF or SVG file", tolvane::cli::runPlot},

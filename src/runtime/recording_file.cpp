@@ -185,8 +185,8 @@ Recording readMatRecording(const std::string& path, const RecordingReadOptions& 
         if (!p.isRecord()) refuse(path, "\"parameters\" is not a record");
         const SettingLookup lookup = valueLookup(p, path, "parameters");
         takeSettings(r, lookup, path, "parameters");
-        if (const auto os = statedOversampling(lookup, path, "parameters"); os && !fileRate)
-            fileRate = kChipRate * *os;
+        r.oversampling = statedOversampling(lookup, path, "parameters");
+        if (r.oversampling && !fileRate) fileRate = kChipRate * *r.oversampling;
     }
     r.sampleRate = resolveRate(fileRate, options, path);
     return r;
@@ -257,6 +257,7 @@ Recording parseInstrumentRecording(const std::string& data, const std::string& n
     Recording r;
     r.format = "instrument file";
     r.sampleRate = resolveRate(std::nullopt, options, name);
+    r.oversampling = options.oversampling;
     r.samples = decodeComponents(data, kSigmfTypes[1], name);
     return r;
 }
@@ -307,8 +308,8 @@ SigmfHeader readSigmfMeta(const std::string& metaText, const std::string& metaNa
             if (!p->is_object()) refuse(metaName, "its tolvane:parameters is not an object");
             const SettingLookup lookup = jsonLookup(*p, metaName, "tolvane:parameters");
             takeSettings(r, lookup, metaName, "tolvane:parameters");
-            if (const auto os = statedOversampling(lookup, metaName, "tolvane:parameters"); os && !fileRate)
-                fileRate = kChipRate * *os;
+            r.oversampling = statedOversampling(lookup, metaName, "tolvane:parameters");
+            if (r.oversampling && !fileRate) fileRate = kChipRate * *r.oversampling;
             break;
         }
     }

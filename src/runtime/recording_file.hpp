@@ -65,6 +65,9 @@ struct Recording {
     std::optional<bool> phaseEq;
     std::optional<int> frameSlots;
     std::optional<int> pnOffset;
+    // The samples per chip the frame was generated at (its OverSampling),
+    // whatever rate it was recorded at.
+    std::optional<int> oversampling;
     // "MAT-file", "instrument file" or "SigMF ci16_le" (and so on).
     std::string format;
 };

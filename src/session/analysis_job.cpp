@@ -65,6 +65,9 @@ AnalysisOptions recordingAnalysisOptions(const Recording& recording, const Analy
     } else if (request.frameSlots) {
         o.frameSlots = *request.frameSlots;
     }
+    // The ratio the frame was made at picks the receiver's filter design
+    // (a ratio below 2 has none of its own: the receiver chooses).
+    o.generatedOversampling = recording.oversampling && *recording.oversampling >= 2 ? *recording.oversampling : 0;
     return o;
 }
 
@@ -77,7 +80,14 @@ AnalysisReport analyzeRecordingFile(const std::string& path, const AnalysisReque
         throw AnalysisInputError(e.what());
     }
     const AnalysisOptions options = recordingAnalysisOptions(recording, request, path);
-    return runAnalyzer(analyze, recording.samples, recording.sampleRate, options, quoted(path));
+    AnalysisReport report = runAnalyzer(analyze, recording.samples, recording.sampleRate, options, quoted(path));
+    // A search that found another offset than the file states is worth a
+    // word: the recording may not start where the file's frame starts.
+    if (recording.pnOffset && !options.pnOffset && report.pnOffset != *recording.pnOffset)
+        warn("The recording " + quoted(path) + " states PN offset " + std::to_string(*recording.pnOffset) +
+             "; the search found " + std::to_string(report.pnOffset) + " at a timing offset of " +
+             numberText(report.timingOffsetChips) + " chips.");
+    return report;
 }
 
 AnalysisReport analyzeSessionWaveform(Session& session, const AnalysisRequest& request,
@@ -107,6 +117,7 @@ AnalysisReport analyzeSessionWaveform(Session& session, const AnalysisRequest& r
     o.filter = static_cast<FilterShape>(static_cast<int>(config.FilterType));
     o.phaseEq = config.PhaseEq != 0;
     o.frameSlots = static_cast<int>(config.FrameSlots);
+    o.generatedOversampling = static_cast<int>(config.OverSampling);
     return runAnalyzer(analyze, *samples, kChipRate * config.OverSampling, o, "The calculated waveform");
 }
 

@@ -45,18 +45,21 @@ public:
 
 // The receiver's options for a recording: the file's filter, equaliser and
 // frame length where it states them (a different choice of the user's is
-// reported through warn() and not used), else the user's.
+// reported through warn() and not used), else the user's; the oversampling
+// the frame was generated at when the file (or, for a .bin, the user)
+// states it.
 AnalysisOptions recordingAnalysisOptions(const Recording& recording, const AnalysisRequest& request,
                                          const std::string& path);
 
-// Reads the recording at `path` and analyses it. Throws AnalysisInputError
-// (naming the file or the option) and NoPilotFound (its message naming the
-// file).
+// Reads the recording at `path` and analyses it. When the file states a PN
+// offset and the search (no offset asked for) finds another, a warning says
+// so. Throws AnalysisInputError (naming the file or the option) and
+// NoPilotFound (its message naming the file).
 AnalysisReport analyzeRecordingFile(const std::string& path, const AnalysisRequest& request,
                                     const WaveformAnalyzer& analyze = analyzeWaveform);
 
 // Analyses the session's calculated frame with the configuration it was
-// calculated with (filter, equaliser, frame length, sample rate); the
+// calculated with (filter, equaliser, frame length, oversampling); the
 // request's filter, equaliser and frame length are not used. Throws
 // AnalysisInputError when there is no frame or the configuration no longer
 // describes it, and NoPilotFound.

@@ -17,7 +17,9 @@
 //               preamble [ {slot, macIndex, chips, powerDb} ]},
 //   packets [ {startSlot, slots, drc, macIndex, fcsOk, payloadHex,
 //              iterations} ]
-// A number that is not finite is written as null too.
+// A number that is not finite is written as null too. The table also says
+// the spectrum orientation found (AnalysisReport::mirrorSpectrum), which is
+// not one of the JSON document's keys.
 #pragma once
 
 #include <string>

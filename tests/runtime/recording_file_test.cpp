@@ -87,6 +87,7 @@ TEST(RecordingFile, ReadsWhatOurWritersWrite) {
     EXPECT_EQ(mat.phaseEq, false);
     EXPECT_EQ(mat.frameSlots, 32);
     EXPECT_EQ(mat.pnOffset, 137);
+    EXPECT_EQ(mat.oversampling, 4);
 
     writeInstrumentWaveformFile(dir.file("x.bin"), w, 1.0);
     const Recording bin = readRecording(dir.file("x.bin"), {std::nullopt, 4});
@@ -94,6 +95,7 @@ TEST(RecordingFile, ReadsWhatOurWritersWrite) {
     ASSERT_EQ(bin.samples.size(), w.size());
     EXPECT_LT(scaledMismatch(bin.samples, w), 2.0 / 32768);
     EXPECT_EQ(bin.sampleRate, kChipRate * 4);
+    EXPECT_EQ(bin.oversampling, 4);  // the caller's
     EXPECT_FALSE(bin.filter || bin.phaseEq || bin.frameSlots || bin.pnOffset);
 
     for (const SigmfDatatype type : {SigmfDatatype::Ci16Le, SigmfDatatype::Ci16Be}) {
@@ -114,6 +116,7 @@ TEST(RecordingFile, ReadsWhatOurWritersWrite) {
             EXPECT_EQ(s.phaseEq, false) << name;
             EXPECT_EQ(s.frameSlots, 32) << name;
             EXPECT_EQ(s.pnOffset, 137) << name;
+            EXPECT_EQ(s.oversampling, 4) << name;
         }
     }
 }
@@ -220,6 +223,7 @@ TEST(RecordingFile, RateFromTheFrameSettingsOrTheCaller) {
         std::string(2, '\0'), "m", "d");
     EXPECT_EQ(fromOs.sampleRate, kChipRate * 8);
     EXPECT_EQ(fromOs.phaseEq, true);
+    EXPECT_EQ(fromOs.oversampling, 8);
     EXPECT_FALSE(fromOs.filter || fromOs.frameSlots || fromOs.pnOffset);
     const Recording bin = parseInstrumentRecording(std::string(8, '\0'), "b", {std::nullopt, 3});
     EXPECT_EQ(bin.sampleRate, kChipRate * 3);

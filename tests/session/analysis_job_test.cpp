@@ -93,6 +93,7 @@ TEST(AnalysisJob, SettingsComeFromTheFileElseTheUser) {
         EXPECT_EQ(seen.options.filter, FilterShape::Std);
         EXPECT_FALSE(seen.options.phaseEq);
         EXPECT_EQ(seen.options.frameSlots, 32);
+        EXPECT_EQ(seen.options.generatedOversampling, 4);
         EXPECT_EQ(seen.options.pnOffset, 7);
         EXPECT_EQ(seen.options.carrierOffsetHz, 2.5e6);
         EXPECT_EQ(seen.options.firstSlot, 2);
@@ -114,7 +115,21 @@ TEST(AnalysisJob, SettingsComeFromTheFileElseTheUser) {
         EXPECT_EQ(seen.options.filter, FilterShape::Rectangular);
         EXPECT_TRUE(seen.options.phaseEq);
         EXPECT_EQ(seen.options.frameSlots, 64);
+        EXPECT_EQ(seen.options.generatedOversampling, 3);
         EXPECT_TRUE(w.lines.empty());
+    }
+    {
+        // The file states PN offset 0 (the default configuration's); a
+        // search that finds 42 says so, a given offset does not.
+        Warnings w;
+        Seen seen;
+        AnalysisRequest search;
+        (void)analyzeRecordingFile(mat, search, recorder(seen));
+        ASSERT_EQ(w.lines.size(), 1u);
+        EXPECT_EQ(w.lines[0], "The recording \"" + mat + "\" states PN offset 0; the search found 42 at a timing offset of 0 chips.");
+        search.options.pnOffset = 9;
+        (void)analyzeRecordingFile(mat, search, recorder(seen));
+        EXPECT_EQ(w.lines.size(), 1u);
     }
     {
         // Neither says: the receiver's defaults.
@@ -126,6 +141,7 @@ TEST(AnalysisJob, SettingsComeFromTheFileElseTheUser) {
         EXPECT_EQ(seen.options.filter, AnalysisOptions{}.filter);
         EXPECT_EQ(seen.options.phaseEq, AnalysisOptions{}.phaseEq);
         EXPECT_EQ(seen.options.frameSlots, 0);
+        EXPECT_EQ(seen.options.generatedOversampling, 0);
         EXPECT_FALSE(seen.options.pnOffset);
     }
 }
@@ -226,6 +242,7 @@ TEST(AnalysisJob, SessionWaveformWithItsConfiguration) {
     EXPECT_EQ(seen.options.filter, FilterShape::Rectangular);
     EXPECT_FALSE(seen.options.phaseEq);
     EXPECT_EQ(seen.options.frameSlots, 32);
+    EXPECT_EQ(seen.options.generatedOversampling, 2);
     EXPECT_EQ(seen.options.pnOffset, 3);
 
     session.config().OverSampling = 3;  // changed after the calculation

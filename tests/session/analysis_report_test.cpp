@@ -146,7 +146,7 @@ TEST(AnalysisReport, TablePrintsTheSameNumbers) {
     for (const char* s : {"2.457600 MHz", "3 to 4 of 16", "137", "0.1250 chips", "-12.500 Hz", "1.750 deg",
                           "0.5000 ppm", "overall 0.99951", "pilot 0.99987", "MAC -", "data 0.99120",
                           "rms 2.250 %  peak - %", "-61.50 dB", "gain 0.015 dB  quadrature -0.250 deg", "38.50 dB",
-                          "17:1/-9.50", "-163.0", "-19.5", "0f3a", "3,7"})
+                          "MirrorSpectrum 0", "17:1/-9.50", "-163.0", "-19.5", "0f3a", "3,7"})
         EXPECT_TRUE(has(s)) << s << "\n" << t;
     // Slot 3's line: measured values; slot 4's: dashes where nothing was measured.
     EXPECT_TRUE(has("   3     -0.50   -3.25     0.75  QPSK     1.50        -      1    -6.00  17:1/-9.50\n")) << t;
