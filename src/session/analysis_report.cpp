@@ -163,6 +163,7 @@ Json analysisReportJson(const AnalysisReport& r) {
     j["originOffsetDb"] = number(r.originOffsetDb);
     j["iqImbalance"] = {{"gainDb", number(r.iqGainDb)}, {"quadratureDeg", number(r.iqQuadratureDeg)}};
     j["snrDb"] = number(r.snrDb);
+    j["mirrorSpectrum"] = r.mirrorSpectrum;
     Json slots = Json::array();
     for (const SlotReport& s : r.slotReports) slots.push_back(slotJson(s));
     j["slots"] = std::move(slots);

@@ -93,6 +93,7 @@ Value analysisReportToValue(const AnalysisReport& a) {
     iq.set("quadratureDeg", Value::scalar(a.iqQuadratureDeg));
     r.set("iqImbalance", Value::record(std::move(iq)));
     r.set("snrDb", Value::scalar(a.snrDb));
+    r.set("mirrorSpectrum", Value::scalar(a.mirrorSpectrum ? 1 : 0));
     std::vector<Value> slots;
     for (const SlotReport& s : a.slotReports) slots.push_back(slotValue(s));
     r.set("slots", list(std::move(slots)));

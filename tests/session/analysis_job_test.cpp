@@ -255,5 +255,53 @@ TEST(AnalysisJob, SessionWaveformWithItsConfiguration) {
     EXPECT_EQ(seen.calls, 1);
 }
 
+// A search that lands half a slot away from the offset the frame was made
+// with is checked at the known offset; the known one is kept when it fits
+// at least as well, the search's when it does not fit or finds no pilot.
+TEST(AnalysisJob, SessionWaveformPrefersTheKnownOffsetOnATie) {
+    Session session;
+    FrameConfig config = defaultFrameConfig();
+    config.OverSampling = 2;
+    config.PilotOffsetIndex = 211;
+    config.ProjectedLength = projectedLength(config);
+    session.setConfig(config);
+    session.resetSettings();
+    session.calculate(1);
+    struct Case {
+        double rhoAtKnown;  // < 0: no pilot at the known offset
+        int expected;
+        int calls;
+    };
+    for (const Case c : {Case{0.999, 211, 2}, Case{0.9995, 211, 2}, Case{0.5, 195, 2}, Case{-1, 195, 2}}) {
+        int calls = 0;
+        const WaveformAnalyzer stand = [&](const std::vector<std::complex<double>>&, double,
+                                           const AnalysisOptions& o) {
+            ++calls;
+            AnalysisReport r;
+            if (!o.pnOffset) {
+                r.pnOffset = 195;
+                r.rho.overall = 0.999;
+                return r;
+            }
+            if (c.rhoAtKnown < 0) throw NoPilotFound("none");
+            r.pnOffset = *o.pnOffset;
+            r.rho.overall = c.rhoAtKnown;
+            return r;
+        };
+        EXPECT_EQ(analyzeSessionWaveform(session, {}, stand).pnOffset, c.expected) << c.rhoAtKnown;
+        EXPECT_EQ(calls, c.calls);
+    }
+    // A search that finds the known offset is not repeated.
+    int calls = 0;
+    const WaveformAnalyzer agrees = [&](const std::vector<std::complex<double>>&, double, const AnalysisOptions&) {
+        ++calls;
+        AnalysisReport r;
+        r.pnOffset = 211;
+        return r;
+    };
+    EXPECT_EQ(analyzeSessionWaveform(session, {}, agrees).pnOffset, 211);
+    EXPECT_EQ(calls, 1);
+}
+
 }  // namespace
 }  // namespace tolvane

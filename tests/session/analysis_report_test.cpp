@@ -84,7 +84,8 @@ TEST(AnalysisReport, JsonHasExactlyTheAgreedKeysAndNullForWhatWasNotMeasured) {
     EXPECT_EQ(keysOf(j), (std::set<std::string>{"sampleRate", "frameSlots", "firstSlot", "lastSlot", "pnOffset",
                                                 "timingOffsetChips", "frequencyErrorHz", "phaseErrorDeg",
                                                 "chipRateErrorPpm", "rho", "evmPercent", "originOffsetDb",
-                                                "iqImbalance", "snrDb", "slots", "codeDomain", "packets"}));
+                                                "iqImbalance", "snrDb", "mirrorSpectrum", "slots", "codeDomain",
+                                                "packets"}));
     EXPECT_EQ(keysOf(j["rho"]), (std::set<std::string>{"pilot", "mac", "data", "overall"}));
     EXPECT_EQ(keysOf(j["evmPercent"]), (std::set<std::string>{"rms", "peak"}));
     EXPECT_EQ(keysOf(j["iqImbalance"]), (std::set<std::string>{"gainDb", "quadratureDeg"}));

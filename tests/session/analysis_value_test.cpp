@@ -42,7 +42,7 @@ TEST(AnalysisValue, TheRecordHoldsTheReportUnderTheJsonKeys) {
     const std::vector<std::string> top = {"sampleRate",       "frameSlots",    "firstSlot",      "lastSlot",
                                           "pnOffset",         "timingOffsetChips", "frequencyErrorHz",
                                           "phaseErrorDeg",    "chipRateErrorPpm", "rho",     "evmPercent",
-                                          "originOffsetDb",   "iqImbalance",   "snrDb",          "slots",
+                                          "originOffsetDb",   "iqImbalance",   "snrDb",          "mirrorSpectrum", "slots",
                                           "codeDomain",       "packets"};
     EXPECT_EQ(fieldNames(v), top);
     EXPECT_EQ(v.field("pnOffset"), Value::scalar(312));
