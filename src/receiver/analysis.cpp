@@ -772,12 +772,10 @@ void rebuild(Pass& pass, const Window& w, const cvec& h) {
 // The chip clock's error: the delay of each quarter of the window against
 // the reference's slope, in a straight line over time (ppm; positive when
 // the chips come faster than nominal). Zero for fewer than four slots.
-double clockDriftPpm(const Pass& pass, int os, int slots) {
-    if (slots < 4) return 0.0;
-    const std::size_t nc = static_cast<std::size_t>(slots) * kSlotChips;
-    const cvec zb = bandSamples(pass.spectrum, nc, os);
-    const cvec rb = bandSamples(pass.reference, nc, os);
-    const Masks m = masksOf(pass.slots);
+// The complex gain from the reference to the recording over the chips that
+// carry known content (pilot, MAC, data), by least squares; the
+// reference's energy over those chips into `referenceEnergy` when given.
+cplx contentGain(const cvec& zb, const cvec& rb, const Masks& m, std::size_t nc, double* referenceEnergy = nullptr) {
     cplx zr{};
     double rr = 0;
     for (std::size_t i = 0; i < nc; ++i)
@@ -785,7 +783,17 @@ double clockDriftPpm(const Pass& pass, int os, int slots) {
             zr += zb[i] * std::conj(rb[i]);
             rr += std::norm(rb[i]);
         }
-    const cplx g = rr > 0 ? zr / rr : cplx(1.0);
+    if (referenceEnergy) *referenceEnergy = rr;
+    return rr > 0 ? zr / rr : cplx(1.0);
+}
+
+double clockDriftPpm(const Pass& pass, int os, int slots) {
+    if (slots < 4) return 0.0;
+    const std::size_t nc = static_cast<std::size_t>(slots) * kSlotChips;
+    const cvec zb = bandSamples(pass.spectrum, nc, os);
+    const cvec rb = bandSamples(pass.reference, nc, os);
+    const Masks m = masksOf(pass.slots);
+    const cplx g = contentGain(zb, rb, m, nc);
     cvec derivative = pass.reference;
     const std::size_t n = derivative.size();
     for (std::size_t b = 0; b < n; ++b) derivative[b] *= cplx(0, 2.0 * kPi * signedBin(b, n) / static_cast<double>(n));
@@ -1183,14 +1191,8 @@ AnalysisReport analyzeWaveform(const std::vector<std::complex<double>>& samples,
     const cvec rb = bandSamples(pass.reference, w.chips(), os);
     const Masks m = masksOf(pass.slots);
     const std::size_t nc = w.chips();
-    cplx zr{};
     double rr = 0;
-    for (std::size_t i = 0; i < nc; ++i)
-        if (m.pilot[i] || m.mac[i] || m.data[i]) {
-            zr += zb[i] * std::conj(rb[i]);
-            rr += std::norm(rb[i]);
-        }
-    const cplx g = rr > 0 ? zr / rr : cplx(1.0);
+    const cplx g = contentGain(zb, rb, m, nc, &rr);
     report.rho.pilot = rhoOver(zb, rb, m.pilot);
     bool anyMac = false, anyData = false;
     for (const SlotContent& s : pass.slots) {
