@@ -1,0 +1,263 @@
+#include "impair/impairments.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <numbers>
+#include <random>
+#include <string>
+
+#include "base/diagnostics.hpp"
+#include "onex/bit_source.hpp"
+#include "onex/constants.hpp"
+
+namespace tolvane {
+
+namespace {
+
+using cplx = std::complex<double>;
+
+// SplitMix64: spreads a seed over the generator's state.
+std::uint64_t splitMix(std::uint64_t& x) {
+    std::uint64_t z = (x += 0x9e3779b97f4a7c15ULL);
+    z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ULL;
+    z = (z ^ (z >> 27)) * 0x94d049bb133111ebULL;
+    return z ^ (z >> 31);
+}
+
+std::uint64_t rotl(std::uint64_t x, int k) { return (x << k) | (x >> (64 - k)); }
+
+// The chain's result row as the workspace holds it. The workspace gives its
+// result out read-only so that callers do not change it by accident; the
+// impairments are the last stage of this calculation and write into the
+// row in place, so that no second copy of a long frame is kept.
+FrameResult& resultOf(FrameWorkspace& workspace) { return const_cast<FrameResult&>(workspace.result()); }
+
+double meanPower(const std::vector<cplx>& w) {
+    double sum = 0;
+    for (const cplx& z : w) sum += std::norm(z);
+    return w.empty() ? 0 : sum / static_cast<double>(w.size());
+}
+
+std::string mhzText(double hz) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.2f", hz / 1e6);
+    return text;
+}
+
+// Samples of the phase reference between exact recomputations: the phasor
+// steps by one multiplication in between, which keeps its error near the
+// rounding of one sample.
+constexpr std::size_t kPhaseBlock = 1024;
+
+// Adds (or, with accumulate false, writes) g * x[(n - delay) mod N] *
+// exp(j 2 pi f n / fs) to out[n].
+void placeCarrier(const std::vector<cplx>& x, std::vector<cplx>& out, std::size_t delay, double frequencyHz,
+                  double sampleRate, double gain, bool accumulate) {
+    const std::size_t n = x.size();
+    const double cycles = frequencyHz / sampleRate;
+    const cplx step = std::polar(1.0, 2 * std::numbers::pi * cycles);
+    for (std::size_t start = 0; start < n; start += kPhaseBlock) {
+        const double turns = std::fmod(cycles * static_cast<double>(start), 1.0);
+        cplx phasor = std::polar(gain, 2 * std::numbers::pi * turns);
+        const std::size_t end = std::min(n, start + kPhaseBlock);
+        std::size_t src = (start + n - delay % n) % n;
+        for (std::size_t k = start; k < end; ++k) {
+            const cplx v = x[src] * phasor;
+            out[k] = accumulate ? out[k] + v : v;
+            phasor *= step;
+            if (++src == n) src = 0;
+        }
+    }
+}
+
+}  // namespace
+
+bool isMultiCarrier(const FrameConfig& config) { return config.Carriers.size() >= 2; }
+
+bool impairmentsOn(const FrameConfig& c) {
+    return c.AWGNActive != 0 || c.FrequencyOffset != 0 || c.IQGainImbalance != 0 || c.IQQuadratureError != 0 ||
+           c.OriginOffsetActive != 0 || c.ClipPAPRActive != 0;
+}
+
+void checkImpairments(const FrameConfig& config) {
+    const double rate = kChipRate * config.OverSampling;
+    const double limit = rate / 2 - kCarrierHalfWidthHz;
+    if (!(std::abs(config.FrequencyOffset) <= limit))
+        throw Error("parameters.FrequencyOffset value " + numberText(config.FrequencyOffset) +
+                    " Hz is outside the allowed range at OverSampling " + numberText(config.OverSampling) + " (-" +
+                    numberText(limit) + " to " + numberText(limit) + " Hz: half the sample rate less 0.7 MHz).");
+    if (!isMultiCarrier(config)) return;
+    double outer = 0;
+    for (const CarrierRow& c : config.Carriers) outer = std::max(outer, std::abs(c.offsetHz));
+    const double span = outer + kCarrierHalfWidthHz;
+    if (span <= rate / 2) return;
+    const double needed = std::ceil(2 * span / kChipRate - 1e-12);
+    if (needed > 30)
+        throw Error("parameters.Carriers need ±" + mhzText(span) +
+                    " MHz; no oversampling up to 30 holds that span (36.864 MHz).");
+    throw Error("parameters.Carriers need ±" + mhzText(span) + " MHz; use OverSampling " + numberText(needed) +
+                " or more (" + numberText(needed * kChipRate / 1e6) + " MHz).");
+}
+
+AwgnStream::AwgnStream() {
+    std::random_device device;
+    seed((std::uint64_t(device()) << 32) ^ device());
+}
+
+void AwgnStream::seed(std::uint64_t seed) {
+    // A stream apart from the idle noise's generator, which takes the seed
+    // as it is.
+    std::uint64_t x = seed ^ 0x6a09e667f3bcc908ULL;
+    for (std::uint64_t& s : s_) s = splitMix(x);
+}
+
+std::uint64_t AwgnStream::next() {
+    // xoshiro256++
+    const std::uint64_t result = rotl(s_[0] + s_[3], 23) + s_[0];
+    const std::uint64_t t = s_[1] << 17;
+    s_[2] ^= s_[0];
+    s_[3] ^= s_[1];
+    s_[1] ^= s_[2];
+    s_[0] ^= s_[3];
+    s_[2] ^= t;
+    s_[3] = rotl(s_[3], 45);
+    return result;
+}
+
+double AwgnStream::uniformSigned() { return static_cast<double>(next() >> 11) * 0x1.0p-52 - 1.0; }
+
+void AwgnStream::add(std::vector<cplx>& w, double power) {
+    // The polar method: each accepted pair gives one complex sample.
+    const double sigma = std::sqrt(power / 2);
+    for (cplx& z : w) {
+        double u, v, s;
+        do {
+            u = uniformSigned();
+            v = uniformSigned();
+            s = u * u + v * v;
+        } while (s >= 1.0 || s == 0.0);
+        const double f = sigma * std::sqrt(-2.0 * std::log(s) / s);
+        z += cplx(u * f, v * f);
+    }
+}
+
+void shiftFrequency(std::vector<cplx>& w, double frequencyHz, double sampleRate) {
+    if (frequencyHz == 0 || w.empty()) return;
+    const double cycles = frequencyHz / sampleRate;
+    const cplx step = std::polar(1.0, 2 * std::numbers::pi * cycles);
+    const std::size_t n = w.size();
+    for (std::size_t start = 0; start < n; start += kPhaseBlock) {
+        const double turns = std::fmod(cycles * static_cast<double>(start), 1.0);
+        cplx phasor = std::polar(1.0, 2 * std::numbers::pi * turns);
+        const std::size_t end = std::min(n, start + kPhaseBlock);
+        for (std::size_t k = start; k < end; ++k) {
+            w[k] *= phasor;
+            phasor *= step;
+        }
+    }
+}
+
+ImpairmentReport applyImpairments(std::vector<cplx>& w, const FrameConfig& c, double sampleRate, AwgnStream& noise) {
+    ImpairmentReport report;
+    if (c.IQGainImbalance != 0 || c.IQQuadratureError != 0) {
+        // I' = g I, Q' = (Q cos phi + I sin phi) / g with g = 10^(G/40).
+        const double g = std::pow(10.0, c.IQGainImbalance / 40);
+        const double phi = c.IQQuadratureError * std::numbers::pi / 180;
+        const double qq = std::cos(phi) / g, qi = std::sin(phi) / g;
+        for (cplx& z : w) z = cplx(g * z.real(), qq * z.imag() + qi * z.real());
+    }
+    if (c.OriginOffsetActive != 0) {
+        const double offset = std::pow(10.0, c.OriginOffset / 20) * std::sqrt(meanPower(w));
+        for (cplx& z : w) z = cplx(z.real() + offset, z.imag());
+    }
+    const bool clip = c.ClipPAPRActive != 0;
+    if (clip || c.AWGNActive != 0) report.carrierPower = meanPower(w);
+    if (clip) {
+        const double limit = std::sqrt(report.carrierPower) * std::pow(10.0, c.ClipPAPR / 20);
+        const double limit2 = limit * limit;
+        double peak = 0, sum = 0;
+        for (cplx& z : w) {
+            double p = std::norm(z);
+            if (p > limit2) {
+                z *= limit / std::sqrt(p);
+                p = std::norm(z);
+            }
+            peak = std::max(peak, p);
+            sum += p;
+        }
+        const double mean = w.empty() ? 0 : sum / static_cast<double>(w.size());
+        report.crestFactorDb = mean > 0 ? 10 * std::log10(peak / mean) : 0;
+    }
+    shiftFrequency(w, c.FrequencyOffset, sampleRate);
+    if (c.AWGNActive != 0) {
+        // The noise's power in the 1.2288 MHz channel is the carrier power
+        // less C/N; its density is flat over the sample rate.
+        const double power =
+            report.carrierPower * std::pow(10.0, -c.CarrierToNoise / 10) * (sampleRate / kNoiseChannelHz);
+        noise.add(w, power);
+        report.noisePower = power;
+    }
+    return report;
+}
+
+ImpairmentReport calculateImpairedFrame(const FrameConfig& config, FrameWorkspace& workspace, ImpairWorkspace& impair,
+                                        std::optional<std::uint64_t> seed) {
+    checkImpairments(config);
+    if (seed) impair.noise.seed(*seed);
+    const double rate = kChipRate * config.OverSampling;
+    if (!isMultiCarrier(config)) {
+        calculateFrame(config, workspace);
+        if (!impairmentsOn(config)) return {};
+        return applyImpairments(resultOf(workspace).waveform, config, rate, impair.noise);
+    }
+
+    // Every carrier's data bits, drawn in one run of the source so that it
+    // continues from carrier to carrier.
+    const long long perCarrier = requiredDataBits(config);
+    const double type = config.DATAsourceType;
+    if (!(type >= 1 && type <= 8) || std::floor(type) != type)
+        throw Error("DATAsourceType " + numberText(type) + " is not a data source (1 to 8): no data bits were generated.");
+    const std::size_t carriers = config.Carriers.size();
+    generateBitStream(static_cast<DataSource>(type), perCarrier * static_cast<long long>(carriers),
+                      config.dataSourceBitstream, impair.bits);
+    const auto bitsOf = [&](std::size_t k) {
+        const auto first = impair.bits.begin() + static_cast<std::ptrdiff_t>(k * static_cast<std::size_t>(perCarrier));
+        return std::vector<double>(first, first + perCarrier);
+    };
+    const std::size_t oversampling = static_cast<std::size_t>(config.OverSampling);
+    FrameConfig one = config;
+    const auto carrierConfig = [&](std::size_t k) -> const FrameConfig& {
+        one.PilotOffsetIndex = config.Carriers[k].pnOffset;
+        return one;
+    };
+
+    // Carrier 1 in the workspace itself, so its markers and packets stay.
+    const CarrierRow& first = config.Carriers[0];
+    fwdChnFrame(frameInputs(carrierConfig(0), bitsOf(0)), workspace);
+    FrameResult& result = resultOf(workspace);
+    const std::size_t delay1 = static_cast<std::size_t>(first.delayChips) * oversampling;
+    if (!result.waveform.empty() && delay1 % result.waveform.size() != 0) {
+        const std::size_t n = result.waveform.size();
+        const std::size_t d = delay1 % n;
+        std::rotate(result.waveform.begin(), result.waveform.end() - static_cast<std::ptrdiff_t>(d),
+                    result.waveform.end());
+        std::rotate(result.marker1.begin(), result.marker1.end() - static_cast<std::ptrdiff_t>(d), result.marker1.end());
+        std::rotate(result.marker2.begin(), result.marker2.end() - static_cast<std::ptrdiff_t>(d), result.marker2.end());
+    }
+    const double gain1 = std::pow(10.0, first.powerDb / 20);
+    if (first.offsetHz != 0) shiftFrequency(result.waveform, first.offsetHz, rate);
+    if (gain1 != 1)
+        for (cplx& z : result.waveform) z *= gain1;
+
+    for (std::size_t k = 1; k < carriers; ++k) {
+        const CarrierRow& c = config.Carriers[k];
+        const FrameResult& other = fwdChnFrame(frameInputs(carrierConfig(k), bitsOf(k)), impair.carrier);
+        placeCarrier(other.waveform, result.waveform, static_cast<std::size_t>(c.delayChips) * oversampling,
+                     c.offsetHz, rate, std::pow(10.0, c.powerDb / 20), true);
+    }
+    if (!impairmentsOn(config)) return {};
+    return applyImpairments(result.waveform, config, rate, impair.noise);
+}
+
+}  // namespace tolvane
