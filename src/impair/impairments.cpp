@@ -125,20 +125,72 @@ std::uint64_t AwgnStream::next() {
     return result;
 }
 
-double AwgnStream::uniformSigned() { return static_cast<double>(next() >> 11) * 0x1.0p-52 - 1.0; }
+namespace {
+
+// The ziggurat of the normal density (Marsaglia and Tsang; the 128-layer
+// form with the tail by Marsaglia's method): layer i spans |x| < x[i], layer
+// 0 is the base with the tail beyond kTailStart. Layers of equal area
+// kLayerArea.
+constexpr int kLayers = 128;
+constexpr double kTailStart = 3.442619855899;
+constexpr double kLayerArea = 9.91256303526217e-3;
+
+struct Ziggurat {
+    double x[kLayers + 1];
+    double ratio[kLayers];
+    Ziggurat() {
+        double f = std::exp(-0.5 * kTailStart * kTailStart);
+        x[0] = kLayerArea / f;
+        x[1] = kTailStart;
+        x[kLayers] = 0;
+        for (int i = 2; i < kLayers; ++i) {
+            x[i] = std::sqrt(-2 * std::log(kLayerArea / x[i - 1] + f));
+            f = std::exp(-0.5 * x[i] * x[i]);
+        }
+        for (int i = 0; i < kLayers; ++i) ratio[i] = x[i + 1] / x[i];
+    }
+};
+
+const Ziggurat& ziggurat() {
+    static const Ziggurat z;
+    return z;
+}
+
+}  // namespace
+
+double AwgnStream::uniformOpen() { return (static_cast<double>(next() >> 11) + 0.5) * 0x1.0p-53; }
+
+double AwgnStream::normal() {
+    const Ziggurat& z = ziggurat();
+    for (;;) {
+        // One draw gives the abscissa (the top 53 bits) and the layer (the
+        // low 7 bits, apart from them).
+        const std::uint64_t bits = next();
+        const double u = static_cast<double>(bits >> 11) * 0x1.0p-52 - 1.0;
+        const int i = static_cast<int>(bits & (kLayers - 1));
+        if (std::abs(u) < z.ratio[i]) return u * z.x[i];  // inside the layer's rectangle
+        if (i == 0) {
+            // The tail beyond kTailStart.
+            double t, y;
+            do {
+                t = std::log(uniformOpen()) / kTailStart;
+                y = std::log(uniformOpen());
+            } while (-2 * y < t * t);
+            return u < 0 ? t - kTailStart : kTailStart - t;
+        }
+        const double x0 = u * z.x[i];
+        const double f0 = std::exp(-0.5 * (z.x[i] * z.x[i] - x0 * x0));
+        const double f1 = std::exp(-0.5 * (z.x[i + 1] * z.x[i + 1] - x0 * x0));
+        if (f1 + uniformOpen() * (f0 - f1) < 1.0) return x0;
+    }
+}
 
 void AwgnStream::add(std::vector<cplx>& w, double power) {
-    // The polar method: each accepted pair gives one complex sample.
     const double sigma = std::sqrt(power / 2);
-    for (cplx& z : w) {
-        double u, v, s;
-        do {
-            u = uniformSigned();
-            v = uniformSigned();
-            s = u * u + v * v;
-        } while (s >= 1.0 || s == 0.0);
-        const double f = sigma * std::sqrt(-2.0 * std::log(s) / s);
-        z += cplx(u * f, v * f);
+    for (cplx& v : w) {
+        const double re = normal();
+        const double im = normal();
+        v += cplx(sigma * re, sigma * im);
     }
 }
 

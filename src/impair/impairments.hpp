@@ -52,9 +52,12 @@ public:
     // Adds complex white Gaussian noise of `power` per sample (split equally
     // between I and Q) to every sample of `w`.
     void add(std::vector<std::complex<double>>& w, double power);
+    // One standard normal number (the ziggurat method, exact to the
+    // arithmetic).
+    double normal();
 
 private:
-    double uniformSigned();
+    double uniformOpen();  // in (0, 1)
     std::uint64_t next();
     std::uint64_t s_[4]{};
 };
