@@ -33,40 +33,53 @@ std::uint64_t rotl(std::uint64_t x, int k) { return (x << k) | (x >> (64 - k)); 
 // row in place, so that no second copy of a long frame is kept.
 FrameResult& resultOf(FrameWorkspace& workspace) { return const_cast<FrameResult&>(workspace.result()); }
 
-double meanPower(const std::vector<cplx>& w) {
-    double sum = 0;
-    for (const cplx& z : w) sum += std::norm(z);
-    return w.empty() ? 0 : sum / static_cast<double>(w.size());
-}
-
 std::string mhzText(double hz) {
     char text[32];
     std::snprintf(text, sizeof text, "%.2f", hz / 1e6);
     return text;
 }
 
-// Samples of the phase reference between exact recomputations: the phasor
-// steps by one multiplication in between, which keeps its error near the
-// rounding of one sample.
+// The phase of a frequency shift: exact at the start of every block of
+// kPhaseBlock samples, and within a block the product of that with a
+// table of the block's phase steps (each exact), so that no sample's phase
+// depends on the one before it.
 constexpr std::size_t kPhaseBlock = 1024;
 
-// Adds (or, with accumulate false, writes) g * x[(n - delay) mod N] *
-// exp(j 2 pi f n / fs) to out[n].
+struct PhaseRamp {
+    double cycles = 0;  // per sample
+    std::vector<cplx> steps;
+    PhaseRamp(double frequencyHz, double sampleRate, double gain = 1) : cycles(frequencyHz / sampleRate) {
+        steps.resize(kPhaseBlock);
+        for (std::size_t k = 0; k < kPhaseBlock; ++k)
+            steps[k] = std::polar(gain, 2 * std::numbers::pi * std::fmod(cycles * static_cast<double>(k), 1.0));
+    }
+    // The phasor of sample `start`.
+    cplx at(std::size_t start) const {
+        return std::polar(1.0, 2 * std::numbers::pi * std::fmod(cycles * static_cast<double>(start), 1.0));
+    }
+};
+
+// Adds g * x[(n - delay) mod N] * exp(j 2 pi f n / fs) to out[n].
 void placeCarrier(const std::vector<cplx>& x, std::vector<cplx>& out, std::size_t delay, double frequencyHz,
-                  double sampleRate, double gain, bool accumulate) {
+                  double sampleRate, double gain) {
     const std::size_t n = x.size();
-    const double cycles = frequencyHz / sampleRate;
-    const cplx step = std::polar(1.0, 2 * std::numbers::pi * cycles);
+    if (n == 0) return;
+    const PhaseRamp ramp(frequencyHz, sampleRate, gain);
+    const std::size_t shift = n - delay % n;
     for (std::size_t start = 0; start < n; start += kPhaseBlock) {
-        const double turns = std::fmod(cycles * static_cast<double>(start), 1.0);
-        cplx phasor = std::polar(gain, 2 * std::numbers::pi * turns);
+        const cplx base = ramp.at(start);
         const std::size_t end = std::min(n, start + kPhaseBlock);
-        std::size_t src = (start + n - delay % n) % n;
-        for (std::size_t k = start; k < end; ++k) {
-            const cplx v = x[src] * phasor;
-            out[k] = accumulate ? out[k] + v : v;
-            phasor *= step;
-            if (++src == n) src = 0;
+        std::size_t src = (start + shift) % n;
+        std::size_t k = start;
+        while (k < end) {
+            // Runs without the wrap of the source index.
+            const std::size_t run = std::min(end - k, n - src);
+            const cplx* in = x.data() + src;
+            cplx* o = out.data() + k;
+            const cplx* step = ramp.steps.data() + (k - start);
+            for (std::size_t t = 0; t < run; ++t) o[t] += in[t] * (base * step[t]);
+            k += run;
+            src = (src + run) % n;
         }
     }
 }
@@ -196,60 +209,92 @@ void AwgnStream::add(std::vector<cplx>& w, double power) {
 
 void shiftFrequency(std::vector<cplx>& w, double frequencyHz, double sampleRate) {
     if (frequencyHz == 0 || w.empty()) return;
-    const double cycles = frequencyHz / sampleRate;
-    const cplx step = std::polar(1.0, 2 * std::numbers::pi * cycles);
+    const PhaseRamp ramp(frequencyHz, sampleRate);
     const std::size_t n = w.size();
     for (std::size_t start = 0; start < n; start += kPhaseBlock) {
-        const double turns = std::fmod(cycles * static_cast<double>(start), 1.0);
-        cplx phasor = std::polar(1.0, 2 * std::numbers::pi * turns);
+        const cplx base = ramp.at(start);
         const std::size_t end = std::min(n, start + kPhaseBlock);
-        for (std::size_t k = start; k < end; ++k) {
-            w[k] *= phasor;
-            phasor *= step;
-        }
+        for (std::size_t k = start; k < end; ++k) w[k] *= base * ramp.steps[k - start];
     }
 }
 
 ImpairmentReport applyImpairments(std::vector<cplx>& w, const FrameConfig& c, double sampleRate, AwgnStream& noise) {
     ImpairmentReport report;
-    if (c.IQGainImbalance != 0 || c.IQQuadratureError != 0) {
-        // I' = g I, Q' = (Q cos phi + I sin phi) / g with g = 10^(G/40).
+    const std::size_t n = w.size();
+    if (n == 0) return report;
+    const bool iq = c.IQGainImbalance != 0 || c.IQQuadratureError != 0;
+    const bool origin = c.OriginOffsetActive != 0;
+    const bool clip = c.ClipPAPRActive != 0;
+    const bool awgn = c.AWGNActive != 0;
+    const bool shift = c.FrequencyOffset != 0;
+
+    // First pass: the I/Q imbalance, I' = g I, Q' = (Q cos phi + I sin phi) / g
+    // with g = 10^(G/40), measuring the power and the mean of I on the way.
+    double power = 0, meanI = 0;
+    if (iq) {
         const double g = std::pow(10.0, c.IQGainImbalance / 40);
         const double phi = c.IQQuadratureError * std::numbers::pi / 180;
         const double qq = std::cos(phi) / g, qi = std::sin(phi) / g;
-        for (cplx& z : w) z = cplx(g * z.real(), qq * z.imag() + qi * z.real());
-    }
-    if (c.OriginOffsetActive != 0) {
-        const double offset = std::pow(10.0, c.OriginOffset / 20) * std::sqrt(meanPower(w));
-        for (cplx& z : w) z = cplx(z.real() + offset, z.imag());
-    }
-    const bool clip = c.ClipPAPRActive != 0;
-    if (clip || c.AWGNActive != 0) report.carrierPower = meanPower(w);
-    if (clip) {
-        const double limit = std::sqrt(report.carrierPower) * std::pow(10.0, c.ClipPAPR / 20);
-        const double limit2 = limit * limit;
-        double peak = 0, sum = 0;
         for (cplx& z : w) {
-            double p = std::norm(z);
-            if (p > limit2) {
-                z *= limit / std::sqrt(p);
-                p = std::norm(z);
-            }
-            peak = std::max(peak, p);
-            sum += p;
+            z = cplx(g * z.real(), qq * z.imag() + qi * z.real());
+            power += std::norm(z);
+            meanI += z.real();
         }
-        const double mean = w.empty() ? 0 : sum / static_cast<double>(w.size());
+    } else if (origin || clip || awgn) {
+        for (const cplx& z : w) {
+            power += std::norm(z);
+            meanI += z.real();
+        }
+    }
+    power /= static_cast<double>(n);
+    meanI /= static_cast<double>(n);
+
+    // The origin offset c = 10^(D/20) rms added to I; the power entering the
+    // clipping stage follows from the sums above: P + 2 c mean(I) + c^2.
+    const double offset = origin ? std::pow(10.0, c.OriginOffset / 20) * std::sqrt(power) : 0.0;
+    report.carrierPower = power + 2 * offset * meanI + offset * offset;
+    const double limit = clip ? std::sqrt(report.carrierPower) * std::pow(10.0, c.ClipPAPR / 20) : 0.0;
+    const double limit2 = limit * limit;
+    // The noise's power in the 1.2288 MHz channel is the carrier power less
+    // C/N; its density is flat over the sample rate.
+    const double noisePower =
+        awgn ? report.carrierPower * std::pow(10.0, -c.CarrierToNoise / 10) * (sampleRate / kNoiseChannelHz) : 0.0;
+    const double sigma = std::sqrt(noisePower / 2);
+
+    // Second pass, block by block: origin offset, clipping, frequency
+    // offset, noise.
+    const PhaseRamp ramp(shift ? c.FrequencyOffset : 0.0, sampleRate);
+    double peak = 0, clippedSum = 0;
+    for (std::size_t start = 0; start < n; start += kPhaseBlock) {
+        const std::size_t end = std::min(n, start + kPhaseBlock);
+        if (origin)
+            for (std::size_t k = start; k < end; ++k) w[k] = cplx(w[k].real() + offset, w[k].imag());
+        if (clip)
+            for (std::size_t k = start; k < end; ++k) {
+                double p = std::norm(w[k]);
+                if (p > limit2) {
+                    w[k] *= limit / std::sqrt(p);
+                    p = std::norm(w[k]);
+                }
+                peak = std::max(peak, p);
+                clippedSum += p;
+            }
+        if (shift) {
+            const cplx base = ramp.at(start);
+            for (std::size_t k = start; k < end; ++k) w[k] *= base * ramp.steps[k - start];
+        }
+        if (awgn)
+            for (std::size_t k = start; k < end; ++k) {
+                const double re = noise.normal();
+                const double im = noise.normal();
+                w[k] += cplx(sigma * re, sigma * im);
+            }
+    }
+    if (clip) {
+        const double mean = clippedSum / static_cast<double>(n);
         report.crestFactorDb = mean > 0 ? 10 * std::log10(peak / mean) : 0;
     }
-    shiftFrequency(w, c.FrequencyOffset, sampleRate);
-    if (c.AWGNActive != 0) {
-        // The noise's power in the 1.2288 MHz channel is the carrier power
-        // less C/N; its density is flat over the sample rate.
-        const double power =
-            report.carrierPower * std::pow(10.0, -c.CarrierToNoise / 10) * (sampleRate / kNoiseChannelHz);
-        noise.add(w, power);
-        report.noisePower = power;
-    }
+    if (awgn) report.noisePower = noisePower;
     return report;
 }
 
@@ -306,7 +351,7 @@ ImpairmentReport calculateImpairedFrame(const FrameConfig& config, FrameWorkspac
         const CarrierRow& c = config.Carriers[k];
         const FrameResult& other = fwdChnFrame(frameInputs(carrierConfig(k), bitsOf(k)), impair.carrier);
         placeCarrier(other.waveform, result.waveform, static_cast<std::size_t>(c.delayChips) * oversampling,
-                     c.offsetHz, rate, std::pow(10.0, c.powerDb / 20), true);
+                     c.offsetHz, rate, std::pow(10.0, c.powerDb / 20));
     }
     if (!impairmentsOn(config)) return {};
     return applyImpairments(result.waveform, config, rate, impair.noise);
