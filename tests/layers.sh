@@ -35,11 +35,12 @@ fi
 check numerics 'base|numerics'
 check onex 'base|numerics|onex'
 check receiver 'base|numerics|onex|receiver'
+check impair 'base|numerics|onex|impair'
 check instrument 'base|numerics|onex|instrument'
 check runtime 'base|numerics|onex|instrument|runtime'
-check session 'base|numerics|onex|receiver|instrument|runtime|session'
+check session 'base|numerics|onex|receiver|impair|instrument|runtime|session'
 check display 'base|numerics|display'
-check app 'base|numerics|onex|receiver|instrument|runtime|session|display|app'
+check app 'base|numerics|onex|receiver|impair|instrument|runtime|session|display|app'
 # Within the application layer, the window logic knows only the platform
 # interface, never the headless platform that implements it.
 bad=$(grep -rnE '#include +"app/headless/' "$root/src/app" --include='*.?pp' | grep -v "^$root/src/app/headless/" || true)

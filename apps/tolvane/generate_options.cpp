@@ -42,6 +42,12 @@ void addGenerateOptions(CLI::App& app, GenerateOptions& options, GenerateTexts& 
                                    "(16-bit big-endian interleaved I/Q) or .sigmf-meta (a SigMF recording, "
                                    "NAME.sigmf-data and NAME.sigmf-meta, as File > Export Data writes it)");
     if (outRequired) out->required();
+    t.carriersOption = app.add_option("--carriers", t.carriers,
+                                      "N: a multi-carrier frame of N carriers (1 to 16) of equal power, PN offsets "
+                                      "0, 4, 8, ..., symmetric around the centre (replaces Carriers; needs "
+                                      "--carrier-spacing)");
+    t.carrierSpacingOption =
+        app.add_option("--carrier-spacing", t.carrierSpacing, "HZ: the spacing of the carriers of --carriers");
     t.sigmfDatatypeOption =
         app.add_option("--sigmf-datatype", t.sigmfDatatype,
                        "Sample words of a SigMF recording: ci16_le (default; 16-bit little-endian, as SDR tools "
@@ -54,6 +60,8 @@ bool finishGenerateOptions(const char* command, GenerateOptions& options, const 
     if (!t.saveParams.empty()) options.saveParams = t.saveParams;
     if (!t.fillPackets.empty()) options.fillPackets = t.fillPackets;
     if (t.sigmfDatatypeOption && *t.sigmfDatatypeOption) options.sigmfDatatype = t.sigmfDatatype;
+    if (t.carriersOption && *t.carriersOption) options.carriers = t.carriers;
+    if (t.carrierSpacingOption && *t.carrierSpacingOption) options.carrierSpacing = t.carrierSpacing;
     if (t.seedOption && *t.seedOption) {
         const auto parsed = parseSeed(t.seed);
         if (!parsed) {

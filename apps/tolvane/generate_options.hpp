@@ -16,6 +16,10 @@ struct GenerateTexts {
     std::string params, dataFile, saveParams, seed, fillPackets, sigmfDatatype;
     CLI::Option* seedOption = nullptr;
     CLI::Option* sigmfDatatypeOption = nullptr;
+    int carriers = 0;
+    double carrierSpacing = 0;
+    CLI::Option* carriersOption = nullptr;
+    CLI::Option* carrierSpacingOption = nullptr;
 };
 void addGenerateOptions(CLI::App& app, GenerateOptions& options, GenerateTexts& texts, bool outRequired);
 // Completes `options` from the texts; false (message printed) on bad input.

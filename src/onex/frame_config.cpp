@@ -8,6 +8,22 @@
 
 namespace tolvane {
 
+void checkCarrierRow(const CarrierRow& c, std::size_t index) {
+    const std::string where = "Carriers row " + numberText(double(index));
+    const auto within = [](double x, double lo, double hi, bool whole) {
+        return std::isfinite(x) && x >= lo && x <= hi && (!whole || std::floor(x) == x);
+    };
+    if (!within(c.offsetHz, -kMaxCarrierOffsetHz, kMaxCarrierOffsetHz, false))
+        throw Error(where + ": frequency offset " + numberText(c.offsetHz) + " Hz is outside -" +
+                    numberText(kMaxCarrierOffsetHz) + " to " + numberText(kMaxCarrierOffsetHz) + " Hz.");
+    if (!within(c.powerDb, -60, 20, false))
+        throw Error(where + ": power " + numberText(c.powerDb) + " dB is outside -60 to 20 dB.");
+    if (!within(c.pnOffset, 0, 511, true))
+        throw Error(where + ": PN offset " + numberText(c.pnOffset) + " is not a whole number 0 to 511.");
+    if (!within(c.delayChips, 0, kSlotChips - 1, true))
+        throw Error(where + ": delay " + numberText(c.delayChips) + " is not a whole number of chips 0 to 2047.");
+}
+
 FrameConfig defaultFrameConfig() {
     FrameConfig c;
     SlotConfig& s = c.slot;

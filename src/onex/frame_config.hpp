@@ -3,6 +3,7 @@
 // turns it into a waveform.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,18 @@ struct SlotConfig {
     RpcMatrix RPCslotValue{};
     RpcMatrix RPCslotGain{};
 };
+
+// One carrier of a multi-carrier composite (the `Carriers` field, one row
+// each): its offset from the centre in Hz, its power in dB (carrier 1 is
+// the reference, normally 0), its PN offset index and its cyclic delay in
+// chips.
+struct CarrierRow {
+    double offsetHz = 0;
+    double powerDb = 0;
+    double pnOffset = 0;
+    double delayChips = 0;
+};
+inline constexpr int kMaxCarriers = 16;
 
 struct FrameConfig {
     std::string ParameterFileFormat_ID = kParameterFormatId;
@@ -50,7 +63,27 @@ struct FrameConfig {
     std::vector<PacketRow> Packets;
     double ProjectedLength = 163840;  // FrameSlots * 2048 * OverSampling
     std::string LastPath;
+    // Impairments of the calculated waveform (impair/impairments.hpp); all
+    // off by default, and a record without them reads as off.
+    double AWGNActive = 0;
+    double CarrierToNoise = 30;       // dB in the 1.2288 MHz channel
+    double FrequencyOffset = 0;       // Hz
+    double IQGainImbalance = 0;       // dB
+    double IQQuadratureError = 0;     // degrees
+    double OriginOffsetActive = 0;
+    double OriginOffset = -40;        // dBc
+    double ClipPAPRActive = 0;
+    double ClipPAPR = 10;             // dB
+    // Two or more rows: a multi-carrier composite; none or one: one carrier.
+    std::vector<CarrierRow> Carriers;
 };
+
+// Checks one row of Carriers (1-based `row` for the message): offset finite
+// within +-kMaxCarrierOffsetHz, power -60 to 20 dB, PN offset a whole number
+// 0 to 511, delay a whole number 0 to 2047 chips. Throws Error naming the row
+// and column.
+inline constexpr double kMaxCarrierOffsetHz = 17.732e6;
+void checkCarrierRow(const CarrierRow& row, std::size_t index);
 
 // The defaults the application starts with.
 FrameConfig defaultFrameConfig();

@@ -22,6 +22,9 @@ ConfigField text(const char* name, std::string FrameConfig::*member) {
 ConfigField scalar(const char* name, double FrameConfig::*member, FieldRange range) {
     return {name, FieldShape::Scalar, member, true, range, range};
 }
+ConfigField optionalScalar(const char* name, double FrameConfig::*member, FieldRange range) {
+    return {name, FieldShape::Scalar, member, true, range, range, true};
+}
 ConfigField column(const char* name, SlotColumn SlotConfig::*member, FieldRange entry, FieldRange stored) {
     return {name, FieldShape::Column, member, true, entry, stored};
 }
@@ -72,6 +75,23 @@ const std::vector<ConfigField>& configFields() {
             {"ProjectedLength", FieldShape::Scalar, &FrameConfig::ProjectedLength, false, kNone,
              {0, double(kSlotChips) * kMaxFrameSlots * 30, true}},
             text("LastPath", &FrameConfig::LastPath),
+            // The impairments (impair/impairments.hpp): optional, so a record
+            // written before them reads as a clean single carrier. The
+            // frequency offset's range here is the widest sample rate's;
+            // the calculate step narrows it to the frame's.
+            optionalScalar("AWGNActive", &FrameConfig::AWGNActive, kFlag),
+            optionalScalar("CarrierToNoise", &FrameConfig::CarrierToNoise, {-20, 60, false}),
+            optionalScalar("FrequencyOffset", &FrameConfig::FrequencyOffset, {-kMaxCarrierOffsetHz, kMaxCarrierOffsetHz, false}),
+            optionalScalar("IQGainImbalance", &FrameConfig::IQGainImbalance, {-3, 3, false}),
+            optionalScalar("IQQuadratureError", &FrameConfig::IQQuadratureError, {-10, 10, false}),
+            optionalScalar("OriginOffsetActive", &FrameConfig::OriginOffsetActive, kFlag),
+            optionalScalar("OriginOffset", &FrameConfig::OriginOffset, {-80, -10, false}),
+            optionalScalar("ClipPAPRActive", &FrameConfig::ClipPAPRActive, kFlag),
+            optionalScalar("ClipPAPR", &FrameConfig::ClipPAPR, {3, 20, false}),
+            // Each row is checked as a whole (checkCarrierRow); the range is
+            // the number of rows.
+            {"Carriers", FieldShape::Carriers, &FrameConfig::Carriers, true, {0, kMaxCarriers, true},
+             {0, kMaxCarriers, true}, true},
         };
         return t;
     }();
@@ -88,6 +108,9 @@ std::string entryRangeText(const ConfigField& f) {
     if (f.shape == FieldShape::Packets)
         return "N x 3 rows of first slot (1 to FrameSlots), DRC (1 to 12) and MAC index (5 to 63; 3 with DRC 1, "
                "2 with DRC 2), at most " + numberText(kMaxPackets) + " rows";
+    if (f.shape == FieldShape::Carriers)
+        return "M x 4 rows of frequency offset (Hz), power (dB, -60 to 20), PN offset (0 to 511) and delay (chips, "
+               "0 to 2047), at most " + numberText(kMaxCarriers) + " rows";
     if (f.entry.step > 0)
         return "whole multiples of " + numberText(f.entry.step) + " from " + numberText(f.entry.lo) + " to " +
                numberText(f.entry.hi);

@@ -22,6 +22,7 @@ enum class FieldShape {
     Rpc,     // 16 x 59, one row per slot
     Bits,    // a row of 0/1 values of any length up to kMaxStoredBits
     Packets, // N x 3, one packet per row (first slot, DRC, MAC index); N 0 .. kMaxPackets
+    Carriers, // M x 4, one carrier per row (offset Hz, power dB, PN offset, delay chips); M 0 .. kMaxCarriers
 };
 
 struct FieldRange {
@@ -40,7 +41,7 @@ inline constexpr std::size_t kMaxFieldText = 4096;
 struct ConfigField {
     using Target = std::variant<std::string FrameConfig::*, double FrameConfig::*, std::vector<double> FrameConfig::*,
                                 SlotColumn SlotConfig::*, RpcMatrix SlotConfig::*,
-                                std::vector<PacketRow> FrameConfig::*>;
+                                std::vector<PacketRow> FrameConfig::*, std::vector<CarrierRow> FrameConfig::*>;
 
     const char* name;   // as in the record; per-slot fields as "slot.NAME"
     FieldShape shape;

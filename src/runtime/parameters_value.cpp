@@ -71,6 +71,10 @@ void readField(FrameConfig& c, const ConfigField& f, const Value& parent, const 
             requireReal(v, label, "an N x 3 matrix of packets");
             c.*std::get<std::vector<PacketRow> FrameConfig::*>(f.target) = packetsFromValue(v, label);
             return;
+        case FieldShape::Carriers:
+            requireReal(v, label, "an M x 4 matrix of carriers");
+            c.*std::get<std::vector<CarrierRow> FrameConfig::*>(f.target) = carriersFromValue(v, label);
+            return;
     }
 }
 
@@ -90,6 +94,7 @@ std::vector<double> fieldNumbers(const FrameConfig& c, const ConfigField& f) {
             return out;
         }
         case FieldShape::Packets:  // checked as a table (validatePackets)
+        case FieldShape::Carriers:  // checked row by row (checkCarrierRow)
         case FieldShape::Text: break;
     }
     return {};
@@ -106,6 +111,8 @@ Value fieldValue(const FrameConfig& c, const ConfigField& f) {
         case FieldShape::Column: return slotColumnToValue(c.slot.*std::get<SlotColumn SlotConfig::*>(f.target));
         case FieldShape::Rpc: return rpcMatrixToValue(c.slot.*std::get<RpcMatrix SlotConfig::*>(f.target));
         case FieldShape::Packets: return packetsToValue(c.*std::get<std::vector<PacketRow> FrameConfig::*>(f.target));
+        case FieldShape::Carriers:
+            return carriersToValue(c.*std::get<std::vector<CarrierRow> FrameConfig::*>(f.target));
     }
     return {};
 }
@@ -180,6 +187,35 @@ std::vector<PacketRow> packetsFromValue(const Value& v, const std::string& label
     return packets;
 }
 
+Value carriersToValue(const std::vector<CarrierRow>& carriers) {
+    if (carriers.empty()) return Value::empty();
+    const std::size_t n = carriers.size();
+    std::vector<double> data(4 * n);
+    for (std::size_t r = 0; r < n; ++r) {
+        data[r] = carriers[r].offsetHz;
+        data[n + r] = carriers[r].powerDb;
+        data[2 * n + r] = carriers[r].pnOffset;
+        data[3 * n + r] = carriers[r].delayChips;
+    }
+    return Value::matrix(n, 4, std::move(data));
+}
+
+std::vector<CarrierRow> carriersFromValue(const Value& v, const std::string& label) {
+    if (!v.isNumeric()) throw Error(label + " must be an M x 4 matrix of carriers, not " + kindName(v.kind()) + ".");
+    if (v.numel() == 0) return {};
+    if (v.cols() != 4)
+        throw Error(label + " must be an M x 4 matrix (frequency offset, power, PN offset, delay per row), not " +
+                    shapeText(v) + ".");
+    if (v.rows() > static_cast<std::size_t>(kMaxCarriers))
+        throw Error(label + " holds " + numberText(double(v.rows())) + " rows; at most " + numberText(kMaxCarriers) +
+                    " carriers are combined.");
+    const std::size_t n = v.rows();
+    std::vector<CarrierRow> carriers(n);
+    for (std::size_t r = 0; r < n; ++r)
+        carriers[r] = CarrierRow{v.realAt(r), v.realAt(n + r), v.realAt(2 * n + r), v.realAt(3 * n + r)};
+    return carriers;
+}
+
 Value parametersToValue(const FrameConfig& c) {
     Record slot;
     Record r;
@@ -244,6 +280,14 @@ void setParameterField(FrameConfig& config, const std::string& name, const Value
         // the configuration is used, so the fields may be set in any order.
         for (std::size_t r = 0; r < packets.size(); ++r) checkPacketRow(packets[r], r + 1);
         config.*std::get<std::vector<PacketRow> FrameConfig::*>(field->target) = std::move(packets);
+        return;
+    }
+    if (field->shape == FieldShape::Carriers) {
+        if (!value.isReal() || (value.numel() != 0 && value.cols() != 4))
+            throw Error("\"" + name + "\" must be " + entryRangeText(*field) + ", got " + shapeText(value) + ".");
+        std::vector<CarrierRow> carriers = carriersFromValue(value, "\"" + name + "\"");
+        for (std::size_t r = 0; r < carriers.size(); ++r) checkCarrierRow(carriers[r], r + 1);
+        config.*std::get<std::vector<CarrierRow> FrameConfig::*>(field->target) = std::move(carriers);
         return;
     }
     if (!value.isReal() || value.numel() == 0)
@@ -333,6 +377,15 @@ void checkParameterRanges(const FrameConfig& config) {
                 validatePackets(packets, config.FrameSlots);
             } else {
                 for (std::size_t r = 0; r < packets.size(); ++r) checkPacketRow(packets[r], r + 1);
+            }
+            continue;
+        }
+        if (f.shape == FieldShape::Carriers) {
+            const auto& carriers = config.*std::get<std::vector<CarrierRow> FrameConfig::*>(f.target);
+            try {
+                for (std::size_t r = 0; r < carriers.size(); ++r) checkCarrierRow(carriers[r], r + 1);
+            } catch (const Error& e) {
+                throw Error("parameters." + std::string(e.what()));
             }
             continue;
         }

@@ -26,6 +26,13 @@ RpcMatrix rpcMatrixFromValue(const Value& v, const std::string& label);
 Value packetsToValue(const std::vector<PacketRow>& packets);
 std::vector<PacketRow> packetsFromValue(const Value& v, const std::string& label);
 
+// The carriers as an M x 4 matrix (offset Hz, power dB, PN offset, delay
+// chips per row; none: the empty matrix), and back with the same rules as
+// the packet table (4 columns, at most kMaxCarriers rows; Error naming
+// `label`). The rows' numbers are checked by checkCarrierRow.
+Value carriersToValue(const std::vector<CarrierRow>& carriers);
+std::vector<CarrierRow> carriersFromValue(const Value& v, const std::string& label);
+
 // The record in the field order users see in parameter files.
 Value parametersToValue(const FrameConfig& config);
 // Reads every field; a missing field or a wrong shape raises Error naming

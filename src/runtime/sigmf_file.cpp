@@ -37,6 +37,40 @@ Json settingsJson(const Value& parameters) {
     return valueToJson(copy);
 }
 
+// The impairments and carriers of the frame, each with its unit; a record
+// written before they existed has none (an empty object).
+Json impairmentsJson(const Value& p) {
+    Json out = Json::object();
+    if (!p.isRecord()) return out;
+    const auto on = [&](const char* name) { return numberOr(p, name, 0) != 0; };
+    if (p.hasField("AWGNActive")) {
+        out["awgn"] = on("AWGNActive");
+        out["carrierToNoiseDb"] = numberOr(p, "CarrierToNoise", 0);
+    }
+    if (p.hasField("FrequencyOffset")) out["frequencyOffsetHz"] = numberOr(p, "FrequencyOffset", 0);
+    if (p.hasField("IQGainImbalance")) out["iqGainImbalanceDb"] = numberOr(p, "IQGainImbalance", 0);
+    if (p.hasField("IQQuadratureError")) out["iqQuadratureErrorDeg"] = numberOr(p, "IQQuadratureError", 0);
+    if (p.hasField("OriginOffsetActive"))
+        out["originOffsetDbc"] = on("OriginOffsetActive") ? Json(numberOr(p, "OriginOffset", 0)) : Json(nullptr);
+    if (p.hasField("ClipPAPRActive"))
+        out["clipPaprDb"] = on("ClipPAPRActive") ? Json(numberOr(p, "ClipPAPR", 0)) : Json(nullptr);
+    if (p.hasField("Carriers") && p.field("Carriers").isReal() && p.field("Carriers").cols() == 4) {
+        const Value& m = p.field("Carriers");
+        const std::size_t n = m.rows();
+        Json rows = Json::array();
+        for (std::size_t r = 0; r < n; ++r) {
+            Json c = Json::object();
+            c["frequencyOffsetHz"] = m.realAt(r);
+            c["powerDb"] = m.realAt(n + r);
+            c["pnOffset"] = m.realAt(2 * n + r);
+            c["delayChips"] = m.realAt(3 * n + r);
+            rows.push_back(c);
+        }
+        out["carriers"] = rows;
+    }
+    return out;
+}
+
 // The settings of one slot: every slot field holds one entry per slot (a
 // row of 16) or one row per slot (16 x 59 for the RPC channels).
 Json slotJson(const Value& slot, std::size_t index) {
@@ -127,6 +161,8 @@ std::string sigmfMetadata(const SigmfExport& e) {
                                  " slots of 2048 chips at 1.2288 Mcps, " + numberText(oversampling) +
                                  " samples per chip";
     global["tolvane:generator"] = valueToJson(generator);
+    if (Json impairments = impairmentsJson(e.parameters); !impairments.empty())
+        global["tolvane:impairments"] = impairments;
     meta["global"] = global;
 
     Json capture = Json::object();

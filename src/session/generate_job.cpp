@@ -10,6 +10,7 @@
 #include "base/atomic_file.hpp"
 #include "instrument/waveform_file.hpp"
 #include "base/diagnostics.hpp"
+#include "impair/impairments.hpp"
 #include "onex/frame_config.hpp"
 #include "runtime/mat_file.hpp"
 #include "runtime/matrix_literal.hpp"
@@ -132,6 +133,21 @@ double peakToAverageDb(const std::vector<std::complex<double>>& w) {
 
 }  // namespace
 
+std::vector<CarrierRow> evenCarriers(int count, double spacingHz) {
+    if (count < 1 || count > kMaxCarriers)
+        throw BadInput("--carriers " + numberText(count) + " must be a whole number from 1 to " +
+                       numberText(kMaxCarriers) + ".");
+    if (!std::isfinite(spacingHz) || spacingHz < 0)
+        throw BadInput("--carrier-spacing " + numberText(spacingHz) + " must be a finite, non-negative number of Hz.");
+    std::vector<CarrierRow> rows(static_cast<std::size_t>(count));
+    for (int k = 0; k < count; ++k) {
+        CarrierRow& r = rows[static_cast<std::size_t>(k)];
+        r.offsetHz = (k - (count - 1) / 2.0) * spacingHz;
+        r.pnOffset = (4 * k) % 512;
+    }
+    return rows;
+}
+
 GenerateSetup prepareGenerate(const GenerateOptions& options) {
     FrameConfig config = defaultFrameConfig();
     Value sigGen;
@@ -175,6 +191,19 @@ GenerateSetup prepareGenerate(const GenerateOptions& options) {
         }
     }
 
+    if (options.carrierSpacing && !options.carriers)
+        throw BadInput("--carrier-spacing needs --carriers N.");
+    if (options.carriers) {
+        if (*options.carriers > 1 && !options.carrierSpacing)
+            throw BadInput("--carriers " + numberText(*options.carriers) + " needs --carrier-spacing HZ.");
+        config.Carriers = evenCarriers(*options.carriers, options.carrierSpacing.value_or(0));
+        try {
+            for (std::size_t r = 0; r < config.Carriers.size(); ++r) checkCarrierRow(config.Carriers[r], r + 1);
+        } catch (const Error& e) {
+            throw BadInput(std::string("--carrier-spacing: ") + e.what());
+        }
+    }
+
     if (options.dataFile) {
         std::vector<double> bits;
         try {
@@ -191,6 +220,7 @@ GenerateSetup prepareGenerate(const GenerateOptions& options) {
         throw BadInput("DATAsourceType 7 (user data) needs a bit pattern: give --data-file FILE.");
     try {
         checkParameterRanges(config);
+        checkImpairments(config);
     } catch (const Error& e) {
         throw BadInput(e.what());
     }
@@ -258,13 +288,16 @@ int runGenerateJob(const GenerateOptions& options, std::ostream& out, std::ostre
         const double sampleRate = kChipRate * setup.config.OverSampling;
         const double papr = peakToAverageDb(session.waveform());
         const std::size_t samples = session.waveform().size();
+        const std::optional<double> clipped = session.impairmentReport().crestFactorDb;
         writeGenerateOutputs(options, setup, session);
 
         const double ms =
             std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
         std::ostringstream line;
         line << samples << " samples at " << std::setprecision(10) << sampleRate / 1e6 << " MHz, PAPR "
-             << std::fixed << std::setprecision(2) << papr << " dB, " << std::setprecision(1) << ms << " ms -> "
+             << std::fixed << std::setprecision(2) << papr << " dB, ";
+        if (clipped) line << "crest factor after clipping " << *clipped << " dB, ";
+        line << std::setprecision(1) << ms << " ms -> "
              << options.out;
         out << line.str() << '\n';
         return 0;

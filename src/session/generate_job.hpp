@@ -32,7 +32,16 @@ struct GenerateOptions {
     // The sample words of a SigMF output: "ci16_le" (the default) or
     // "ci16_be"; only for a .sigmf-meta output.
     std::optional<std::string> sigmfDatatype;
+    // "--carriers N --carrier-spacing HZ": N carriers (2 to 16) spaced HZ
+    // apart, symmetric around 0, of equal power, PN offsets 0, 4, 8, ...
+    // (replaces Carriers, after the settings).
+    std::optional<int> carriers;
+    std::optional<double> carrierSpacing;
 };
+
+// The Carriers rows of the shorthand above. Throws GenerateInputError naming
+// the option.
+std::vector<CarrierRow> evenCarriers(int count, double spacingHz);
 
 // Bad input: the message names the option, field or file; nothing is
 // written (exit code 2).

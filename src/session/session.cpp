@@ -75,6 +75,9 @@ void Session::reset() {
     rawWaveform_ = rawMarkers_ = Value();
     named_ = FrameResult{};
     work_.release();
+    impairWork_.carrier.release();
+    impairWork_.bits = {};
+    impairReport_ = {};
 }
 
 void Session::resetSettings() {
@@ -89,8 +92,9 @@ FrameConfig Session::checkedConfig() const {
 
 void Session::calculate(std::optional<std::uint64_t> seed) {
     const FrameConfig config = checkedConfig();
+    checkImpairments(config);
     if (seed) seedNoise(*seed);
-    (void)calculateFrame(config, work_);
+    impairReport_ = calculateImpairedFrame(config, work_, impairWork_, seed);
     hasWaveform_ = hasMarkers_ = true;
     waveformNamed_ = markersNamed_ = false;
     rawWaveform_ = rawMarkers_ = Value();

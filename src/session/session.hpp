@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "impair/impairments.hpp"
 #include "instrument/connection.hpp"
 #include "instrument/jobs.hpp"
 #include "onex/frame_config.hpp"
@@ -126,9 +127,15 @@ public:
     // the waveform do not change them.
     const std::vector<FramePacket>& packets() const { return work_.result().packets; }
 
+    // What the impairments of the last calculation measured (nothing
+    // measured when they were off).
+    const ImpairmentReport& impairmentReport() const { return impairReport_; }
+
     // ---- the jobs
-    // Checks the configuration's ranges and calculates the frame; with a
-    // seed, the idle-slot noise starts from it. The frame's buffers are kept
+    // Checks the configuration's ranges and calculates the frame with its
+    // carriers and impairments (impair/impairments.hpp); with a seed, the
+    // idle-slot noise starts from it, and so does the added noise's own
+    // stream. The frame's buffers are kept
     // and reused by the next calculation. Throws Error naming the field.
     void calculate(std::optional<std::uint64_t> seed = std::nullopt);
     // Looks up and applies the corrections (on a copy: the calculated
@@ -173,6 +180,8 @@ private:
     const std::vector<std::complex<double>>& waveformRow() const;
     const FrameResult& markerRows() const;
     FrameWorkspace work_;
+    ImpairWorkspace impairWork_;
+    ImpairmentReport impairReport_;
     bool hasWaveform_ = false;
     bool hasMarkers_ = false;
     FrameResult named_;
