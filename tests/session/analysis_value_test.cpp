@@ -113,9 +113,10 @@ TEST(AnalysisValue, OptionsReadFromARecordAndRefusedByName) {
     EXPECT_THROW(analysisOptionsFromValue(Value::scalar(3)), Error);  // not a record
 }
 
-// By name, as the C entries reach it: a frame of ours in, the report out,
-// with the PN offset the frame was made with found by the search; the
-// receiver's refusals pass through as errors.
+// By name, as the C entries reach it: a frame of ours in, the report out.
+// Given its PN offset, the receiver measures the frame there; searched, it
+// finds the offset the frame was made with or, since every half slot of this
+// frame looks alike, the same samples read half a slot later (16 further).
 TEST(AnalysisValue, OneXFwdAnalyzeByName) {
     installSession();
     library().initialize();
@@ -123,16 +124,22 @@ TEST(AnalysisValue, OneXFwdAnalyzeByName) {
     s.resetConfig();
     s.config().PilotOffsetIndex = 99;
     s.config().OverSampling = 4;
-    s.calculate();
+    s.calculate(5);
     const Value wave = Value::complexRow(s.waveform());
     Record options;
     options.set("filter", Value::scalar(static_cast<double>(s.config().FilterType)));
-    const std::vector<Value> out =
+    options.set("pnOffset", Value::scalar(99));
+    std::vector<Value> out =
         callByName("OneX_FwdAnalyze", 1, {wave, Value::scalar(kChipRate * 4), Value::record(options)});
     ASSERT_EQ(out.size(), 1u);
     EXPECT_EQ(out[0].field("pnOffset"), Value::scalar(99));
     EXPECT_GE(out[0].field("rho").field("pilot").realAt(0), 0.999);
     EXPECT_EQ(out[0].field("slots").numel(), 16u);
+    options.set("pnOffset", Value::text("auto"));
+    out = callByName("OneX_FwdAnalyze", 1, {wave, Value::scalar(kChipRate * 4), Value::record(options)});
+    const double found = out[0].field("pnOffset").realAt(0);
+    EXPECT_TRUE(found == 99 || found == 83) << found;
+    EXPECT_GE(out[0].field("rho").field("pilot").realAt(0), 0.999);
 
     // Too slow a rate is the receiver's refusal; an unknown option is named.
     EXPECT_THROW(callByName("OneX_FwdAnalyze", 1, {wave, Value::scalar(1e6)}), Error);
