@@ -11,7 +11,8 @@ namespace tolvane {
 class Registry;
 
 // The report as a record: the same keys, nesting and order as the JSON
-// report; an optional without a value is an empty matrix; arrays of records
+// report, built from it; an optional without a value (or a number that is not
+// finite, null in the JSON) is an empty matrix; arrays of records
 // are 1 x N cell lists.
 Value analysisReportToValue(const AnalysisReport& report);
 

@@ -7,7 +7,7 @@
 # Runs inspectrum on a virtual X display (Xvfb); skipped (exit 77) where
 # inspectrum, xvfb-run or xwininfo is not installed (scripts/bootstrap.sh
 # installs them).
-# Usage: sigmf_inspectrum.sh PATH-TO-TOLVANE
+# Usage: sigmf_sdr_viewer.sh PATH-TO-TOLVANE
 set -uo pipefail
 
 # --- inside the X display: opens each file, prints "NAME opened" or
