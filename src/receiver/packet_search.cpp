@@ -9,7 +9,7 @@
 #include "onex/mod_params.hpp"
 #include "onex/packets.hpp"
 #include "receiver/analysis_parts.hpp"
-#include "receiver/packet_call.hpp"
+#include "receiver/packet_decoder.hpp"
 
 namespace tolvane::rx {
 
@@ -55,8 +55,15 @@ std::vector<PacketReport> findPackets(const PacketInputs& in) {
     for (int s = 0; s < count; ++s) {
         const SlotContent& first = slots[static_cast<std::size_t>(s)];
         if (first.preambleChips == 0 || first.preambleMac < 0) continue;
+        // The decoder's answer for the DRC it was tried with.
+        struct Tried {
+            int drc = 0;
+            DecodedPacket decoded;
+        };
         std::optional<int> chosen;
-        std::optional<PacketDecodeOutcome> outcome;
+        std::optional<Tried> outcome;
+        PacketDecoderOptions options;
+        options.maxIterations = in.maxIterations;
         for (int drc : candidates(first.preambleChips)) {
             const ModParams params = *fwdTrfChnModParams(drc);
             if (kindOf(params.modulationType) != first.kind) continue;
@@ -73,14 +80,13 @@ std::vector<PacketReport> findPackets(const PacketInputs& in) {
             }
             if (!fits) continue;
             if (!chosen) chosen = drc;
-            std::optional<PacketDecodeOutcome> tried =
-                decodeFoundPacket(chips, in.noiseVariance, drc, first.preambleMac, in.maxIterations);
-            if (tried && tried->fcsOk) {
+            Tried tried{drc, decodePacket(chips, in.noiseVariance, drc, first.preambleMac, options)};
+            if (tried.decoded.fcsOk) {
                 chosen = drc;
-                outcome = tried;
+                outcome = std::move(tried);
                 break;
             }
-            if (tried && !outcome && *chosen == drc) outcome = tried;
+            if (!outcome && *chosen == drc) outcome = std::move(tried);
         }
         if (!chosen) continue;
         const ModParams params = *fwdTrfChnModParams(*chosen);
@@ -94,9 +100,9 @@ std::vector<PacketReport> findPackets(const PacketInputs& in) {
         r.drc = *chosen;
         r.macIndex = first.preambleMac;
         if (outcome && outcome->drc == *chosen) {
-            r.fcsOk = outcome->fcsOk;
-            r.payloadHex = hexOf(outcome->payload);
-            r.iterations = outcome->iterations;
+            r.fcsOk = outcome->decoded.fcsOk;
+            r.payloadHex = hexOf(outcome->decoded.payload);
+            r.iterations = outcome->decoded.iterations;
         }
         reports.push_back(std::move(r));
     }
